@@ -1,0 +1,101 @@
+#include "common/field_value.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace veltrano {
+
+namespace {
+
+// Days from 1970-01-01 for a proleptic Gregorian date (Howard Hinnant's
+// civil-from-days algorithm, public domain).
+long long daysFromCivil(long long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+void civilFromDays(long long z, int& y, int& m, int& d) {
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long yy = static_cast<long long>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yy + (m <= 2));
+}
+
+const long long kOleEpochDays = daysFromCivil(1899, 12, 30);
+
+}  // namespace
+
+CalendarTime oleDateToCalendar(double oleDate) {
+    CalendarTime t;
+    if (!std::isfinite(oleDate) || std::fabs(oleDate) > 3e6) return t;
+    // Access keeps the day as the signed whole part and the time as the
+    // unsigned fraction: -1.25 is 1899-12-29 06:00.
+    double whole = std::trunc(oleDate);
+    double frac = std::fabs(oleDate - whole);
+    long long ms = std::llround(frac * 86400000.0);
+    long long day = static_cast<long long>(whole);
+    if (ms >= 86400000) {
+        ms -= 86400000;
+        day += 1;  // a full day of time moves the calendar forward either side of zero
+    }
+    civilFromDays(kOleEpochDays + day, t.year, t.month, t.day);
+    t.hour = static_cast<int>(ms / 3600000);
+    t.minute = static_cast<int>(ms / 60000 % 60);
+    t.second = static_cast<int>(ms / 1000 % 60);
+    t.millisecond = static_cast<int>(ms % 1000);
+    return t;
+}
+
+double calendarToOleDate(const CalendarTime& t) {
+    long long day = daysFromCivil(t.year, static_cast<unsigned>(t.month),
+                                  static_cast<unsigned>(t.day)) -
+                    kOleEpochDays;
+    double frac = (t.hour * 3600000.0 + t.minute * 60000.0 + t.second * 1000.0 + t.millisecond) /
+                  86400000.0;
+    return day >= 0 ? static_cast<double>(day) + frac : static_cast<double>(day) - frac;
+}
+
+std::string formatOleDate(double oleDate) {
+    CalendarTime t = oleDateToCalendar(oleDate);
+    char buf[48];
+    if (t.millisecond != 0)
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second, t.millisecond);
+    else
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second);
+    return buf;
+}
+
+std::string FieldValue::toDisplayText() const {
+    switch (kind()) {
+        case Kind::Empty:
+        case Kind::Null:
+            return {};
+        case Kind::Text:
+            return asText();
+        case Kind::Number: {
+            char buf[64];
+            auto r = std::to_chars(buf, buf + sizeof buf, asNumber());
+            return std::string(buf, r.ptr);
+        }
+        case Kind::DateTime:
+            return formatOleDate(asDateTime());
+        case Kind::Boolean:
+            return asBoolean() ? "True" : "False";
+    }
+    return {};
+}
+
+}  // namespace veltrano

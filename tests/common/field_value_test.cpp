@@ -1,0 +1,47 @@
+#include "common/field_value.h"
+
+#include <gtest/gtest.h>
+
+namespace veltrano {
+namespace {
+
+TEST(OleDate, RoundTripsAcrossTheEpochAndBeforeIt) {
+    struct Case { CalendarTime t; double ole; };
+    const Case cases[] = {
+        {{1899, 12, 30, 0, 0, 0, 0}, 0.0},
+        {{1899, 12, 29, 6, 0, 0, 0}, -1.25},   // day before the epoch, time stays positive
+        {{1900, 1, 1, 12, 0, 0, 0}, 2.5},
+        {{1800, 1, 1, 0, 0, 0, 0}, -36522.0},
+        {{2003, 1, 5, 13, 45, 30, 0}, 37626.573263888889},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NEAR(calendarToOleDate(c.t), c.ole, 1e-9) << c.t.year;
+        CalendarTime back = oleDateToCalendar(c.ole);
+        EXPECT_EQ(back.year, c.t.year);
+        EXPECT_EQ(back.month, c.t.month);
+        EXPECT_EQ(back.day, c.t.day);
+        EXPECT_EQ(back.hour, c.t.hour);
+        EXPECT_EQ(back.minute, c.t.minute);
+        EXPECT_EQ(back.second, c.t.second);
+    }
+}
+
+TEST(OleDate, FormatsMillisecondsOnlyWhenPresent) {
+    EXPECT_EQ(formatOleDate(2.5), "1900-01-01 12:00:00");
+    CalendarTime t{2020, 2, 29, 23, 59, 59, 123};
+    EXPECT_EQ(formatOleDate(calendarToOleDate(t)), "2020-02-29 23:59:59.123");
+}
+
+TEST(FieldValueKinds, KeepTextBytesAndTellNullFromEmpty) {
+    std::string withNul("a\0b", 3);
+    FieldValue v(withNul);
+    ASSERT_TRUE(v.isText());
+    EXPECT_EQ(v.asText().size(), 3u);
+    EXPECT_FALSE(FieldValue::null() == FieldValue::empty());
+    EXPECT_FALSE(FieldValue("") == FieldValue::null());
+    EXPECT_TRUE(FieldValue(2) == FieldValue(2.0));
+    EXPECT_EQ(FieldValue(0.1).toDisplayText(), "0.1");
+}
+
+}  // namespace
+}  // namespace veltrano
