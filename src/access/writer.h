@@ -1,0 +1,98 @@
+// The write side of the engine: create a new Jet 4 (Access 2000) database,
+// run the small DDL the wizard sends, and append rows.
+//
+// Everything here writes Jet 4 files only. Every change to an existing file
+// goes through a rollback journal (<file>-journal): a statement, or one
+// Appender session from openTableForAppend() to close(), is all-or-nothing
+// even if the process is killed half way. While a WriteConnection is open it
+// holds <file>.ldb and an exclusive lock on the file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "access/status.h"
+#include "common/field_value.h"
+
+namespace access {
+
+class WriteDatabase;  // internal
+class AppendSession;  // internal
+
+// Makes a new, empty Jet 4 database at `path` (which must not exist yet).
+// `password` (at most 20 characters) becomes the database password.
+Status createDatabase(const std::string& path, const std::string& password = {});
+
+// Rolls back an unfinished change left by a killed writer (a "hot" journal
+// next to `path`). Opening a WriteConnection does this itself; readers may
+// call it before reading. Harmless when there is no journal.
+Status recoverJournal(const std::string& path);
+
+// Provider type codes reported by Appender::fieldType.
+namespace provider_type {
+constexpr int kSmallInt = 2, kInteger = 3, kSingle = 4, kDouble = 5, kCurrency = 6, kDate = 7,
+              kBoolean = 11, kUnsignedTinyInt = 17, kGuid = 72, kBinary = 128, kNumeric = 131,
+              kVarWChar = 202, kLongVarWChar = 203, kLongVarBinary = 205;
+}
+
+// One table open for adding rows. Rows are stored by update(); the whole
+// session becomes durable at close() (or when the Appender is destroyed).
+class Appender {
+public:
+    Appender();
+    explicit Appender(std::unique_ptr<AppendSession> s);
+    Appender(Appender&&) noexcept;
+    Appender& operator=(Appender&&) noexcept;
+    ~Appender();  // closes (stores the session) if still open
+
+    // Starts a new row; every field begins unset (null, or the next auto-number).
+    Status addNew();
+    int fieldCount() const;
+    int fieldType(int pos) const;          // provider type code, 7 = date
+    std::string fieldName(int pos) const;  // column name, in column order
+    // Null/Empty, Text (converted as the provider would), Number, DateTime,
+    // Boolean. A value the field refuses fails this assignment only.
+    Status setField(int pos, const veltrano::FieldValue& value);
+    // Stores the row. Refused (and nothing stored) on a duplicate key in a
+    // unique index, a null in a primary-key column or a row that is too big.
+    Status update();
+    // Writes the indexes and table counters and commits the session.
+    Status close();
+    bool isOpen() const;
+
+private:
+    std::unique_ptr<AppendSession> s_;
+};
+
+class WriteConnection {
+public:
+    WriteConnection();
+    ~WriteConnection();
+    WriteConnection(const WriteConnection&) = delete;
+    WriteConnection& operator=(const WriteConnection&) = delete;
+
+    // "Provider=...;Data Source=PATH;...;Jet OLEDB:Database Password=PW" or a
+    // bare path. Wrong password: 0x80040E4D. File in use: 0x80004005.
+    Status open(const std::string& connectionString);
+    Status open(const std::string& path, const std::string& password);
+    bool isOpen() const;
+
+    // CREATE TABLE, CREATE [UNIQUE] INDEX, DROP TABLE. A rejected statement
+    // gives 0x80040E14 and leaves the file unchanged.
+    Status execute(const std::string& jetSql);
+
+    // REQUIRES: no other Appender of this connection is open.
+    Result<Appender> openTableForAppend(const std::string& table);
+
+    // User table names, in catalog order.
+    std::vector<std::string> tableNames() const;
+
+    Status close();
+
+private:
+    std::shared_ptr<WriteDatabase> db_;
+};
+
+}  // namespace access
