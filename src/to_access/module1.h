@@ -1,0 +1,82 @@
+// Access table definitions built from a MySQL table's SHOW COLUMNS and
+// SHOW KEYS rows: the Jet CREATE TABLE text with bracketed names, Access type
+// words and a primary-key constraint, plus one CREATE INDEX per other index.
+//
+// Everything here is plain text work on rows already read from the server,
+// so the statements can be checked without a server. mysql_schema.h reads the
+// rows through the source connection.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veltrano {
+
+// One row of SHOW COLUMNS, as far as the Access definition needs it.
+struct MySqlColumnRow {
+    std::string name;   // column 0
+    std::string type;   // column 1: "int(10) unsigned", "varchar(50)", "enum('a','b')"
+    std::string key;    // column 3: "PRI" for primary-key columns
+    std::string extra;  // column 5: "auto_increment"
+};
+
+// One row of SHOW KEYS. Rows come grouped by index, columns in index order.
+struct MySqlKeyRow {
+    std::string nonUnique;   // column 1: "0" for a unique index
+    std::string indexName;   // column 2: "PRIMARY" for the primary key
+    std::string columnName;  // column 4
+};
+
+// One Access column of the table being defined.
+struct AccessColumn {
+    std::string name;        // "[" + MySQL name + "]"
+    std::string typeText;    // Access type word, or "identity" for auto-increment
+    std::string sizeSuffix;  // "(n)" for text columns, else empty
+    bool isPrimaryKey = false;
+};
+
+struct AccessTableStructure {
+    std::vector<AccessColumn> columnDefinitions;  // in SHOW COLUMNS order
+    std::vector<std::string> indexStatements;     // one CREATE INDEX per non-primary index
+};
+
+// The Access type word for a MySQL column type text. Most types follow a
+// fixed list of words searched in the type text; where that word could not
+// hold the column's values it is replaced by one that can:
+//   bigint -> decimal(19,0) (unsigned: 20 digits), int unsigned -> decimal(10,0),
+//   decimal(p,s) with p > 15 -> decimal(p,s) (p up to 28; wider ones as text),
+//   char/varchar over 255 -> memo, enum/set with values longer than 20 -> varchar/memo,
+//   binary, varbinary, bit, blobs and spatial types -> longbinary,
+//   any other unknown type -> memo.
+std::string access_type_for(std::string_view mysqlType);
+
+// "(n)" for a type that access_type_for maps to a char or varchar word, else "".
+std::string size_suffix_for(std::string_view mysqlType);
+
+// The Access column for one SHOW COLUMNS row.
+AccessColumn accessColumnFor(const MySqlColumnRow& row);
+
+// The CREATE [UNIQUE] INDEX statements for the non-primary indexes of `table`.
+std::vector<std::string> indexStatementsFor(const std::string& table,
+                                            const std::vector<MySqlKeyRow>& keys);
+
+// Columns and index statements of one table.
+AccessTableStructure buildTableStructure(const std::string& table,
+                                         const std::vector<MySqlColumnRow>& columns,
+                                         const std::vector<MySqlKeyRow>& keys);
+
+// ",CONSTRAINT PrimaryKey primary key([a],[b])" with the key columns in table
+// order, or "" when no column is part of the primary key.
+std::string primary_key_clause(const std::vector<AccessColumn>& columns);
+
+// "CREATE TABLE [t]([a] integer,[b] varchar(50),CONSTRAINT ...);", or "" for a
+// table without columns (no statement is sent then).
+std::string tableDefinitionText(const std::string& table, const std::vector<AccessColumn>& columns);
+
+// Quoting for names sent to MySQL: the name between backquotes, inner
+// backquotes doubled so that no name can end the quoting early.
+std::string mysqlQuoted(std::string_view name);
+
+}  // namespace veltrano

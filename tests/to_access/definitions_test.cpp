@@ -1,0 +1,170 @@
+// Access table definitions from MySQL column and key rows, and the reading of
+// MySQL date texts.
+#include <gtest/gtest.h>
+
+#include "to_access/date_change.h"
+#include "to_access/module1.h"
+
+namespace veltrano {
+namespace {
+
+struct TypeCase {
+    const char* mysql;
+    const char* word;
+    const char* suffix;
+};
+
+TEST(AccessTypeFor, WordListAndLengths) {
+    const TypeCase cases[] = {
+        {"tinyint(4)", "integer", ""},
+        {"tinyint(1)", "integer", ""},
+        {"smallint(5) unsigned", "integer", ""},
+        {"mediumint(8) unsigned", "integer", ""},
+        {"int(11)", "integer", ""},
+        {"float", "double", ""},
+        {"double(10,3) unsigned", "double", ""},
+        {"decimal(10,2)", "number", ""},
+        {"decimal(15,5)", "number", ""},
+        {"date", "datetime", ""},
+        {"datetime", "datetime", ""},
+        {"timestamp(14)", "datetime", ""},
+        {"time", "datetime", ""},
+        {"year(4)", "number", ""},
+        {"varchar(50)", "varchar", "(50)"},
+        {"varchar(255) binary", "varchar", "(255)"},
+        {"char(1)", "char", "(1)"},
+        {"tinytext", "char(255)", ""},
+        {"text", "memo", ""},
+        {"mediumtext", "memo", ""},
+        {"longtext", "memo", ""},
+        {"enum('a','b')", "char(20)", ""},
+        {"set('x','y')", "char(20)", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(access_type_for(c.mysql), c.word) << c.mysql;
+        EXPECT_EQ(size_suffix_for(c.mysql), c.suffix) << c.mysql;
+    }
+}
+
+// Types whose listed word would lose values or make the statement fail get a
+// word that holds them.
+TEST(AccessTypeFor, TypesTheWordListCannotHoldGetAWiderType) {
+    const TypeCase cases[] = {
+        {"bigint(20)", "decimal(19,0)", ""},
+        {"bigint(20) unsigned", "decimal(20,0)", ""},
+        {"int(10) unsigned", "decimal(10,0)", ""},
+        {"int(10) unsigned zerofill", "decimal(10,0)", ""},
+        {"int unsigned", "decimal(10,0)", ""},
+        {"decimal(16,2)", "decimal(16,2)", ""},
+        {"decimal(28,10) unsigned", "decimal(28,10)", ""},
+        {"decimal(40,5)", "varchar", "(42)"},
+        {"decimal(65,30)", "varchar", "(67)"},
+        {"varchar(256)", "memo", ""},
+        {"char(255)", "char", "(255)"},
+        {"varchar(1000)", "memo", ""},
+        {"binary(16)", "longbinary", ""},
+        {"varbinary(200)", "longbinary", ""},
+        {"bit(1)", "longbinary", ""},
+        {"bit(64)", "longbinary", ""},
+        {"tinyblob", "longbinary", ""},
+        {"blob", "longbinary", ""},
+        {"mediumblob", "longbinary", ""},
+        {"longblob", "longbinary", ""},
+        {"geometry", "longbinary", ""},
+        {"point", "longbinary", ""},
+        {"multipoint", "longbinary", ""},
+        {"polygon", "longbinary", ""},
+        {"json", "memo", ""},
+        {"uuid", "memo", ""},
+        {"inet6", "memo", ""},
+        // Enum and set values are data, not type words.
+        {"enum('date','time')", "char(20)", ""},
+        {"enum('point')", "char(20)", ""},
+        {"enum('char','x')", "char(20)", ""},
+        {"enum('a much longer value than twenty','b')", "varchar", "(31)"},
+        {"set('alpha','beta','gamma','delta')", "varchar", "(22)"},
+        {"enum('it''s','no')", "char(20)", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(access_type_for(c.mysql), c.word) << c.mysql;
+        EXPECT_EQ(size_suffix_for(c.mysql), c.suffix) << c.mysql;
+    }
+}
+
+TEST(TableDefinition, ColumnsKeyAndIndexesAsJetStatements) {
+    std::vector<MySqlColumnRow> cols = {
+        {"id", "int(11)", "PRI", "auto_increment"},
+        {"name", "varchar(50)", "", ""},
+        {"price", "decimal(10,2)", "", ""},
+    };
+    auto s = buildTableStructure("t", cols, {{"0", "PRIMARY", "id"}});
+    EXPECT_EQ(tableDefinitionText("t", s.columnDefinitions),
+              "CREATE TABLE [t]([id] identity,[name] varchar(50),[price] number,"
+              "CONSTRAINT PrimaryKey primary key([id]));");
+    EXPECT_TRUE(s.indexStatements.empty());
+
+    // Composite key in table order, not key order; no key gives no clause.
+    std::vector<MySqlColumnRow> two = {{"b", "int(11)", "PRI", ""}, {"a", "char(2)", "PRI", ""}};
+    EXPECT_EQ(primary_key_clause(buildTableStructure("x", two, {}).columnDefinitions),
+              ",CONSTRAINT PrimaryKey primary key([b],[a])");
+    std::vector<MySqlColumnRow> plain = {{"a", "int(11)", "", ""}};
+    EXPECT_EQ(tableDefinitionText("t", buildTableStructure("t", plain, {}).columnDefinitions),
+              "CREATE TABLE [t]([a] integer);");
+    EXPECT_EQ(tableDefinitionText("t", {}), "");
+
+    std::vector<MySqlKeyRow> keys = {
+        {"0", "PRIMARY", "id"},   {"0", "u_code", "code"}, {"0", "u_code", "lang"},
+        {"1", "k", "c"},          {"1", "name two", "x y"},
+    };
+    auto idx = indexStatementsFor("items", keys);
+    ASSERT_EQ(idx.size(), 3u);
+    EXPECT_EQ(idx[0], "CREATE UNIQUE INDEX [u_code] ON [items] ( [code], [lang]);");
+    EXPECT_EQ(idx[1], "CREATE INDEX [k] ON [items] ( [c]);");
+    EXPECT_EQ(idx[2], "CREATE INDEX [name two] ON [items] ( [x y]);");
+}
+
+TEST(MysqlQuoted, BackquotesInNamesCannotEndTheQuoting) {
+    EXPECT_EQ(mysqlQuoted("plain"), "`plain`");
+    EXPECT_EQ(mysqlQuoted("a`b"), "`a``b`");
+    EXPECT_EQ(mysqlQuoted("x`; drop table y; `"), "`x``; drop table y; ```");
+}
+
+double ole(int y, int m, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+    return calendarToOleDate({y, m, d, h, mi, s, ms});
+}
+
+TEST(DateChange, ReadsDateTextsDirectlyWithTheirTime) {
+    EXPECT_EQ(date_change(FieldValue("2003-01-05")), FieldValue::dateTime(ole(2003, 1, 5)));
+    EXPECT_EQ(date_change(FieldValue("1999-12-31 23:59:59")),
+              FieldValue::dateTime(ole(1999, 12, 31, 23, 59, 59)));
+    EXPECT_DOUBLE_EQ(date_change(FieldValue("2020-02-29 12:00:00.250")).asDateTime(),
+                     ole(2020, 2, 29, 12, 0, 0, 250));
+    // Before Access's zero day the time is still a positive fraction.
+    EXPECT_EQ(formatOleDate(date_change(FieldValue("1899-12-29 06:00:00")).asDateTime()),
+              "1899-12-29 06:00:00");
+    EXPECT_EQ(formatOleDate(date_change(FieldValue("1000-01-01 00:00:01")).asDateTime()),
+              "1000-01-01 00:00:01");
+}
+
+TEST(DateChange, TimeIsThatTimeOnAccessZeroDay) {
+    EXPECT_DOUBLE_EQ(date_change(FieldValue("10:20:30")).asDateTime(), ole(1899, 12, 30, 10, 20, 30));
+    EXPECT_DOUBLE_EQ(date_change(FieldValue("00:00:00")).asDateTime(), 0.0);
+    EXPECT_EQ(formatOleDate(date_change(FieldValue("838:59:59")).asDateTime()),
+              "1900-02-02 22:59:59");
+    EXPECT_EQ(formatOleDate(date_change(FieldValue("-01:30:00")).asDateTime()),
+              "1899-12-29 22:30:00");
+}
+
+TEST(DateChange, ZeroImpossibleAndMissingDatesAreNull) {
+    for (const char* t : {"0000-00-00", "0000-00-00 00:00:00", "2003-00-10", "2003-04-00",
+                          "2003-02-29", "2003-13-01"})
+        EXPECT_TRUE(date_change(FieldValue(t)).isNull()) << t;
+    EXPECT_TRUE(date_change(FieldValue::null()).isNull());
+    EXPECT_TRUE(date_change(FieldValue()).isNull());
+    // Texts that are no date are handed on for the target to judge.
+    for (const char* t : {"", "yesterday", "2003-01-05 25:00:00", "12:60:00", "2003/01/05"})
+        EXPECT_EQ(date_change(FieldValue(t)), FieldValue(t)) << t;
+}
+
+}  // namespace
+}  // namespace veltrano
