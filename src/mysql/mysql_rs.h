@@ -139,6 +139,9 @@ private:
     bool AcceptsColumn(const FieldValue& vField);
     int64_t Find(const FieldValue& vField, const FieldValue& vData, int32_t FindMethod,
                  int64_t from, int64_t to);
+    const FieldValue* SavedEdit(const std::string& name) const;  // overlay of Value
+    void StageChange(const std::string& name, const FieldValue& value);
+    int32_t ColumnOf(const std::string& name);  // by name, any case; -1 when none
 
     std::weak_ptr<ConnectionLink> link_;
     std::unique_ptr<MYSQL_FIELD> field_;
@@ -154,6 +157,7 @@ private:
     std::unique_ptr<MYSQL_UPDATE> newRows_;
     std::unique_ptr<MYSQL_UPDATE> edits_;
     std::unique_ptr<MYSQL_UPDATE> deleted_;
+    int64_t loadedRow_ = 0;  // the position whose data row_ holds; 0 for none
     int64_t editRow_ = 0;
     int32_t editMode_ = 0;
 };

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,7 @@ struct st_mysql_res;
 namespace veltrano {
 
 class MYSQL_CONNECTION;
+struct ConnectionLink;
 
 // Metadata of one result column.
 struct MySqlColumnInfo {
@@ -68,7 +70,9 @@ private:
     friend class MYSQL_CONNECTION;
     void Detach();  // the connection is closing its handle
 
-    MYSQL_CONNECTION* connection_;
+    MYSQL_CONNECTION* connection() const;
+
+    std::weak_ptr<ConnectionLink> link_;
     st_mysql_res* result_ = nullptr;
     char** row_ = nullptr;
     unsigned long* lengths_ = nullptr;

@@ -36,8 +36,8 @@ public:
     // New item (Updated false) keyed by Name; an item of the same name is
     // removed first, so the new one goes to the end.
     MYSQL_UPDATE_FIELD& Add(const std::string& Name, const FieldValue& Value);
-    // By column name (any letter case) when the key is text that is not a
-    // number, else by 1-based position. Null when there is none.
+    // By column name (any letter case) when the key is text, by 1-based
+    // position when it is a number. Null when there is none.
     MYSQL_UPDATE_FIELD* Item(const FieldValue& vntIndexKey);
     int32_t Count() const { return static_cast<int32_t>(items_.size()); }
 
