@@ -1,0 +1,104 @@
+// The Access-to-MySQL run: settles the target database, creates each
+// selected table and copies its rows. It touches no widget: questions and
+// messages go through RunHost::ask, the page's progress bar and status label
+// through RunHost::progress and the status callback.
+//
+// Rows are sent as multi-row INSERT statements of about batchBytes each.
+// When the server refuses a batch, that batch is sent again one row per
+// statement, so that exactly the rows a one-row-at-a-time copy would store
+// are stored and every refused row is reported with its record number. Window
+// events run every keepAliveInterval, not per row, and a cancel is honoured
+// between rows: the rows read before it are sent, nothing after it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/conversion_session.h"
+#include "common/run_host.h"
+#include "to_mysql/access_source.h"
+
+namespace veltrano {
+class MYSQL_CONNECTION;
+}
+
+namespace veltrano::tomysql {
+
+// The text of the combo box before the user picked or typed a database.
+inline constexpr const char* kSelectDatabasePrompt = "< Select Mysql DB or type its name >";
+
+// What page 4 says about the target database.
+struct TargetChoice {
+    bool append = false;        // "Append to an existing database"
+    std::string existingName;   // text of the databases combo box
+    std::string newName;        // text of the database name box
+};
+
+enum class RunOutcome {
+    NotStarted,       // the target database was not settled; the page stays
+    SourceEmpty,      // the file has no tables: nothing to do
+    Completed,        // every table handled
+    CancelledAtQuestion,  // Cancel answered when a table existed
+    Cancelled,        // the user stopped the run
+    Failed,           // a table could not be created or the server went away
+};
+
+// Page 2's Next: one TableDefinition per selected name, in order, with its
+// row count; totalRecords is their sum. Read failures leave the table's
+// parts empty (and its count 0) and the build goes on. keepAlive, when
+// given, runs between tables.
+void buildDefinitions(ConversionSession& session, AccessSource& source,
+                      const std::vector<std::string>& selected, const std::function<void()>& keepAlive = {});
+
+// MySQL error numbers that mean the connection is gone.
+bool isConnectionLost(int32_t errorNumber);
+
+class ConversionRun {
+public:
+    ConversionRun(ConversionSession& session, MYSQL_CONNECTION& mysql, AccessSource& source,
+                  RunHost& host);
+
+    // Called with "Converting Table: <name>" as each table starts.
+    std::function<void(const std::string&)> onStatus;
+    // Called once the target database is settled and the run begins (the
+    // page disables its navigation then).
+    std::function<void()> onStarted;
+
+    size_t batchBytes = 1 << 20;
+    std::chrono::milliseconds keepAliveInterval{50};
+
+    // The whole run.
+    RunOutcome convert(const TargetChoice& target);
+
+    // Creates or picks the target database and selects it; false when the
+    // run may not start (the reason was shown).
+    bool prepareTargetDatabase(const TargetChoice& target);
+
+    int64_t refusedRows() const { return refusedRows_; }
+    const std::string& failure() const { return failure_; }  // why a Failed run stopped
+
+private:
+    enum class Step { Next, Stop, Cancelled, CancelledAtQuestion };
+    bool checkError();  // shows the error description; true when there was one
+    Step convertTable(size_t i);
+    Step copyRows(TableDefinition& table);
+    void tick(bool force = false);
+    void setProgress(int64_t done, int64_t total);
+    void say(const std::string& text);
+    bool tableIsTransactional(const std::string& mysqlTable);
+
+    ConversionSession& s_;
+    MYSQL_CONNECTION& mysql_;
+    AccessSource& source_;
+    RunHost& host_;
+    int64_t progressCount_ = 0;
+    int64_t refusedRows_ = 0;
+    int lastPercent_ = -1;
+    std::string failure_;
+    std::chrono::steady_clock::time_point lastTick_{};
+};
+
+}  // namespace veltrano::tomysql

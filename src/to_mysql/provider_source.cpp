@@ -1,0 +1,206 @@
+#include "to_mysql/provider_source.h"
+
+#include <cctype>
+
+namespace veltrano::tomysql {
+
+namespace {
+
+std::string textOf(const access::Result<FieldValue>& r) {
+    if (!r.isOk()) return {};
+    const FieldValue& v = r.value();
+    return v.isText() ? v.asText() : v.toDisplayText();
+}
+
+std::optional<int64_t> numberOf(const access::Result<FieldValue>& r) {
+    if (!r.isOk()) return std::nullopt;
+    const FieldValue& v = r.value();
+    if (v.isNumber()) return static_cast<int64_t>(v.asNumber());
+    if (v.isBoolean()) return v.asBoolean() ? 1 : 0;
+    if (v.isText() && !v.asText().empty()) return std::atoll(v.asText().c_str());
+    return std::nullopt;
+}
+
+bool boolOf(const access::Result<FieldValue>& r) {
+    if (!r.isOk()) return false;
+    const FieldValue& v = r.value();
+    if (v.isBoolean()) return v.asBoolean();
+    if (v.isNumber()) return v.asNumber() != 0;
+    if (v.isText()) return v.asText() == "1" || v.asText() == "true" || v.asText() == "True";
+    return false;
+}
+
+std::string upper(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+class ProviderRows : public SourceRows {
+public:
+    explicit ProviderRows(std::unique_ptr<access::Rowset> rs) : rs_(std::move(rs)) {
+        for (int i = 0; i < rs_->fieldCount(); ++i) names_.push_back(rs_->fieldName(i));
+        values_.resize(names_.size());
+    }
+    const std::vector<std::string>& columnNames() const override { return names_; }
+    bool next() override {
+        if (started_) {
+            if (rs_->eof()) return false;
+            access::Status st = rs_->moveNext();
+            if (!st.isOk()) {
+                error_ = st.description();
+                return false;
+            }
+        }
+        started_ = true;
+        if (rs_->eof()) return false;
+        for (size_t i = 0; i < names_.size(); ++i) {
+            auto v = rs_->value(static_cast<int>(i));
+            if (!v.isOk()) {
+                error_ = v.status().description();
+                return false;
+            }
+            values_[i] = toFieldValue(v.value());
+        }
+        return true;
+    }
+    const FieldValue& value(size_t i) const override { return values_[i]; }
+    std::string error() const override { return error_; }
+
+private:
+    std::unique_ptr<access::Rowset> rs_;
+    std::vector<std::string> names_;
+    std::vector<FieldValue> values_;
+    bool started_ = false;
+    std::string error_;
+};
+
+}  // namespace
+
+std::string accessConnectionString(const std::string& path, bool usePassword, const std::string& password) {
+    std::string s = " Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Mode=ReadWrite;Persist Security Info=False;";
+    if (usePassword) s += "Jet OLEDB:Database Password=" + password;
+    return s;
+}
+
+FieldValue toFieldValue(const access::Value& v) {
+    using K = access::ValueKind;
+    switch (v.kind) {
+        case K::Null: return FieldValue::null();
+        case K::Boolean: return FieldValue::boolean(v.integer != 0);
+        case K::Byte:
+        case K::Integer:
+        case K::Long: return FieldValue(static_cast<long long>(v.integer));
+        case K::Currency: return FieldValue::text(access::currencyToText(v.integer));
+        case K::Single: return FieldValue::text(access::shortestSingle(static_cast<float>(v.real)));
+        case K::Double: return FieldValue::text(access::shortestDouble(v.real));
+        case K::DateTime: return FieldValue::dateTime(v.real);
+        case K::Text:
+        case K::Binary:
+        case K::Decimal: return FieldValue::text(v.bytes);
+        case K::Guid:
+            return FieldValue::text(access::guidToText(
+                access::Bytes(reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size())));
+    }
+    return FieldValue::null();
+}
+
+std::vector<std::string> ProviderSource::tableNames(std::string& error) {
+    std::vector<std::string> names;
+    auto rs = cnn_.openSchema(access::SchemaKind::Tables);
+    if (!rs.isOk()) {
+        error = rs.status().description();
+        return names;
+    }
+    access::Rowset& t = *rs.value();
+    if (access::Status st = t.setFilter("table_type = 'table'"); !st.isOk()) {
+        error = st.description();
+        return names;
+    }
+    for (; !t.eof(); (void)t.moveNext()) names.push_back(textOf(t.field("table_name")));
+    return names;
+}
+
+TypeNames ProviderSource::typeNames() {
+    TypeNames names;
+    auto rs = cnn_.openSchema(access::SchemaKind::ProviderTypes);
+    if (!rs.isOk()) return names;
+    access::Rowset& t = *rs.value();
+    (void)t.moveFirst();
+    for (; !t.eof(); (void)t.moveNext()) {
+        auto code = numberOf(t.field("data_type"));
+        if (!code) continue;
+        // A code past the table lands on its last entry.
+        size_t i = *code >= 0 && *code < static_cast<int64_t>(names.size()) ? static_cast<size_t>(*code)
+                                                                           : names.size() - 1;
+        names[i] = upper(textOf(t.field("type_name")));
+    }
+    return names;
+}
+
+bool ProviderSource::readSchema(const std::string& table, TableSchema& schema, std::string& error) {
+    schema = TableSchema{};
+    schema.name = table;
+    // The lists are walked whole and compared here: a name holding a quote
+    // cannot be put into a filter text safely.
+    auto cols = cnn_.openSchema(access::SchemaKind::Columns);
+    if (!cols.isOk()) {
+        error = cols.status().description();
+        return false;
+    }
+    access::Rowset& c = *cols.value();
+    (void)c.moveFirst();
+    for (; !c.eof(); (void)c.moveNext()) {
+        if (textOf(c.field("table_name")) != table) continue;
+        SchemaColumn col;
+        col.ordinalPosition = static_cast<int>(numberOf(c.field("ordinal_position")).value_or(0));
+        col.columnName = textOf(c.field("column_name"));
+        col.dataType = static_cast<int>(numberOf(c.field("data_type")).value_or(0));
+        col.hasDefault = boolOf(c.field("column_hasdefault"));
+        if (auto d = c.field("column_default"); d.isOk() && !d.value().isNull() && !d.value().isEmpty())
+            col.columnDefault = textOf(d);
+        col.characterMaximumLength = numberOf(c.field("character_maximum_length"));
+        col.isNullable = boolOf(c.field("is_nullable"));
+        col.numericPrecision = static_cast<int>(numberOf(c.field("numeric_precision")).value_or(0));
+        col.numericScale = static_cast<int>(numberOf(c.field("numeric_scale")).value_or(0));
+        schema.columns.push_back(std::move(col));
+    }
+    auto keys = cnn_.openSchema(access::SchemaKind::PrimaryKeys);
+    if (keys.isOk()) {
+        access::Rowset& k = *keys.value();
+        (void)k.moveFirst();
+        for (; !k.eof(); (void)k.moveNext())
+            if (textOf(k.field("table_name")) == table) schema.primaryKeyColumns.push_back(textOf(k.field("column_name")));
+    }
+    auto cat = cnn_.tableCatalog(table);
+    if (!cat.isOk()) {
+        error = cat.status().description();
+        return false;
+    }
+    for (const auto& ix : cat.value().indexes)
+        schema.indexes.push_back({ix.name, ix.primaryKey, ix.unique, ix.columns});
+    for (const auto& col : cat.value().columns)
+        schema.catalogColumns.push_back({col.name, col.type, col.autoIncrement});
+    return true;
+}
+
+int64_t ProviderSource::countRows(const std::string& table, std::string& error) {
+    auto rs = cnn_.execute("select count(*) as nRecords from [" + table + "]");
+    if (!rs.isOk()) {
+        error = rs.status().description();
+        return -1;
+    }
+    access::Rowset& r = *rs.value();
+    if (r.eof()) return 0;
+    return numberOf(r.field("nRecords")).value_or(0);
+}
+
+std::unique_ptr<SourceRows> ProviderSource::openRows(const std::string& table, std::string& error) {
+    auto rs = cnn_.execute("select * from [" + table + "]");
+    if (!rs.isOk()) {
+        error = rs.status().description();
+        return nullptr;
+    }
+    return std::make_unique<ProviderRows>(std::move(rs.value()));
+}
+
+}  // namespace veltrano::tomysql

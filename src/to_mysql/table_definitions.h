@@ -1,0 +1,92 @@
+// MySQL table definitions built from an Access table's schema.
+//
+// The schema arrives as plain rows (TableSchema), the way the Access engine's
+// schema lists and per-table catalog describe a table, so the wording of the
+// CREATE TABLE statement can be built and checked without a file or a server.
+// The statement text keeps the blanks that earlier releases wrote, because
+// scripts that users have built around our output compare it literally.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/conversion_session.h"
+
+namespace veltrano::tomysql {
+
+// Every blank (character 32) becomes "_"; nothing else changes.
+std::string cleanName(std::string_view name);
+
+// The name as it appears in MySQL: cleaned when the option is on.
+inline std::string mysqlName(std::string_view name, bool convertSpaces) {
+    return convertSpaces ? cleanName(name) : std::string(name);
+}
+
+// Provider type codes the definitions look at.
+constexpr int kTypeLong = 3;        // auto-increment candidates
+constexpr int kTypeLongText = 203;  // memo: indexed with a prefix length
+
+// One row of the provider's column list.
+struct SchemaColumn {
+    int ordinalPosition = 0;  // from 1
+    std::string columnName;
+    int dataType = 0;  // provider type code
+    bool hasDefault = false;
+    std::optional<std::string> columnDefault;
+    std::optional<int64_t> characterMaximumLength;
+    bool isNullable = true;
+    int numericPrecision = 0;  // decimal columns only
+    int numericScale = 0;
+};
+
+// One index of the table's catalog.
+struct CatalogIndex {
+    std::string name;
+    bool primaryKey = false;
+    bool unique = false;
+    std::vector<std::string> columns;  // in key order
+};
+
+// One column of the table's catalog.
+struct CatalogColumn {
+    std::string name;
+    int typeCode = 0;  // catalog type code (203: long text)
+    bool autoIncrement = false;
+};
+
+// Everything the definition of one table is built from.
+struct TableSchema {
+    std::string name;
+    std::vector<SchemaColumn> columns;         // provider order
+    std::vector<std::string> primaryKeyColumns;
+    std::vector<CatalogIndex> indexes;         // catalog order
+    std::vector<CatalogColumn> catalogColumns;
+};
+
+using TypeNames = std::array<std::string, 133>;
+
+// Index clauses appended to CREATE TABLE: " , KEY `a` (`x`) , UNIQUE KEY ..."
+// or empty. Primary-key indexes are left out (the statement has its own
+// PRIMARY KEY clause).
+std::string indexClauses(const TableSchema& schema, bool convertSpaces);
+
+// Builds the definition of one table; recordCount stays 0 (counted apart).
+TableDefinition buildTableDefinition(const TableSchema& schema, const TypeNames& typeNames,
+                                     bool convertSpaces);
+
+// The CREATE TABLE statement of a definition. Rewrites, in place, each
+// column's typeName to the MySQL type text, and its isNullable and
+// defaultValue as the statement states them; the row copy reads the
+// rewritten typeName.
+std::string createTableStatement(TableDefinition& table, bool convertSpaces);
+
+// MySQL type text for a provider type name (upper case) and the column's
+// facts; the first step of the map ("BLOB" for binary and GUID columns)
+// included.
+std::string mysqlTypeFor(const ColumnDefinition& column);
+
+}  // namespace veltrano::tomysql

@@ -1,0 +1,38 @@
+// The SQL text of one Access value in an INSERT statement, judged by the
+// MySQL type text its column was given (ColumnDefinition::typeName after
+// createTableStatement).
+//
+// Every form reads the same whatever the server's sql_mode: text goes as a
+// single-quoted literal without backslash escapes or as hexadecimal bytes
+// with a character-set introducer; bytes of binary columns go as X'..'.
+//
+// GUID columns become BLOB columns; a GUID is sent as its text form
+// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" as Access shows it, which keeps it
+// readable and free of any byte-order question.
+#pragma once
+
+#include <string>
+
+#include "common/field_value.h"
+
+namespace veltrano::tomysql {
+
+// How a column's values are written, decided once per column.
+enum class ValueForm {
+    Plain,     // numbers and anything else: the value's plain text
+    Text,      // VARCHAR / TEXT columns
+    DateTime,  // 'YYYY-MM-DD HH:MM:SS'
+    Boolean,   // TINYINT(1): 0 or 1
+    Binary,    // BLOB: the bytes
+};
+
+ValueForm valueFormFor(const std::string& mysqlTypeName);
+
+// Appends the value's SQL text to out.
+void appendValueText(std::string& out, const FieldValue& value, ValueForm form);
+
+// True when text is a plain decimal number ("-12", "3.25", "1e-5") that can
+// go into a statement unquoted.
+bool isPlainNumber(std::string_view text);
+
+}  // namespace veltrano::tomysql
