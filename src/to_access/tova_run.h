@@ -1,0 +1,80 @@
+// The MySQL-to-Access conversion run: creates a new .mdb (or opens an
+// existing one), creates every selected table with its indexes, settles
+// tables that already exist, and copies the rows.
+//
+// The run touches no widget. Questions and messages go through RunHost (the
+// wizard answers with the message dialog, the batch tool by its options);
+// the status line and the progress go through the callbacks below. It reads
+// and writes the MySQL-to-Access fields of ConversionSession.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/conversion_session.h"
+#include "common/run_host.h"
+
+namespace veltrano {
+
+class MYSQL_CONNECTION;
+
+namespace access {
+class WriteConnection;
+}
+
+struct TovaRunOptions {
+    bool newFile = true;           // create a new file (else append to an existing one)
+    bool usePassword = false;      // append: the existing file has a database password
+    std::string password;          // ... and this is it
+    bool definitionsOnly = false;  // create tables and indexes, copy no rows
+};
+
+enum class TovaRunOutcome {
+    Finished,       // every selected table had its turn: show the report
+    Stopped,        // stopped before or during the run; the page stays usable
+    WrongPassword,  // like Stopped; the page asks for the password again
+    Cancelled,      // the user cancelled: show the report as cancelled
+};
+
+class TovaRun {
+public:
+    // `source` is the connection the tables are read from; `s` supplies the
+    // selected tables (sourceTables[0..tableCount-1]), sourceDatabase and
+    // destinationPath/destinationFileName, and receives the results.
+    TovaRun(ConversionSession& s, MYSQL_CONNECTION& source, RunHost& host);
+
+    // "Converting Table: <name>" as each table's rows are copied.
+    std::function<void(const std::string&)> onStatus;
+
+    // Rows between two calls of RunHost::keepAlive during the copy.
+    static constexpr int64_t kRowsPerKeepAlive = 64;
+
+    TovaRunOutcome run(const TovaRunOptions& options);
+
+private:
+    enum class Step { Next, Stop, Cancel };
+
+    TovaRunOutcome createNew();
+    TovaRunOutcome appendTo();
+    bool deleteExistingFile();
+    // One table's turn: definition, indexes, rows. `appending` selects the
+    // handling of a table that exists already.
+    Step convertTable(access::WriteConnection& db, SourceTable& t, bool appending);
+    Step tableExists(access::WriteConnection& db, SourceTable& t, const std::string& create,
+                     bool& created);
+    bool dropTable(access::WriteConnection& db, const std::string& table);
+    Step populate(access::WriteConnection& db, SourceTable& t);
+    void progressAfter(int64_t index);
+
+    ConversionSession& s_;
+    MYSQL_CONNECTION& source_;
+    RunHost& host_;
+    TovaRunOptions options_;
+};
+
+// Whether a table of that name exists in the open file (Jet names compare
+// without regard to letter case).
+bool accessTableExists(access::WriteConnection& db, const std::string& table);
+
+}  // namespace veltrano
