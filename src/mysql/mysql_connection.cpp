@@ -9,6 +9,7 @@
 
 #include "common/conversion_session.h"
 #include "mysql/mysql_rs.h"
+#include "mysql/mysql_internal.h"
 #include "mysql/mysql_stream.h"
 
 namespace veltrano {
@@ -155,7 +156,7 @@ void MYSQL_CONNECTION::Ping() {
 bool MYSQL_CONNECTION::SelectDb(const std::string& sDbName) {
     error_.Clear();
     if (state_ != 0 || !handle_) {
-        error_.SetError(CR_SERVER_GONE_ERROR, client_errors[CR_SERVER_GONE_ERROR - CR_MIN_ERROR]);
+        error_.SetError(CR_SERVER_GONE_ERROR, kNotConnected);
         return false;
     }
     if (mysql_select_db(handle_, sDbName.c_str()) != 0) {
@@ -228,7 +229,7 @@ int64_t MYSQL_CONNECTION::LoadLocalData(std::string_view tail, std::string_view 
     statement += tail;
     queryString_ = statement;
     if (state_ != 0 || !handle_) {
-        error_.SetError(CR_SERVER_GONE_ERROR, client_errors[CR_SERVER_GONE_ERROR - CR_MIN_ERROR]);
+        error_.SetError(CR_SERVER_GONE_ERROR, kNotConnected);
         return -1;
     }
     localData_->data = data;

@@ -11,6 +11,10 @@
 
 namespace veltrano {
 
+// Error text for a call that needs an open connection (the library's own
+// wording for its number CR_SERVER_GONE_ERROR, 2006).
+inline constexpr char kNotConnected[] = "Server has gone away";
+
 std::string upperAscii(std::string_view s);
 // s without leading and trailing blanks (spaces).
 std::string_view trimmedBlanks(std::string_view s);

@@ -4,6 +4,7 @@
 #include <errmsg.h>
 
 #include "mysql/mysql_connection.h"
+#include "mysql/mysql_internal.h"
 
 namespace veltrano {
 
@@ -25,7 +26,7 @@ bool MYSQL_STREAM::Open(std::string_view sql) {
     conn->error_.Clear();
     conn->queryString_ = std::string(sql);
     if (conn->state_ != 0 || !conn->handle_) {
-        conn->error_.SetError(CR_SERVER_GONE_ERROR, client_errors[CR_SERVER_GONE_ERROR - CR_MIN_ERROR]);
+        conn->error_.SetError(CR_SERVER_GONE_ERROR, kNotConnected);
         return false;
     }
     MYSQL* h = conn->handle_;
