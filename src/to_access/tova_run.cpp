@@ -93,12 +93,14 @@ TovaRunOutcome TovaRun::createNew() {
 
     host_.keepAlive();
     host_.progress(0);
-    if (access::Status st = access::createDatabase(path); !st) {
+    // The wizard creates files without a password; the batch tool may give one.
+    std::string password = options_.usePassword ? options_.password : std::string();
+    if (access::Status st = access::createDatabase(path, password); !st) {
         host_.ask(st.description(), kSetOk, kExclamation);
         return TovaRunOutcome::Stopped;
     }
     access::WriteConnection db;
-    if (access::Status st = db.open(path, ""); !st) {
+    if (access::Status st = db.open(path, password); !st) {
         host_.ask(st.description(), kSetOk, kExclamation);
         return TovaRunOutcome::Stopped;
     }
@@ -288,7 +290,12 @@ TovaRun::Step TovaRun::populate(access::WriteConnection& db, SourceTable& t) {
             ok = static_cast<bool>(appender.setField(j, v));
         }
         if (ok) ok = static_cast<bool>(appender.update());
-        ok ? ++stored : ++refused;
+        if (ok) {
+            ++stored;
+            ++s_.convertedRecords;  // kept current: a cancelled run's report reads it mid-table
+        } else {
+            ++refused;
+        }
     }
     bool readBroke = source_.Error().Number() != 0;
     std::string readError = source_.Error().Description();
@@ -299,10 +306,9 @@ TovaRun::Step TovaRun::populate(access::WriteConnection& db, SourceTable& t) {
         // The table's rows are written as one unit: none of them was kept.
         host_.ask(closed.description(), kSetOk, kExclamation);
         t.converted = false;
+        s_.convertedRecords -= stored;
         refused += stored;
-        stored = 0;
     }
-    s_.convertedRecords += stored;
     s_.refusedRecords += refused;
     t.refusedRecords += refused;
 

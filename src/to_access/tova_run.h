@@ -25,7 +25,7 @@ class WriteConnection;
 
 struct TovaRunOptions {
     bool newFile = true;           // create a new file (else append to an existing one)
-    bool usePassword = false;      // append: the existing file has a database password
+    bool usePassword = false;      // the file has (append) or gets (new) a database password
     std::string password;          // ... and this is it
     bool definitionsOnly = false;  // create tables and indexes, copy no rows
 };
