@@ -173,9 +173,9 @@ int32_t MYSQL_RS::ColumnOf(const std::string& name) {
     return -1;
 }
 
-bool MYSQL_RS::AcceptsColumn(const FieldValue& vField) {
-    if (auto number = columnNumber(vField)) return *number >= 0 && *number < fieldCount_;
-    return vField.isText() && ColumnOf(vField.asText()) >= 0;
+int32_t MYSQL_RS::AcceptsColumn(const FieldValue& vField) {
+    if (auto number = columnNumber(vField)) return *number >= 0 && *number < fieldCount_ ? *number : -1;
+    return vField.isText() ? ColumnOf(vField.asText()) : -1;
 }
 
 namespace {
@@ -193,7 +193,9 @@ bool findEquals(const FieldValue& value, const FieldValue& wanted) {
 int64_t MYSQL_RS::Find(const FieldValue& vField, const FieldValue& vData, int32_t FindMethod,
                        int64_t from, int64_t to) {
     if (recordCount_ == 0 || state_ == 1) return -1;
-    if (!AcceptsColumn(vField)) return -1;
+    // The column is resolved once, trimmed and in any letter case.
+    const int32_t column = AcceptsColumn(vField);
+    if (column < 0) return -1;
     // A find that may leave the cursor elsewhere finishes a pending edit
     // first, as every move does; otherwise a later Update would write the
     // edited row's changes with the found row's key.
@@ -204,7 +206,7 @@ int64_t MYSQL_RS::Find(const FieldValue& vField, const FieldValue& vData, int32_
     if (from >= 1 && from <= recordCount_ && to >= 1 && to <= recordCount_) {
         for (int64_t p = from;; p += step) {
             SetPosition(p, true);
-            if (findEquals(Fields(vField).Value(), vData)) {
+            if (findEquals(Fields(column).Value(), vData)) {
                 if (FindMethod == kFindKeepPosition) SetPosition(remembered, true);
                 return p;
             }

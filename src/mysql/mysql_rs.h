@@ -136,7 +136,7 @@ private:
     std::string WhereClause();
     void MarkUpdated();
     std::string EditTable();
-    bool AcceptsColumn(const FieldValue& vField);
+    int32_t AcceptsColumn(const FieldValue& vField);  // column number, or -1
     int64_t Find(const FieldValue& vField, const FieldValue& vData, int32_t FindMethod,
                  int64_t from, int64_t to);
     const FieldValue* SavedEdit(const std::string& name) const;  // overlay of Value

@@ -5,6 +5,17 @@
 #include <atomic>
 #include <cstdlib>
 
+namespace veltrano {
+void PrintTo(const FieldValue& value, std::ostream* os) {
+    switch (value.kind()) {
+        case FieldValue::Kind::Empty: *os << "Empty"; break;
+        case FieldValue::Kind::Null: *os << "Null"; break;
+        case FieldValue::Kind::Text: *os << "Text(" << ::testing::PrintToString(value.asText()) << ")"; break;
+        default: *os << "Value(" << value.toDisplayText() << ")";
+    }
+}
+}  // namespace veltrano
+
 namespace veltrano::test {
 
 const ServerLogin* testServer() {
@@ -52,7 +63,7 @@ void MySqlTest::SetUp() {
     static std::atomic<int> counter{0};
     db_ = "vt_mysql_" + std::to_string(getpid()) + "_" + std::to_string(counter++);
     run(conn_, "DROP DATABASE IF EXISTS `" + db_ + "`");
-    run(conn_, "CREATE DATABASE `" + db_ + "`");
+    run(conn_, "CREATE DATABASE `" + db_ + "` CHARACTER SET utf8mb4");
     ASSERT_TRUE(conn_.SelectDb(db_)) << conn_.Error().Description();
 }
 

@@ -11,6 +11,11 @@
 #include "mysql/mysql_connection.h"
 #include "mysql/mysql_rs.h"
 
+namespace veltrano {
+// Readable values in test failure messages.
+void PrintTo(const FieldValue& value, std::ostream* os);
+}  // namespace veltrano
+
 namespace veltrano::test {
 
 struct ServerLogin {
