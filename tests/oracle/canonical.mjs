@@ -6,11 +6,13 @@
 //   Byte..Long      decimal digits, '-' for negatives
 //   Double          the shortest decimal that reads back to the same binary64
 //   Single          the shortest decimal that reads back to the same binary32
-//                   Both are laid out like ECMAScript Number#toString: digits
-//                   d1..dk with decimal exponent n (value = 0.d1..dk * 10^n)
-//                   are written positionally when -6 < n <= 21
-//                   ("123.25", "0.000001", "100000000000000000000"),
-//                   otherwise as d1[.d2..dk]e(+|-)(n-1) ("1e+21", "1.5e-7").
+//                   Both are laid out from the scientific form d1[.d2..dk]e(+|-)x
+//                   (x the decimal exponent of the first digit): written
+//                   positionally when -7 <= x <= 20 ("123.25", "0.0000001",
+//                   "100000000000000000000"), otherwise kept scientific with
+//                   at least one exponent digit ("1e+21", "1.5e-8", "1e-45").
+//                   (Number#toString in JS does the same except that it
+//                   already switches at x = -7.)
 //                   Negative zero is "-0"; NaN and infinities "nan", "inf", "-inf".
 //   Currency        exactly 4 decimals ("-3.5000", "0.0000")
 //   Decimal         exactly its scale, no point when the scale is 0; zero has no sign
@@ -105,13 +107,13 @@ export function parseCsv(text) {
 // ---------------------------------------------------------------- numbers
 
 // Lays out significant digits `digits` (no leading/trailing zeros) with the
-// decimal exponent n (value = 0.digits * 10^n) the way Number#toString does.
+// decimal exponent n (value = 0.digits * 10^n, so x = n - 1).
 export function layoutDigits(negative, digits, n) {
   const k = digits.length;
   let s;
   if (k <= n && n <= 21) s = digits + "0".repeat(n - k);
   else if (0 < n && n <= 21) s = digits.slice(0, n) + "." + digits.slice(n);
-  else if (-6 < n && n <= 0) s = "0." + "0".repeat(-n) + digits;
+  else if (-7 < n && n <= 0) s = "0." + "0".repeat(-n) + digits;
   else {
     const e = n - 1;
     s = digits[0] + (k > 1 ? "." + digits.slice(1) : "") + "e" + (e < 0 ? "-" : "+") + Math.abs(e);
@@ -127,8 +129,13 @@ function special(x) {
   return null;
 }
 
+// Number#toString already picks the shortest round-trip digits (the nearest
+// of several); only the layout differs.
 export function formatDouble(x) {
-  return special(x) ?? String(x);
+  const sp = special(x);
+  if (sp !== null) return sp;
+  const [mant, ex] = Math.abs(x).toExponential().split("e");
+  return layoutDigits(x < 0, mant.replace(".", ""), Number(ex) + 1);
 }
 
 // Exact value of a finite double as m * 2^e with BigInt m.

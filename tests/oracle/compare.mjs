@@ -211,7 +211,7 @@ function compareSchemas(report, source, readerCols, otherCols, table, { sizesToo
       if (sizesToo && (a.type === "Text" || a.type === "Binary") && a.size !== b.size) problems.push(`size ${a.size} vs ${b.size}`);
       if (a.type === "Decimal" && (a.precision !== b.precision || a.scale !== b.scale)) problems.push(`decimal(${a.precision},${a.scale}) vs decimal(${b.precision},${b.scale})`);
       if (checkNullable && a.type !== "Boolean" && a.nullable !== b.nullable) problems.push(`nullable ${a.nullable} vs ${b.nullable}`);
-      if (a.autonumber !== b.autonumber && a.type === "Long") problems.push(`autonumber ${a.autonumber} vs ${b.autonumber}`);
+      if (a.autonumber !== b.autonumber) problems.push(`autonumber ${a.autonumber} vs ${b.autonumber}`);
     }
     if (problems.length) report.diff({ source, table, column: a.name, row: "*", message: `schema: mdb-reader vs ${source}: ${problems.join(", ")}` });
   });

@@ -71,7 +71,9 @@ function splitCreateTables(text, open, close) {
 }
 
 export function mdbSchema(file) {
-  const access = splitCreateTables(run("mdb-schema", ["--not-null", "--no-indexes", "--no-relations", "--no-default-values", file, "access"]), "\\[", "\\]");
+  // Default values only to see GUID auto-numbers (DEFAULT GenGUID()); the mysql
+  // backend marks long auto-numbers (auto_increment) and lists the indexes.
+  const access = splitCreateTables(run("mdb-schema", ["--not-null", "--no-indexes", "--no-relations", "--default-values", file, "access"]), "\\[", "\\]");
   const mysqlText = run("mdb-schema", ["--not-null", "--indexes", "--no-relations", "--no-default-values", file, "mysql"]);
   const mysql = splitCreateTables(mysqlText, "`", "`");
   const out = [];
@@ -82,9 +84,10 @@ export function mdbSchema(file) {
       if (m) autos.add(m[1]);
     }
     const columns = lines.map((l) => {
-      const m = /^\t\[(.*)\]\t+(.*?)( NOT NULL)?,? ?$/.exec(l);
+      const m = /^\t\[(.*)\]\t+(.*?)( NOT NULL)?( DEFAULT .*?)?,? ?$/.exec(l);
       if (!m) throw new Error(`mdb-schema: cannot read column line '${l}'`);
-      return { name: m[1], ...parseAccessType(m[2]), nullable: !m[3], autonumber: autos.has(m[1]) };
+      const auto = autos.has(m[1]) || (m[4] ?? "").includes("GenGUID()");
+      return { name: m[1], ...parseAccessType(m[2]), nullable: !m[3], autonumber: auto };
     });
     const indexes = [];
     const esc = table.replace(/[.*+?^${}()|[\]\\]/g, "\\$&");

@@ -31,6 +31,8 @@ assert.equal(canon.formatSingle(1e-45), "1e-45");
 assert.equal(canon.formatSingle(-0), "-0");
 assert.equal(canon.formatDouble(0.1 + 0.2), "0.30000000000000004");
 assert.equal(canon.formatDouble(1e21), "1e+21");
+assert.equal(canon.formatDouble(-1.5e-7), "-0.00000015");
+assert.equal(canon.formatDouble(1e-8), "1e-8");
 assert.equal(canon.formatDouble(123456789012345680000), "123456789012345680000");
 
 // Dates: signed day, unsigned time of day; mdb-reader's linear milliseconds undone.
