@@ -358,7 +358,12 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
             }
             flush();
         }
-        tick();
+        // Rows read so far are stored before window events run, so a Cancel
+        // pressed there (and the report it shows) sees every one of them.
+        if (std::chrono::steady_clock::now() - lastTick_ >= keepAliveInterval) {
+            flush();
+            tick(true);
+        }
     }
     if (!lost) flush();
 

@@ -59,7 +59,7 @@ public:
                 error_ = v.status().description();
                 return false;
             }
-            values_[i] = toFieldValue(v.value());
+            values_[i] = sendableValue(v.value());
         }
         return true;
     }
@@ -82,7 +82,7 @@ std::string accessConnectionString(const std::string& path, bool usePassword, co
     return s;
 }
 
-FieldValue toFieldValue(const access::Value& v) {
+FieldValue sendableValue(const access::Value& v) {
     using K = access::ValueKind;
     switch (v.kind) {
         case K::Null: return FieldValue::null();

@@ -28,6 +28,6 @@ private:
 
 // Exact cell text of a typed value as the run sends it: currency and
 // decimals as exact decimal text, GUIDs as "{...}", binary as bytes.
-FieldValue toFieldValue(const access::Value& v);
+FieldValue sendableValue(const access::Value& v);
 
 }  // namespace veltrano::tomysql
