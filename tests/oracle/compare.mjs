@@ -171,11 +171,22 @@ function checkCliTable(report, opts, table, ref, mdbtoolsRows) {
 
 // ref: mdb-reader's { columns, types, rows }; other: { columns, rows }.
 // judge(type, exact, raw) -> null | limitation text | false; null judge = exact match.
-function compareCells(report, source, table, ref, other, judge, mdbtoolsRows) {
-  compareLists(report, source, `${table}: columns`, ref.columns, other.columns);
+function compareCells(report, source, table, ref, other, judge, mdbtoolsRows, refName = "mdb-reader") {
+  if (JSON.stringify(ref.columns) !== JSON.stringify(other.columns))
+    report.diff({ source, table, column: "*", row: "*", message: `columns: ${refName} ${show(ref.columns.join("|"))}, ${source} ${show(other.columns.join("|"))}` });
   const index = ref.columns.map((c) => other.columns.indexOf(c));
   if (ref.rows.length !== other.rows.length)
-    report.diff({ source, table, column: "*", row: "*", message: `row count: mdb-reader ${ref.rows.length}, ${source} ${other.rows.length}` });
+    report.diff({ source, table, column: "*", row: "*", message: `row count: ${refName} ${ref.rows.length}, ${source} ${other.rows.length}` });
+  else if (!judge && ref.rows.length > 1) {
+    // The same rows in another order: one line instead of a cell per row.
+    const key = (rows, at) => rows.map((r) => JSON.stringify(at ? at.map((i) => (i < 0 ? null : r[i])) : r));
+    const a = key(ref.rows), b = key(other.rows, index);
+    const first = a.findIndex((x, i) => x !== b[i]);
+    if (first >= 0 && JSON.stringify([...a].sort()) === JSON.stringify([...b].sort())) {
+      report.diff({ source, table, column: "*", row: first + 1, message: `the same rows in another order (first at row ${first + 1}: ${refName} ${show(a[first])}, ${source} ${show(b[first])})` });
+      return;
+    }
+  }
   const n = Math.min(ref.rows.length, other.rows.length);
   for (let r = 0; r < n; r++) {
     for (let c = 0; c < ref.columns.length; c++) {
@@ -188,7 +199,7 @@ function compareCells(report, source, table, ref, other, judge, mdbtoolsRows) {
         report.limit(table, ref.columns[c], r + 1, verdict);
         continue;
       }
-      let message = `${ref.types[c]}: mdb-reader ${show(exact)}, ${source} ${show(got)}`;
+      let message = `${ref.types[c]}: ${refName} ${show(exact)}, ${source} ${show(got)}`;
       if (mdbtoolsRows) message += `, mdbtools ${show(mdbtoolsRows[r]?.[c])} (raw)`;
       report.diff({ source, table, column: ref.columns[c], row: r + 1, message });
     }
@@ -340,7 +351,7 @@ async function main() {
       const oi = JSON.stringify(origSchema.find((s) => s.table === table)?.indexes ?? []);
       const ci = JSON.stringify(mdbSchema.find((s) => s.table === table)?.indexes ?? []);
       if (oi !== ci) report.diff({ source: "same-as", table, column: "*", row: "*", message: `indexes (mdbtools): original ${oi}, copy ${ci}` });
-      compareCells(report, "same-as", table, orig.export(table), readerExports.get(table), null);
+      compareCells(report, "same-as", table, { ...orig.export(table) }, readerExports.get(table), null, null, "original");
     }
   }
 
