@@ -62,10 +62,14 @@ bool MYSQL_STREAM::Open(std::string_view sql) {
 
 bool MYSQL_STREAM::Next() {
     if (!result_) return false;
+    MYSQL_CONNECTION* conn = connection();
+    // The library keeps the number of the last failed call (for instance a
+    // statement refused while this read was open), so only a number that
+    // appears with the end of the rows means the read broke off.
+    unsigned before = conn && conn->handle_ ? mysql_errno(conn->handle_) : 0;
     row_ = mysql_fetch_row(result_);
     if (!row_) {
-        // The end, or the read broke off (lost connection, killed query).
-        if (MYSQL_CONNECTION* conn = connection()) conn->CaptureError();
+        if (conn && conn->handle_ && mysql_errno(conn->handle_) != before) conn->CaptureError();
         Close();
         return false;
     }
