@@ -1,2 +1,0 @@
-// Placeholder so the library has a translation unit until its first module lands.
-namespace veltrano { namespace { [[maybe_unused]] int kPlaceholder_shell = 0; } }
