@@ -20,9 +20,12 @@
 //   fewer), so values needing 17 digits come out rounded.
 // - Single: printed from the float with limited digits; compared as a float.
 // - Date/Time: whole seconds only (strftime has no milliseconds; mdbtools
-//   rounds the time to the second), and values before 1899-12-30 (negative
-//   doubles) are not converted at all: it prints an all-zero struct tm,
-//   "1900-01-00 00:00:00".
+//   rounds the time to the second, and a time that rounds up to midnight
+//   comes out as "24:00:00" of the day before); stored values below 0
+//   (before 1899-12-30, and times of 1899-12-30 stored as -0.x) or above 1e6
+//   (after 4637-11-26) are not converted at all: it prints an all-zero
+//   struct tm, "1900-01-00 00:00:00".
+// - Double/Single: NaN and infinities come as "nan", "-nan", "inf", "-inf".
 // - Memo: mdb-export copies text into a fixed bind buffer, so very long memos
 //   come out cut; a cut memo must be a prefix of the real one.
 // - GUID: printed without the dash between the 4th and 5th group
@@ -110,13 +113,19 @@ export function mdbExport(file, table) {
 }
 
 // Brings one mdb-export cell to canonical form where that is exact.
+function parseFloatText(raw) {
+  const m = /^(-?)(inf|infinity|nan)$/i.exec(raw);
+  if (!m) return Number(raw);
+  return m[2].toLowerCase() === "nan" ? NaN : m[1] ? -Infinity : Infinity;
+}
+
 export function normaliseCell(type, raw) {
   if (raw === null) return null;
   switch (type) {
     case "Double":
-      return canon.formatDouble(Number(raw));
+      return canon.formatDouble(parseFloatText(raw));
     case "Single":
-      return canon.formatSingle(Number(raw));
+      return canon.formatSingle(parseFloatText(raw));
     case "Binary":
     case "OLE":
       return raw.toUpperCase();
@@ -148,7 +157,12 @@ export function judgeCell(type, exact, raw) {
       return false;
     }
     case "DateTime": {
-      if (exact < "1899-12-30" && raw === "1900-01-00 00:00:00") return "mdbtools does not convert dates before 1899-12-30";
+      // Stored values below 0 (which includes times on 1899-12-30 stored as -0.x)
+      // or above 1e6 (4637-11-26) are left unconverted.
+      if (raw === "1900-01-00 00:00:00" && (exact < "1899-12-31" || exact >= "4637-11-26"))
+        return "mdbtools does not convert dates before 1899-12-30 or after 4637";
+      if (exact.endsWith(" 00:00:00") && raw.endsWith(" 24:00:00") && raw.slice(0, 10) === dayBefore(exact.slice(0, 10)))
+        return "mdbtools writes a time that rounds up to midnight as 24:00:00 of the day before";
       const m = /^(.*):(\d\d)\.(\d{3})$/.exec(exact);
       if (m) {
         if (raw === `${m[1]}:${m[2]}`) return "mdbtools drops milliseconds";
@@ -166,6 +180,12 @@ export function judgeCell(type, exact, raw) {
     default:
       return false;
   }
+}
+
+function dayBefore(date) {
+  const [y, m, d] = date.split("-").map(Number);
+  const t = new Date(Date.UTC(2000, m - 1, d - 1));
+  return `${String(y + t.getUTCFullYear() - 2000).padStart(4, "0")}-${String(t.getUTCMonth() + 1).padStart(2, "0")}-${String(t.getUTCDate()).padStart(2, "0")}`;
 }
 
 function secondsLater(exact) {

@@ -1,0 +1,87 @@
+#!/usr/bin/env node
+// Edge values no sample file holds, written into copies of two sample files
+// (Jet 4 testV2000.mdb and Jet 3 testV1997.mdb, Table1, both rows) and then
+// compared like any file by compare.mjs: integer limits, doubles that need 17
+// digits or an exponent, negative zero, NaN and infinities, dates before
+// 1899-12-30, time-only values, milliseconds, a time that rounds up to the
+// next day, currency limits. The copies live in a temporary folder only.
+//
+//   node probe.mjs SAMPLE_DIR [--cli PATH]
+import { copyFileSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
+import { spawnSync } from "node:child_process";
+import { tmpdir } from "node:os";
+import { dirname, join } from "node:path";
+import { fileURLToPath } from "node:url";
+
+const here = dirname(fileURLToPath(import.meta.url));
+const [sampleDir, ...rest] = process.argv.slice(2);
+if (!sampleDir) {
+  process.stderr.write("usage: node probe.mjs SAMPLE_DIR [--cli PATH]\n");
+  process.exit(2);
+}
+try {
+  await import("mdb-reader");
+} catch {
+  console.log("SKIP: the npm package mdb-reader is not installed");
+  process.exit(77);
+}
+
+const day = (h, m, s) => (h * 3600 + m * 60 + s) / 86400;
+// Table1 columns C Byte, D Integer, E Long, F Double, G Date/Time, H Currency (scaled by 10000).
+const variants = [
+  [{ C: 255, D: -32768, E: -2147483648, F: 0.1 + 0.2, G: -1.25, H: -123456789n },
+   { C: 0, D: 32767, E: 2147483647, F: 1e-7, G: 29932 + day(13, 5, 7.4567), H: 9223372036854775807n }],
+  [{ F: -0, G: 0.5, H: -9223372036854775808n },
+   { F: 1e21, G: 2958465 + day(23, 59, 59.999), H: 1n }],
+  [{ F: 5e-324, G: -657434 },
+   { F: 1.7976931348623157e308, G: 36526.999999999 }],
+  [{ F: -0.75, G: -0.75 },
+   { F: 1.5e-8, G: -3.5 }],
+  [{ F: NaN }, { F: -Infinity }],
+];
+
+function locate(bytes) {
+  const find = (value) => {
+    const b = Buffer.alloc(8);
+    b.writeDoubleLE(value);
+    const at = bytes.indexOf(b);
+    if (at < 0) throw new Error(`value ${value} not found in the sample`);
+    return at;
+  };
+  const f1 = find(444.555); // row "abcdefg": C D E F G H packed in that order
+  const g2 = find(29932); // row "a": its date
+  return [f1, g2 - 8].map((f) => ({ C: f - 7, D: f - 6, E: f - 4, F: f, G: f + 8, H: f + 16 }));
+}
+
+function patch(bytes, at, values) {
+  for (const [col, v] of Object.entries(values)) {
+    const o = at[col];
+    if (col === "C") bytes.writeUInt8(v, o);
+    else if (col === "D") bytes.writeInt16LE(v, o);
+    else if (col === "E") bytes.writeInt32LE(v, o);
+    else if (col === "H") bytes.writeBigInt64LE(v, o);
+    else bytes.writeDoubleLE(v, o);
+  }
+}
+
+const dir = mkdtempSync(join(tmpdir(), "veltrano-probe-"));
+let failed = 0;
+try {
+  for (const base of ["testV2000", "testV1997"]) {
+    const original = readFileSync(join(sampleDir, base + ".mdb"));
+    const rows = locate(original);
+    variants.forEach((variant, i) => {
+      const bytes = Buffer.from(original);
+      variant.forEach((values, r) => patch(bytes, rows[r], values));
+      const file = join(dir, `probe-${base}-${i + 1}.mdb`);
+      writeFileSync(file, bytes);
+      const r = spawnSync(process.execPath, [join(here, "compare.mjs"), file, ...rest], { encoding: "utf8" });
+      process.stdout.write(r.stdout.split("\n").filter((l) => l && !l.startsWith("note")).map((l) => l + "\n").join(""));
+      process.stderr.write(r.stderr);
+      if (r.status !== 0) failed++;
+    });
+  }
+} finally {
+  rmSync(dir, { recursive: true, force: true });
+}
+process.exit(failed ? 1 : 0);
