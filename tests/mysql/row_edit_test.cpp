@@ -76,7 +76,7 @@ TEST_F(RowEditTest, UpdateWritesStagedColumnsKeyedByThePrimaryKey) {
 
 TEST_F(RowEditTest, NamesAndValuesRoundTripInEverySqlMode) {
     const std::string table = "order `items` select";
-    const std::string value = std::string("O'Brien \"q\" back\\slash\\n tab\t nul", 34) + std::string(1, '\0') +
+    const std::string value = std::string("O'Brien \"q\" back\\slash\\n tab\t nul") + std::string(1, '\0') +
                               "end";
     for (const char* mode : {"", "NO_BACKSLASH_ESCAPES", "ANSI_QUOTES", "NO_BACKSLASH_ESCAPES,ANSI_QUOTES"}) {
         SCOPED_TRACE(mode);
