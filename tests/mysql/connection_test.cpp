@@ -35,6 +35,7 @@ TEST(ConnectFailure, ReportsTheLibrarysNumberAndTextAndKeepsTheParameters) {
     EXPECT_EQ(conn.QueryString(), "SELECT 1");
     EXPECT_EQ(conn.QueryInfo(), "");
     EXPECT_EQ(conn.LastInsertID(), 0);
+    EXPECT_EQ(conn.WarningCount(), 0);
     EXPECT_FALSE(conn.SelectDb("mysql"));
     EXPECT_NE(conn.Error().Number(), 0);
     conn.Ping();
@@ -77,6 +78,9 @@ TEST_F(ConnectionTest, ExecuteOfRowAndNonRowStatements) {
     EXPECT_EQ(affected, 3);
     EXPECT_EQ(conn_.Error().Number(), 0);
     EXPECT_EQ(conn_.QueryInfo(), "Records: 3  Duplicates: 0  Warnings: 0");
+    EXPECT_EQ(conn_.WarningCount(), 0);
+    run(conn_, "INSERT IGNORE INTO t VALUES (1, 'duplicate')");
+    EXPECT_EQ(conn_.WarningCount(), 1);
 
     rs = conn_.Execute("  SELECT * FROM t WHERE id > 5  ", affected);
     EXPECT_EQ(rs->State(), 0);
