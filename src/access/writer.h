@@ -16,7 +16,7 @@
 #include "access/status.h"
 #include "common/field_value.h"
 
-namespace access {
+namespace veltrano::access {
 
 class WriteDatabase;  // internal
 class AppendSession;  // internal
@@ -54,7 +54,7 @@ public:
     std::string fieldName(int pos) const;  // column name, in column order
     // Null/Empty, Text (converted as the provider would), Number, DateTime,
     // Boolean. A value the field refuses fails this assignment only.
-    Status setField(int pos, const veltrano::FieldValue& value);
+    Status setField(int pos, const FieldValue& value);
     // Stores the row. Refused (and nothing stored) on a duplicate key in a
     // unique index, a null in a primary-key column or a row that is too big.
     Status update();
@@ -95,4 +95,4 @@ private:
     std::shared_ptr<WriteDatabase> db_;
 };
 
-}  // namespace access
+}  // namespace veltrano::access
