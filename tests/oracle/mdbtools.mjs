@@ -25,6 +25,7 @@
 //   (before 1899-12-30, and times of 1899-12-30 stored as -0.x) or above 1e6
 //   (after 4637-11-26) are not converted at all: it prints an all-zero
 //   struct tm, "1900-01-00 00:00:00".
+// - Decimal: a stored negative zero comes out as "-0" (canonical: "0").
 // - Double/Single: NaN and infinities come as "nan", "-nan", "inf", "-inf".
 // - Memo: mdb-export copies text into a fixed bind buffer, so very long memos
 //   come out cut; a cut memo must be a prefix of the real one.
@@ -170,6 +171,9 @@ export function judgeCell(type, exact, raw) {
       }
       return false;
     }
+    case "Decimal":
+      if (/^0(\.0+)?$/.test(exact) && raw === "-" + exact) return "mdbtools keeps the sign of a stored negative zero";
+      return false;
     case "GUID":
       // {XXXXXXXX-XXXX-XXXX-XXXXXXXXXXXXXXXX}: mdbtools leaves out the last dash.
       if (raw.toUpperCase() === exact.slice(0, 24) + exact.slice(25)) return "mdbtools prints GUIDs without their last dash";

@@ -4,10 +4,11 @@
 // compared like any file by compare.mjs: integer limits, doubles that need 17
 // digits or an exponent, negative zero, NaN and infinities, dates before
 // 1899-12-30, time-only values, milliseconds, a time that rounds up to the
-// next day, currency limits. The copies live in a temporary folder only.
+// next day, currency limits; and Decimal columns given other precisions and
+// scales with values up to 28 digits. The copies live in a temporary folder only.
 //
-//   node probe.mjs SAMPLE_DIR [--cli PATH]
-import { copyFileSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
+//   node probe.mjs SAMPLE_DIR [--cli PATH] [--keep DIR]   (--keep: write the copies to DIR and leave them)
+import { mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { spawnSync } from "node:child_process";
 import { tmpdir } from "node:os";
 import { dirname, join } from "node:path";
@@ -15,6 +16,8 @@ import { fileURLToPath } from "node:url";
 
 const here = dirname(fileURLToPath(import.meta.url));
 const [sampleDir, ...rest] = process.argv.slice(2);
+const keepAt = rest.indexOf("--keep");
+const keep = keepAt >= 0 ? rest.splice(keepAt, 2)[1] : null;
 if (!sampleDir) {
   process.stderr.write("usage: node probe.mjs SAMPLE_DIR [--cli PATH]\n");
   process.exit(2);
@@ -64,9 +67,48 @@ function patch(bytes, at, values) {
   }
 }
 
-const dir = mkdtempSync(join(tmpdir(), "veltrano-probe-"));
+// fixedNumericTestV2000.mdb, table test: six Decimal(18,0) columns col2..col7
+// with column blocks at these file offsets (precision at +11, scale at +12) and
+// one row whose 17-byte values start at kDecimalRow + 17 * i.
+const kDecimalBlocks = [106584, 106609, 106634, 106659, 106684, 106709];
+const kDecimalRow = 28 * 4096 + 0xf7a + 2;
+// [precision, scale, negative, magnitude]
+const kDecimals = [
+  [18, 4, false, 12345n], // 1.2345
+  [28, 0, false, 10n ** 28n - 1n], // 28 nines
+  [28, 28, false, 1n], // 0.000...1
+  [18, 2, true, 5n], // -0.05
+  [18, 0, true, 0n], // a stored negative zero
+  [28, 10, false, (1n << 96n) - 1n], // the largest 96-bit magnitude
+];
+
+function patchDecimals(bytes) {
+  kDecimalBlocks.forEach((at, i) => {
+    if (bytes[at] !== 0x10 || bytes[at + 11] !== 18 || bytes[at + 12] !== 0) throw new Error("fixedNumericTestV2000.mdb is not the expected sample");
+    const [precision, scale, negative, magnitude] = kDecimals[i];
+    bytes[at + 11] = precision;
+    bytes[at + 12] = scale;
+    const v = kDecimalRow + 17 * i;
+    bytes[v] = negative ? 0x80 : 0;
+    for (let w = 0; w < 4; w++) bytes.writeUInt32LE(Number((magnitude >> BigInt(32 * (3 - w))) & 0xffffffffn), v + 1 + 4 * w);
+  });
+}
+
+function check(file) {
+  const r = spawnSync(process.execPath, [join(here, "compare.mjs"), file, ...rest], { encoding: "utf8" });
+  process.stdout.write(r.stdout.split("\n").filter((l) => l && !l.startsWith("note")).map((l) => l + "\n").join(""));
+  process.stderr.write(r.stderr);
+  return r.status === 0;
+}
+
+const dir = keep ?? mkdtempSync(join(tmpdir(), "veltrano-probe-"));
 let failed = 0;
 try {
+  const numeric = Buffer.from(readFileSync(join(sampleDir, "fixedNumericTestV2000.mdb")));
+  patchDecimals(numeric);
+  const numericFile = join(dir, "probe-fixedNumericTestV2000.mdb");
+  writeFileSync(numericFile, numeric);
+  if (!check(numericFile)) failed++;
   for (const base of ["testV2000", "testV1997"]) {
     const original = readFileSync(join(sampleDir, base + ".mdb"));
     const rows = locate(original);
@@ -75,13 +117,10 @@ try {
       variant.forEach((values, r) => patch(bytes, rows[r], values));
       const file = join(dir, `probe-${base}-${i + 1}.mdb`);
       writeFileSync(file, bytes);
-      const r = spawnSync(process.execPath, [join(here, "compare.mjs"), file, ...rest], { encoding: "utf8" });
-      process.stdout.write(r.stdout.split("\n").filter((l) => l && !l.startsWith("note")).map((l) => l + "\n").join(""));
-      process.stderr.write(r.stderr);
-      if (r.status !== 0) failed++;
+      if (!check(file)) failed++;
     });
   }
 } finally {
-  rmSync(dir, { recursive: true, force: true });
+  if (!keep) rmSync(dir, { recursive: true, force: true });
 }
 process.exit(failed ? 1 : 0);
