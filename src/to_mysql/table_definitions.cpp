@@ -109,8 +109,10 @@ std::string mysqlTypeFor(const ColumnDefinition& column) {
     const std::string& t = column.typeName;
     if (isBinaryTypeName(t)) return "BLOB";
     if (t == "VARCHAR") {
-        // No length, or length 0 (memo): TEXT.
-        if (!column.maxLength || *column.maxLength == 0) return "TEXT";
+        if (!column.maxLength) return "TEXT";
+        // A memo holds up to 65 535 characters typed in Access (more when
+        // set by code), which in utf8mb4 can exceed TEXT's 65 535 bytes.
+        if (*column.maxLength == 0) return "LONGTEXT";
         return "VARCHAR(" + std::to_string(*column.maxLength) + ")";
     }
     if (t == "LONG") return "INT";

@@ -72,7 +72,7 @@ TEST(CreateTable, CleansBlanksEverywhereWhenAsked) {
     EXPECT_EQ(t.keyClauses, " , KEY `By_Notes` (`Unit_Price`,`Long_Notes`(10)), KEY (`Order_ID`)");
     EXPECT_EQ(createTableStatement(t, true),
               "CREATE TABLE `Order_Details` ( `Order_ID` INT NOT NULL  AUTO_INCREMENT  , `Unit_Price` "
-              "DECIMAL(19,4) , `Long_Notes` TEXT, PRIMARY KEY (`Order_ID`) , KEY `By_Notes` "
+              "DECIMAL(19,4) , `Long_Notes` LONGTEXT, PRIMARY KEY (`Order_ID`) , KEY `By_Notes` "
               "(`Unit_Price`,`Long_Notes`(10)), KEY (`Order_ID`) ) DEFAULT CHARSET=utf8mb4;");
     // Without the option the names stay as they are, with no blank after them.
     TableDefinition raw = buildTableDefinition(s, jetTypeNames(), false);

@@ -1,0 +1,183 @@
+#include "to_mysql/run_support.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "mysql/mysql_rs.h"
+
+namespace veltrano::tomysql::test {
+
+const Login* testServer() {
+    static const Login* login = []() -> const Login* {
+        const char* host = std::getenv("VELTRANO_TEST_MYSQL_HOST");
+        const char* port = std::getenv("VELTRANO_TEST_MYSQL_PORT");
+        if (!host || !*host || !port || !*port) return nullptr;
+        auto* l = new Login;
+        l->host = host;
+        l->port = std::atoi(port);
+        const char* user = std::getenv("VELTRANO_TEST_MYSQL_USER");
+        const char* password = std::getenv("VELTRANO_TEST_MYSQL_PASSWORD");
+        l->user = user && *user ? user : "root";
+        l->password = password ? password : "";
+        return l;
+    }();
+    return login;
+}
+
+bool openTestConnection(MYSQL_CONNECTION& conn) {
+    const Login* s = testServer();
+    return s && conn.OpenConnection(s->host, s->user, s->password, "", s->port, 0) == 0;
+}
+
+std::string scalar(MYSQL_CONNECTION& conn, const std::string& sql) {
+    auto rs = conn.Execute(sql);
+    EXPECT_EQ(conn.Error().Number(), 0) << sql << ": " << conn.Error().Description();
+    if (rs->State() != 0 || rs->RecordCount() < 1) return "<NONE>";
+    rs->MoveFirst();
+    FieldValue v = rs->Fields(0).Value();
+    return v.isText() ? v.asText() : "<NULL>";
+}
+
+std::vector<std::string> rows(MYSQL_CONNECTION& conn, const std::string& sql) {
+    std::vector<std::string> out;
+    auto rs = conn.Execute(sql);
+    EXPECT_EQ(conn.Error().Number(), 0) << sql << ": " << conn.Error().Description();
+    if (rs->State() != 0) return out;
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+        std::string line;
+        for (int32_t i = 0; i < rs->FieldCount(); ++i) {
+            if (i) line += '|';
+            FieldValue v = rs->Fields(i).Value();
+            line += v.isText() ? v.asText() : "<NULL>";
+        }
+        out.push_back(line);
+    }
+    return out;
+}
+
+std::string uniqueName(const std::string& tag) {
+    static std::atomic<int> counter{0};
+    return "vt_tm_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + "_" + tag;
+}
+
+void dropDatabase(const std::string& name) {
+    MYSQL_CONNECTION c;
+    if (openTestConnection(c)) c.Execute("DROP DATABASE IF EXISTS `" + name + "`");
+}
+
+int ScriptedHost::ask(const std::string& text, int buttonSet, int) {
+    told.push_back({text, buttonSet});
+    if (buttonSet == kSetOk) return kOk;
+    if (answers.empty()) return kClosed;
+    int a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+std::vector<std::string> ScriptedHost::texts() const {
+    std::vector<std::string> out;
+    for (const auto& t : told) out.push_back(t.text);
+    return out;
+}
+
+namespace {
+class FakeRows : public SourceRows {
+public:
+    explicit FakeRows(const FakeSource::Table& t) : t_(t) { row_.resize(t.columns.size()); }
+    const std::vector<std::string>& columnNames() const override { return t_.columns; }
+    bool next() override {
+        if (t_.generate) {
+            if (next_ >= t_.generatedRows) return false;
+            t_.generate(next_++, row_);
+            return true;
+        }
+        if (next_ >= static_cast<int64_t>(t_.rows.size())) return false;
+        row_ = t_.rows[static_cast<size_t>(next_++)];
+        return true;
+    }
+    const FieldValue& value(size_t i) const override { return row_[i]; }
+
+private:
+    const FakeSource::Table& t_;
+    std::vector<FieldValue> row_;
+    int64_t next_ = 0;
+};
+}  // namespace
+
+FakeSource::FakeSource() {
+    types[2] = "SHORT";
+    types[3] = "LONG";
+    types[4] = "SINGLE";
+    types[5] = "DOUBLE";
+    types[6] = "CURRENCY";
+    types[7] = "DATETIME";
+    types[11] = "BIT";
+    types[17] = "BYTE";
+    types[72] = "GUID";
+    types[128] = "VARBINARY";
+    types[130] = "VARCHAR";
+    types[131] = "DECIMAL";
+}
+
+FakeSource::Table& FakeSource::add(const std::string& name) {
+    tables.emplace_back();
+    tables.back().schema.name = name;
+    return tables.back();
+}
+
+FakeSource::Table* FakeSource::find(const std::string& name) {
+    for (auto& t : tables)
+        if (t.schema.name == name) return &t;
+    return nullptr;
+}
+
+std::vector<std::string> FakeSource::tableNames(std::string&) {
+    std::vector<std::string> out;
+    for (const auto& t : tables) out.push_back(t.schema.name);
+    return out;
+}
+
+bool FakeSource::readSchema(const std::string& table, TableSchema& schema, std::string& error) {
+    Table* t = find(table);
+    if (!t) {
+        error = "no table " + table;
+        return false;
+    }
+    schema = t->schema;
+    return true;
+}
+
+int64_t FakeSource::countRows(const std::string& table, std::string& error) {
+    Table* t = find(table);
+    if (!t) {
+        error = "no table " + table;
+        return -1;
+    }
+    return t->generate ? t->generatedRows : static_cast<int64_t>(t->rows.size());
+}
+
+std::unique_ptr<SourceRows> FakeSource::openRows(const std::string& table, std::string& error) {
+    Table* t = find(table);
+    if (!t) {
+        error = "no table " + table;
+        return nullptr;
+    }
+    return std::make_unique<FakeRows>(*t);
+}
+
+void addColumn(FakeSource::Table& t, const std::string& name, int dataType, std::optional<int64_t> length,
+               bool autoIncrement) {
+    SchemaColumn c;
+    c.ordinalPosition = static_cast<int>(t.schema.columns.size()) + 1;
+    c.columnName = name;
+    c.dataType = dataType;
+    c.characterMaximumLength = length;
+    t.schema.columns.push_back(c);
+    t.schema.catalogColumns.push_back({name, dataType == 130 && length && *length == 0 ? kTypeLongText : dataType,
+                                       autoIncrement});
+    t.columns.push_back(name);
+}
+
+}  // namespace veltrano::tomysql::test

@@ -1,0 +1,88 @@
+// Test support for the Access-to-MySQL run: the throwaway server, a
+// scripted RunHost, and an in-memory Access source.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/run_host.h"
+#include "mysql/mysql_connection.h"
+#include "to_mysql/access_source.h"
+
+namespace veltrano::tomysql::test {
+
+struct Login {
+    std::string host, user, password;
+    int port = 0;
+};
+// Null when VELTRANO_TEST_MYSQL_HOST / _PORT are not set.
+const Login* testServer();
+bool openTestConnection(MYSQL_CONNECTION& conn);
+// First value of the first row ("<NULL>", "<NONE>" when no row); fails the test on error.
+std::string scalar(MYSQL_CONNECTION& conn, const std::string& sql);
+// All rows, each value as text ("<NULL>" for NULL), columns joined by '|'.
+std::vector<std::string> rows(MYSQL_CONNECTION& conn, const std::string& sql);
+// A fresh database name "vt_tm_<pid>_<n>_<tag>".
+std::string uniqueName(const std::string& tag);
+void dropDatabase(const std::string& name);
+
+// Answers questions from a script and records everything it was told.
+class ScriptedHost : public RunHost {
+public:
+    struct Told {
+        std::string text;
+        int buttonSet;
+    };
+    std::vector<Told> told;
+    std::deque<int> answers;  // for every question that is not OK-only
+    std::function<void()> onKeepAlive;
+    std::vector<int> percents;
+    bool cancel = false;
+
+    int ask(const std::string& text, int buttonSet, int) override;
+    void keepAlive() override {
+        if (onKeepAlive) onKeepAlive();
+    }
+    bool cancelRequested() const override { return cancel; }
+    void progress(int percent) override { percents.push_back(percent); }
+    std::vector<std::string> texts() const;
+};
+
+// An Access source held in memory.
+class FakeSource : public AccessSource {
+public:
+    struct Table {
+        TableSchema schema;
+        std::vector<std::string> columns;
+        std::vector<std::vector<FieldValue>> rows;
+        // Rows generated on the fly instead (big tables): row r (0-based).
+        int64_t generatedRows = 0;
+        std::function<void(int64_t, std::vector<FieldValue>&)> generate;
+    };
+    std::vector<Table> tables;
+    TypeNames types;
+
+    FakeSource();
+    Table& add(const std::string& name);
+
+    std::vector<std::string> tableNames(std::string& error) override;
+    TypeNames typeNames() override { return types; }
+    bool readSchema(const std::string& table, TableSchema& schema, std::string& error) override;
+    int64_t countRows(const std::string& table, std::string& error) override;
+    std::unique_ptr<SourceRows> openRows(const std::string& table, std::string& error) override;
+
+private:
+    Table* find(const std::string& name);
+};
+
+// Adds a column to a fake table: schema row, catalog column and row slot.
+void addColumn(FakeSource::Table& t, const std::string& name, int dataType, std::optional<int64_t> length = {},
+               bool autoIncrement = false);
+
+}  // namespace veltrano::tomysql::test
