@@ -210,7 +210,7 @@ std::string size_suffix_for(std::string_view mysqlType) { return mapType(mysqlTy
 
 AccessColumn accessColumnFor(const MySqlColumnRow& row) {
     AccessColumn c;
-    c.name = "[" + row.name + "]";
+    c.name = "[" + accessName(row.name) + "]";
     MappedType m = mapType(row.type);
     c.typeText = row.extra == "auto_increment" ? "identity" : m.word;
     c.sizeSuffix = row.extra == "auto_increment" ? "" : m.suffix;
@@ -228,11 +228,12 @@ std::vector<std::string> indexStatementsFor(const std::string& table,
             if (!statements.empty()) statements.back() += ");";
             std::string s = "CREATE ";
             if (k.nonUnique == "0") s += "UNIQUE ";
-            s += "INDEX [" + k.indexName + "] ON [" + table + "] ( [" + k.columnName + "]";
+            s += "INDEX [" + accessName(k.indexName) + "] ON [" + accessName(table) + "] ( [" +
+                 accessName(k.columnName) + "]";
             statements.push_back(std::move(s));
             remembered = k.indexName;
         } else {
-            statements.back() += ", [" + k.columnName + "]";
+            statements.back() += ", [" + accessName(k.columnName) + "]";
         }
     }
     if (!statements.empty()) statements.back() += ");";
@@ -263,13 +264,25 @@ std::string primary_key_clause(const std::vector<AccessColumn>& columns) {
 
 std::string tableDefinitionText(const std::string& table, const std::vector<AccessColumn>& columns) {
     if (columns.empty()) return {};
-    std::string s = "CREATE TABLE [" + table + "](";
+    std::string s = "CREATE TABLE [" + accessName(table) + "](";
     for (size_t j = 0; j < columns.size(); ++j) {
         const AccessColumn& c = columns[j];
         s += c.name + " " + c.typeText + c.sizeSuffix;
         s += j + 1 < columns.size() ? "," : primary_key_clause(columns) + ");";
     }
     return s;
+}
+
+std::string accessName(std::string_view name) {
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        bool refused = static_cast<unsigned char>(c) < 0x20 || c == '.' || c == '!' || c == '`' ||
+                       c == '[' || c == ']';
+        out += refused ? '_' : c;
+    }
+    return out.empty() ? std::string("_") : out;
 }
 
 std::string mysqlQuoted(std::string_view name) {

@@ -31,7 +31,7 @@ struct MySqlKeyRow {
 
 // One Access column of the table being defined.
 struct AccessColumn {
-    std::string name;        // "[" + MySQL name + "]"
+    std::string name;        // "[" + accessName(MySQL name) + "]"
     std::string typeText;    // Access type word, or "identity" for auto-increment
     std::string sizeSuffix;  // "(n)" for text columns, else empty
     bool isPrimaryKey = false;
@@ -74,6 +74,12 @@ std::string primary_key_clause(const std::vector<AccessColumn>& columns);
 // "CREATE TABLE [t]([a] integer,[b] varchar(50),CONSTRAINT ...);", or "" for a
 // table without columns (no statement is sent then).
 std::string tableDefinitionText(const std::string& table, const std::vector<AccessColumn>& columns);
+
+// A MySQL name as Access can hold it: the characters Access refuses in names
+// (. ! ` [ ] and control characters) become "_", and leading blanks go, so
+// that a table named "price [EUR]" still arrives (as "price _EUR_"). Other
+// names are unchanged.
+std::string accessName(std::string_view name);
 
 // Quoting for names sent to MySQL: the name between backquotes, inner
 // backquotes doubled so that no name can end the quoting early.

@@ -46,6 +46,17 @@ bool accessTableExists(access::WriteConnection& db, const std::string& table) {
     return false;
 }
 
+std::string withRefusedRecords(const std::string& text, int64_t refused) {
+    if (refused <= 0) return text;
+    const std::string marker = "Total Converted Records: ";
+    size_t at = text.find(marker);
+    if (at == std::string::npos) return text;
+    size_t lineEnd = text.find("\r\n", at);
+    if (lineEnd == std::string::npos) return text;
+    return text.substr(0, lineEnd + 2) + "Refused Records        : " + std::to_string(refused) +
+           "  record(s)\r\n" + text.substr(lineEnd + 2);
+}
+
 TovaRun::TovaRun(ConversionSession& s, MYSQL_CONNECTION& source, RunHost& host)
     : s_(s), source_(source), host_(host) {}
 
@@ -187,7 +198,8 @@ TovaRun::Step TovaRun::convertTable(access::WriteConnection& db, SourceTable& t,
     access::Status st = db.execute(create);
     if (st) {
         created = true;
-    } else if (appending && st.code() == access::kCodeBadCommand && accessTableExists(db, t.name)) {
+    } else if (appending && st.code() == access::kCodeBadCommand &&
+               accessTableExists(db, accessName(t.name))) {
         Step step = tableExists(db, t, create, created);
         if (step != Step::Next) return step;
     } else if (appending && st.category() == access::Category::InUse) {
@@ -237,7 +249,7 @@ TovaRun::Step TovaRun::tableExists(access::WriteConnection& db, SourceTable& t,
                 return Step::Stop;  // closed without an answer
         }
     }
-    if (!overwrite || !dropTable(db, t.name)) return Step::Next;
+    if (!overwrite || !dropTable(db, accessName(t.name))) return Step::Next;
     access::Status st = db.execute(create);
     if (!st) {
         host_.ask(st.description(), kSetOk, kExclamation);
@@ -258,7 +270,7 @@ bool TovaRun::dropTable(access::WriteConnection& db, const std::string& table) {
 // refuses (a value it cannot hold, a duplicate key) is left out and counted
 // as refused; only stored rows count as converted.
 TovaRun::Step TovaRun::populate(access::WriteConnection& db, SourceTable& t) {
-    auto opened = db.openTableForAppend(t.name);
+    auto opened = db.openTableForAppend(accessName(t.name));
     if (!opened) {
         host_.ask(opened.status().description(), kSetOk, kExclamation);
         t.converted = false;

@@ -73,6 +73,11 @@ private:
     TovaRunOptions options_;
 };
 
+// Adds "Refused Records        : N  record(s)" after the converted-records
+// line of a report text, so the report says how many rows the Access file
+// would not take (unchanged when N is 0).
+std::string withRefusedRecords(const std::string& reportText, int64_t refused);
+
 // Whether a table of that name exists in the open file (Jet names compare
 // without regard to letter case).
 bool accessTableExists(access::WriteConnection& db, const std::string& table);

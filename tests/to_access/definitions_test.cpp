@@ -123,6 +123,18 @@ TEST(TableDefinition, ColumnsKeyAndIndexesAsJetStatements) {
     EXPECT_EQ(idx[2], "CREATE INDEX [name two] ON [items] ( [x y]);");
 }
 
+// Characters Access refuses in names would make the statements fail and the
+// table's data stay behind.
+TEST(TableDefinition, NamesAccessRefusesAreMadeAcceptable) {
+    std::vector<MySqlColumnRow> cols = {{"unit [kg]", "double", "", ""}, {"a.b!c`d", "int(11)", "", ""},
+                                        {" lead", "int(11)", "", ""}};
+    auto s = buildTableStructure("odd [t].x", cols, {{"1", "k[1]", "unit [kg]"}});
+    EXPECT_EQ(tableDefinitionText("odd [t].x", s.columnDefinitions),
+              "CREATE TABLE [odd _t__x]([unit _kg_] double,[a_b_c_d] integer,[lead] integer);");
+    EXPECT_EQ(s.indexStatements.at(0), "CREATE INDEX [k_1_] ON [odd _t__x] ( [unit _kg_]);");
+    EXPECT_EQ(accessName("Crème brûlée 名前"), "Crème brûlée 名前");
+}
+
 TEST(MysqlQuoted, BackquotesInNamesCannotEndTheQuoting) {
     EXPECT_EQ(mysqlQuoted("plain"), "`plain`");
     EXPECT_EQ(mysqlQuoted("a`b"), "`a``b`");
