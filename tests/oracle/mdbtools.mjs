@@ -25,6 +25,8 @@
 //   (before 1899-12-30, and times of 1899-12-30 stored as -0.x) or above 1e6
 //   (after 4637-11-26) are not converted at all: it prints an all-zero
 //   struct tm, "1900-01-00 00:00:00".
+// - Text/Memo: a character beyond U+FFFF (a UTF-16 surrogate pair, e.g. an
+//   emoji) comes out as "??".
 // - Decimal: a stored negative zero comes out as "-0" (canonical: "0").
 // - Double/Single: NaN and infinities come as "nan", "-nan", "inf", "-inf".
 // - Memo: mdb-export copies text into a fixed bind buffer, so very long memos
@@ -178,7 +180,11 @@ export function judgeCell(type, exact, raw) {
       // {XXXXXXXX-XXXX-XXXX-XXXXXXXXXXXXXXXX}: mdbtools leaves out the last dash.
       if (raw.toUpperCase() === exact.slice(0, 24) + exact.slice(25)) return "mdbtools prints GUIDs without their last dash";
       return false;
+    case "Text":
+      if (raw === exact.replace(/[\u{10000}-\u{10FFFF}]/gu, "??")) return "mdbtools turns characters beyond U+FFFF into ??";
+      return false;
     case "Memo":
+      if (raw === exact.replace(/[\u{10000}-\u{10FFFF}]/gu, "??")) return "mdbtools turns characters beyond U+FFFF into ??";
       if (exact.startsWith(raw) && Buffer.byteLength(raw) >= kMemoCutBytes) return "mdb-export cuts long memos";
       return false;
     default:

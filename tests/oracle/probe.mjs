@@ -41,7 +41,14 @@ const variants = [
   [{ F: -0.75, G: -0.75 },
    { F: 1.5e-8, G: -3.5 }],
   [{ F: NaN }, { F: -Infinity }],
+  [{ B: true }, {}],
 ];
+
+// Row "abcdefg" column B "hijklmnop" becomes text CSV must quote and UTF-8
+// must carry, in the same stored length: 9 UCS-2 units in Jet 4 (with a
+// Cyrillic letter and an emoji as a surrogate pair), 9 Windows-1252 bytes in Jet 3.
+const kTexts = { testV2000: Buffer.from(',"b"\r\n\u0416\u{1F600}', "utf16le"), testV1997: Buffer.from('a,"b"\r\n\xe9\x80', "latin1") };
+const kOldText = { testV2000: Buffer.from("hijklmnop", "utf16le"), testV1997: Buffer.from("hijklmnop", "latin1") };
 
 function locate(bytes) {
   const find = (value) => {
@@ -56,10 +63,14 @@ function locate(bytes) {
   return [f1, g2 - 8].map((f) => ({ C: f - 7, D: f - 6, E: f - 4, F: f, G: f + 8, H: f + 16 }));
 }
 
-function patch(bytes, at, values) {
+function patch(bytes, at, values, base) {
   for (const [col, v] of Object.entries(values)) {
     const o = at[col];
-    if (col === "C") bytes.writeUInt8(v, o);
+    if (col === "B") {
+      const from = bytes.indexOf(kOldText[base]);
+      if (from < 0 || kTexts[base].length !== kOldText[base].length) throw new Error("text to replace not found");
+      kTexts[base].copy(bytes, from);
+    } else if (col === "C") bytes.writeUInt8(v, o);
     else if (col === "D") bytes.writeInt16LE(v, o);
     else if (col === "E") bytes.writeInt32LE(v, o);
     else if (col === "H") bytes.writeBigInt64LE(v, o);
@@ -114,7 +125,7 @@ try {
     const rows = locate(original);
     variants.forEach((variant, i) => {
       const bytes = Buffer.from(original);
-      variant.forEach((values, r) => patch(bytes, rows[r], values));
+      variant.forEach((values, r) => patch(bytes, rows[r], values, base));
       const file = join(dir, `probe-${base}-${i + 1}.mdb`);
       writeFileSync(file, bytes);
       if (!check(file)) failed++;
