@@ -2,7 +2,7 @@
 
 #include <QFrame>
 #include <QLabel>
-#include <QStyle>
+#include <QPainter>
 
 #include "shell/link_label.h"
 #include "shell/shell_hooks.h"
@@ -31,6 +31,30 @@ LinkLabel* addLink(QWidget* parent, const char* name, const QString& text) {
     return link;
 }
 
+// The program's picture: two stacked discs (a database) with a V across them.
+QPixmap logo(int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor blue(0, 0, 192);
+    painter.setPen(QPen(blue, 2));
+    painter.setBrush(QColor(207, 207, 207));
+    const qreal w = size * 0.7, h = size * 0.22, x = size * 0.15;
+    painter.drawRect(QRectF(x, size * 0.2, w, size * 0.6));
+    painter.drawEllipse(QRectF(x, size * 0.7, w, h));
+    painter.setPen(Qt::NoPen);
+    painter.drawRect(QRectF(x + 1, size * 0.75, w - 2, size * 0.06));
+    painter.setPen(QPen(blue, 2));
+    painter.drawEllipse(QRectF(x, size * 0.1, w, h));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(static_cast<int>(size * 0.45));
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(QRectF(0, size * 0.3, size, size * 0.5), Qt::AlignCenter, QStringLiteral("V"));
+    return pixmap;
+}
+
 }  // namespace
 
 FrmAbout::FrmAbout(QWidget* parent) : QDialog(parent) {
@@ -44,7 +68,7 @@ FrmAbout::FrmAbout(QWidget* parent) : QDialog(parent) {
 
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("imgLogo"));
-    picture->setPixmap(style()->standardIcon(QStyle::SP_DriveHDIcon).pixmap(48, 48));
+    picture->setPixmap(logo(toPixels(900)));
     setTwipsGeometry(picture, 240, 240, 900, 900);
 
     setTwipsGeometry(addLabel(this, "lblProduct", QStringLiteral("Veltrano"), 16, true), 1320, 240, 3000, 480);

@@ -24,6 +24,9 @@ FrmHelp::FrmHelp(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("What's this"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     applyWindowBackground(this);
+    QFont dialogFont(QStringLiteral("Arial"));
+    dialogFont.setPointSizeF(8.25);
+    setFont(dialogFont);
 
     text1_ = new QPlainTextEdit(this);
     text1_->setObjectName(QStringLiteral("Text1"));

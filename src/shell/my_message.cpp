@@ -81,6 +81,9 @@ FrmMessage::FrmMessage(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Veltrano"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     applyWindowBackground(this);
+    QFont dialogFont(QStringLiteral("Arial"));
+    dialogFont.setPointSizeF(8.25);
+    setFont(dialogFont);
 
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(9.75);
