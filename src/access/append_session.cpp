@@ -48,17 +48,17 @@ Result<std::unique_ptr<AppendSession>> AppendSession::start(std::shared_ptr<Writ
         db->abandon();
         return st;
     };
-    auto t = readTableDef(db->store(), tdefPage);
+    auto t = readTableModel(db->store(), tdefPage);
     if (!t.isOk()) return fail(t.status());
     s->t_ = std::move(t.value());
-    const TableDef& td = s->t_;
+    const TableModel& td = s->t_;
     if (td.tableType != 0x4E) return fail(Status::invalidArgument("system tables cannot be appended to"));
-    for (const ColumnDef* c : td.byNumber()) s->order_.push_back(c);
+    for (const ColumnModel* c : td.byNumber()) s->order_.push_back(c);
     s->lv_.resize(std::max<size_t>(td.maxCols, 1));
     for (const auto& c : td.columns)
         if (c.isLongValue() && c.number < s->lv_.size())
             s->lv_[c.number] = std::make_unique<LvalWriter>(db->store(), db->allocator());
-    auto owned = readUsageMap(db->store(), td.ownedMap);
+    auto owned = readMapPages(db->store(), td.ownedMap);
     if (!owned.isOk()) return fail(owned.status());
     s->owned_ = owned.value();
     // Continue on the table's last data page when it has room.
@@ -112,9 +112,9 @@ std::string AppendSession::fieldName(int pos) const {
 
 Status AppendSession::addNew() {
     if (!db_) return Status::invalidArgument("the table is closed");
-    cells_.assign(std::max<size_t>(t_.maxCols, 1), Cell{});
+    cells_.assign(std::max<size_t>(t_.maxCols, 1), StoredCell{});
     for (const auto& c : t_.columns)
-        if (c.type == ColumnType::Boolean) cells_[c.number] = Cell::of(std::string(1, '\0'));
+        if (c.type == ColumnType::Boolean) cells_[c.number] = StoredCell::of(std::string(1, '\0'));
     rowStarted_ = true;
     return Status::ok();
 }
@@ -123,7 +123,7 @@ Status AppendSession::setField(int pos, const FieldValue& v) {
     if (!db_) return Status::invalidArgument("the table is closed");
     if (pos < 0 || pos >= fieldCount()) return Status::invalidArgument("no field at position " + std::to_string(pos));
     if (!rowStarted_) ACCESS_RETURN_IF_ERROR(addNew());
-    ACCESS_ASSIGN_OR_RETURN(Cell cell, convertField(*order_[pos], v));
+    ACCESS_ASSIGN_OR_RETURN(StoredCell cell, convertField(*order_[pos], v));
     cells_[order_[pos]->number] = std::move(cell);
     return Status::ok();
 }
@@ -144,17 +144,17 @@ Status AppendSession::update() {
     if (!db_) return Status::invalidArgument("the table is closed");
     if (!rowStarted_) return Status::invalidArgument("no new row was started");
     rowStarted_ = false;
-    std::vector<Cell> cells = std::move(cells_);
+    std::vector<StoredCell> cells = std::move(cells_);
     uint32_t autoNumber = t_.autoNumber;
     for (const auto& c : t_.columns) {
         if (!c.isAutoNumber()) continue;
-        Cell& cell = cells[c.number];
+        StoredCell& cell = cells[c.number];
         if (cell.null) {
             if (autoNumber >= 0x7FFFFFFFu) return Status::invalidArgument("the auto-number field has run out of values");
             ++autoNumber;
             std::string b(4, '\0');
             for (int i = 0; i < 4; ++i) b[i] = static_cast<char>((autoNumber >> (8 * i)) & 0xFF);
-            cell = Cell::of(b);
+            cell = StoredCell::of(b);
         } else {
             int32_t v = static_cast<int32_t>(ByteReader(Bytes(reinterpret_cast<const uint8_t*>(cell.bytes.data()), 4)).u32(0));
             if (v > 0 && static_cast<uint32_t>(v) > autoNumber) autoNumber = static_cast<uint32_t>(v);
@@ -174,15 +174,15 @@ Status AppendSession::update() {
     }
     // Size check with long values at their final in-row size, before any
     // long value is written.
-    std::vector<Cell> trial = cells;
+    std::vector<StoredCell> trial = cells;
     for (const auto& c : t_.columns) {
-        Cell& cell = trial[c.number];
+        StoredCell& cell = trial[c.number];
         if (!c.isLongValue() || cell.null) continue;
         cell.bytes = std::string(12 + (cell.bytes.size() <= kMaxInlineLongValue ? cell.bytes.size() : 0), '\0');
     }
     ACCESS_RETURN_IF_ERROR(encodeRow(t_, trial).status());
     for (const auto& c : t_.columns) {
-        Cell& cell = cells[c.number];
+        StoredCell& cell = cells[c.number];
         if (!c.isLongValue() || cell.null || !lv_[c.number]) continue;
         ACCESS_ASSIGN_OR_RETURN(cell.bytes, lv_[c.number]->store(cell.bytes, true));
     }
@@ -212,26 +212,26 @@ Status AppendSession::finish() {
         uint32_t distinct = 0;
         for (size_t i = 0; i < entries.size(); ++i)
             if (i == 0 || keyOf(entries[i - 1]) != keyOf(entries[i])) ++distinct;
-        RealIndexDef& ri = t_.realIndexes[r];
-        ACCESS_ASSIGN_OR_RETURN(PageSet old, readUsageMap(store, ri.usageMap));
+        RealIndexModel& ri = t_.realIndexes[r];
+        ACCESS_ASSIGN_OR_RETURN(PageSet old, readMapPages(store, ri.usageMap));
         std::vector<uint32_t> reusable;
         for (uint32_t p : old)
             if (p != ri.rootPage && p < store.pageCount()) reusable.push_back(p);
         ACCESS_ASSIGN_OR_RETURN(BuiltIndex built, buildIndex(store, t_.page, ri.rootPage, entries, reusable, db.allocator()));
         db.releasePages(built.unused);
-        ACCESS_RETURN_IF_ERROR(writeUsageMap(store, ri.usageMap, built.pages, db.allocator()));
+        ACCESS_RETURN_IF_ERROR(writeMapPages(store, ri.usageMap, built.pages, db.allocator()));
         ri.uniqueCount = distinct;
         std::vector<std::string>().swap(entries);
     }
-    ACCESS_RETURN_IF_ERROR(writeUsageMap(store, t_.ownedMap, owned_, db.allocator()));
+    ACCESS_RETURN_IF_ERROR(writeMapPages(store, t_.ownedMap, owned_, db.allocator()));
     for (const auto& m : t_.lvMaps) {
         if (m.column >= lv_.size() || !lv_[m.column] || lv_[m.column]->pages().empty()) continue;
-        ACCESS_ASSIGN_OR_RETURN(PageSet pages, readUsageMap(store, m.ownedMap));
+        ACCESS_ASSIGN_OR_RETURN(PageSet pages, readMapPages(store, m.ownedMap));
         pages.insert(lv_[m.column]->pages().begin(), lv_[m.column]->pages().end());
-        ACCESS_RETURN_IF_ERROR(writeUsageMap(store, m.ownedMap, pages, db.allocator()));
+        ACCESS_RETURN_IF_ERROR(writeMapPages(store, m.ownedMap, pages, db.allocator()));
     }
     std::vector<uint32_t> freed;
-    ACCESS_RETURN_IF_ERROR(writeTableDef(store, t_, db.allocator(), freed));
+    ACCESS_RETURN_IF_ERROR(writeTableModel(store, t_, db.allocator(), freed));
     db.releasePages(freed);
     return db.commit();
 }

@@ -102,8 +102,8 @@ const std::vector<SysTable>& systemTables() {
 
 uint32_t ref(uint8_t row) { return (kMapPage << 8) | row; }
 
-TableDef buildSystemTdef(const SysTable& s) {
-    TableDef t;
+TableModel buildSystemTdef(const SysTable& s) {
+    TableModel t;
     t.page = s.page;
     t.tableType = 0x53;
     t.maxCols = s.maxCols;
@@ -111,7 +111,7 @@ TableDef buildSystemTdef(const SysTable& s) {
     t.ownedMap = ref(s.ownedRow);
     t.freeMap = ref(s.freeRow);
     for (const auto& c : s.columns) {
-        ColumnDef d;
+        ColumnModel d;
         d.name = c.name;
         d.type = c.type;
         d.number = c.number;
@@ -133,7 +133,7 @@ TableDef buildSystemTdef(const SysTable& s) {
         t.columns.push_back(std::move(d));
     }
     for (const auto& i : s.indexes) {
-        RealIndexDef r;
+        RealIndexModel r;
         for (uint16_t c : i.columns) r.columns.push_back({c, true});
         r.flags = i.flags;
         r.usageMap = ref(i.mapRow);
@@ -141,7 +141,7 @@ TableDef buildSystemTdef(const SysTable& s) {
         t.realIndexes.push_back(std::move(r));
     }
     for (const auto& l : s.logical) {
-        LogicalIndexDef d;
+        LogicalIndexModel d;
         d.name = l.name;
         d.number = l.number;
         d.realIndex = l.real;
@@ -219,15 +219,15 @@ Status build(PageStore& store, const std::string& password) {
     ACCESS_RETURN_IF_ERROR(store.write(kMapPage, maps));
     std::vector<uint32_t> none;
     for (const auto& s : systemTables()) {
-        TableDef t = buildSystemTdef(s);
-        ACCESS_RETURN_IF_ERROR(writeTableDef(store, t, [] { return Result<uint32_t>(Status::internal("no pages")); }, none));
+        TableModel t = buildSystemTdef(s);
+        ACCESS_RETURN_IF_ERROR(writeTableModel(store, t, [] { return Result<uint32_t>(Status::internal("no pages")); }, none));
     }
     return Status::ok();
 }
 
 Status fillCatalog(WriteDatabase& db) {
-    ACCESS_ASSIGN_OR_RETURN(TableDef objects, readTableDef(db.store(), 2));
-    ACCESS_ASSIGN_OR_RETURN(TableDef aces, readTableDef(db.store(), 3));
+    ACCESS_ASSIGN_OR_RETURN(TableModel objects, readTableModel(db.store(), 2));
+    ACCESS_ASSIGN_OR_RETURN(TableModel aces, readTableModel(db.store(), 3));
     struct Obj {
         uint32_t id, parent;
         const char* name;
@@ -251,8 +251,8 @@ Status fillCatalog(WriteDatabase& db) {
     std::memcpy(&bits, &now, 8);
     for (int i = 0; i < 8; ++i) date[i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
     for (const auto& o : objs) {
-        std::vector<Cell> cells(objects.maxCols);
-        auto set = [&](const char* col, std::string b) { cells[objects.columnNamed(col)->number] = Cell::of(std::move(b)); };
+        std::vector<StoredCell> cells(objects.maxCols);
+        auto set = [&](const char* col, std::string b) { cells[objects.columnNamed(col)->number] = StoredCell::of(std::move(b)); };
         set("Id", le32(o.id));
         set("ParentId", le32(o.parent));
         set("Name", utf8ToUtf16le(o.name));
@@ -279,11 +279,11 @@ Status fillCatalog(WriteDatabase& db) {
         {0x0F000003, s658B, 1048575, true},
     };
     for (const auto& a : list) {
-        std::vector<Cell> cells(aces.maxCols);
-        cells[aces.columnNamed("ObjectId")->number] = Cell::of(le32(a.object));
-        cells[aces.columnNamed("SID")->number] = Cell::of(a.sid);
-        cells[aces.columnNamed("ACM")->number] = Cell::of(le32(a.acm));
-        cells[aces.columnNamed("FInheritable")->number] = Cell::of(std::string(1, a.inheritable ? '\1' : '\0'));
+        std::vector<StoredCell> cells(aces.maxCols);
+        cells[aces.columnNamed("ObjectId")->number] = StoredCell::of(le32(a.object));
+        cells[aces.columnNamed("SID")->number] = StoredCell::of(a.sid);
+        cells[aces.columnNamed("ACM")->number] = StoredCell::of(le32(a.acm));
+        cells[aces.columnNamed("FInheritable")->number] = StoredCell::of(std::string(1, a.inheritable ? '\1' : '\0'));
         ACCESS_RETURN_IF_ERROR(db.insertRow(aces, cells).status());
     }
     ACCESS_RETURN_IF_ERROR(db.rebuildAllIndexes(objects));

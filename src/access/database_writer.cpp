@@ -26,12 +26,12 @@ std::string le32(uint32_t v) {
     return s;
 }
 
-uint32_t cellU32(const Cell& c) {
+uint32_t cellU32(const StoredCell& c) {
     if (c.null || c.bytes.size() < 4) return 0;
     return ByteReader(Bytes(reinterpret_cast<const uint8_t*>(c.bytes.data()), 4)).u32(0);
 }
 
-std::string cellText(const Cell& c) {
+std::string cellText(const StoredCell& c) {
     if (c.null) return {};
     return decodeJet4Text(Bytes(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size()));
 }
@@ -100,7 +100,7 @@ Status WriteDatabase::load() {
     bool del = false;
     Bytes row = rowOnPage(pg, 0, &del, nullptr);
     if (row.size() < 5) return Status::corruption("page 1 holds no global usage map", 1);
-    ACCESS_ASSIGN_OR_RETURN(PageSet bits, decodeUsageMap(*store_, row));
+    ACCESS_ASSIGN_OR_RETURN(PageSet bits, decodeMapRow(*store_, row));
     for (uint32_t p : bits)
         if (p < store_->pageCount() && p > 1) free_.insert(p);
     return Status::ok();
@@ -167,7 +167,7 @@ Status WriteDatabase::writeGlobalMap() {
             row.assign(kUsageMapRowLength, 0);
         }
         PageSet freeInFile(free_.begin(), free_.end());
-        ACCESS_RETURN_IF_ERROR(encodeUsageMap(*store_, row, freeInFile, allocator(), true, store_->pageCount()));
+        ACCESS_RETURN_IF_ERROR(encodeMapRow(*store_, row, freeInFile, allocator(), true, store_->pageCount()));
         if (store_->pageCount() == count && free_.size() == freeFree) break;
     }
     std::vector<uint8_t> fresh = newDataPage(owner);
@@ -178,8 +178,8 @@ Status WriteDatabase::writeGlobalMap() {
 
 // ------------------------------------------------------------ table rows
 
-Result<std::vector<ScannedRow>> WriteDatabase::scanTable(const TableDef& t) {
-    ACCESS_ASSIGN_OR_RETURN(PageSet owned, readUsageMap(*store_, t.ownedMap));
+Result<std::vector<ScannedRow>> WriteDatabase::scanTable(const TableModel& t) {
+    ACCESS_ASSIGN_OR_RETURN(PageSet owned, readMapPages(*store_, t.ownedMap));
     std::vector<ScannedRow> out;
     std::vector<uint8_t> pg, target;
     for (uint32_t p : owned) {
@@ -210,9 +210,9 @@ Result<std::vector<ScannedRow>> WriteDatabase::scanTable(const TableDef& t) {
     return out;
 }
 
-Result<std::pair<uint32_t, uint8_t>> WriteDatabase::insertRow(TableDef& t, const std::vector<Cell>& cells) {
+Result<std::pair<uint32_t, uint8_t>> WriteDatabase::insertRow(TableModel& t, const std::vector<StoredCell>& cells) {
     ACCESS_ASSIGN_OR_RETURN(std::vector<uint8_t> row, encodeRow(t, cells));
-    ACCESS_ASSIGN_OR_RETURN(PageSet owned, readUsageMap(*store_, t.ownedMap));
+    ACCESS_ASSIGN_OR_RETURN(PageSet owned, readMapPages(*store_, t.ownedMap));
     std::vector<uint8_t> pg;
     for (auto it = owned.rbegin(); it != owned.rend(); ++it) {
         if (*it >= store_->pageCount()) continue;
@@ -231,13 +231,13 @@ Result<std::pair<uint32_t, uint8_t>> WriteDatabase::insertRow(TableDef& t, const
     int slot = addRowToPage(pg, row);
     ACCESS_RETURN_IF_ERROR(store_->write(p, pg));
     owned.insert(p);
-    ACCESS_RETURN_IF_ERROR(writeUsageMap(*store_, t.ownedMap, owned, allocator()));
+    ACCESS_RETURN_IF_ERROR(writeMapPages(*store_, t.ownedMap, owned, allocator()));
     ++t.rowCount;
     return std::make_pair(p, static_cast<uint8_t>(slot));
 }
 
-Status WriteDatabase::rebuildIndex(TableDef& t, size_t r, const std::vector<ScannedRow>& rows) {
-    RealIndexDef& ri = t.realIndexes[r];
+Status WriteDatabase::rebuildIndex(TableModel& t, size_t r, const std::vector<ScannedRow>& rows) {
+    RealIndexModel& ri = t.realIndexes[r];
     std::vector<std::pair<std::string, bool>> entries;  // entry, has a null column
     for (const auto& row : rows) {
         bool allNull = false, anyNull = false;
@@ -259,41 +259,41 @@ Status WriteDatabase::rebuildIndex(TableDef& t, size_t r, const std::vector<Scan
     std::vector<std::string> sorted;
     sorted.reserve(entries.size());
     for (auto& e : entries) sorted.push_back(std::move(e.first));
-    ACCESS_ASSIGN_OR_RETURN(PageSet old, readUsageMap(*store_, ri.usageMap));
+    ACCESS_ASSIGN_OR_RETURN(PageSet old, readMapPages(*store_, ri.usageMap));
     std::vector<uint32_t> reusable;
     for (uint32_t p : old)
         if (p != ri.rootPage && p < store_->pageCount()) reusable.push_back(p);
     ACCESS_ASSIGN_OR_RETURN(BuiltIndex built, buildIndex(*store_, t.page, ri.rootPage, sorted, reusable, allocator()));
     releasePages(built.unused);
-    ACCESS_RETURN_IF_ERROR(writeUsageMap(*store_, ri.usageMap, built.pages, allocator()));
+    ACCESS_RETURN_IF_ERROR(writeMapPages(*store_, ri.usageMap, built.pages, allocator()));
     ri.uniqueCount = distinct;
     return Status::ok();
 }
 
-Status WriteDatabase::rebuildAllIndexes(TableDef& t) {
+Status WriteDatabase::rebuildAllIndexes(TableModel& t) {
     ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(t));
     for (size_t r = 0; r < t.realIndexes.size(); ++r) ACCESS_RETURN_IF_ERROR(rebuildIndex(t, r, rows));
     std::vector<uint32_t> freed;
-    ACCESS_RETURN_IF_ERROR(writeTableDef(*store_, t, allocator(), freed));
+    ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, t, allocator(), freed));
     releasePages(freed);
     return Status::ok();
 }
 
 // ---------------------------------------------------------------- catalog
 
-Result<std::vector<CatalogEntry>> WriteDatabase::readCatalog() {
-    ACCESS_ASSIGN_OR_RETURN(TableDef t, readTableDef(*store_, catalog_const::kCatalogTdefPage));
-    const ColumnDef *id = t.columnNamed("Id"), *parent = t.columnNamed("ParentId"), *name = t.columnNamed("Name"),
+Result<std::vector<CatalogRow>> WriteDatabase::readCatalog() {
+    ACCESS_ASSIGN_OR_RETURN(TableModel t, readTableModel(*store_, catalog_const::kCatalogTdefPage));
+    const ColumnModel *id = t.columnNamed("Id"), *parent = t.columnNamed("ParentId"), *name = t.columnNamed("Name"),
                     *type = t.columnNamed("Type"), *flags = t.columnNamed("Flags"), *owner = t.columnNamed("Owner");
     if (!id || !parent || !name || !type || !flags) return Status::corruption("the catalog lacks its columns", 2);
     ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(t));
-    std::vector<CatalogEntry> out;
+    std::vector<CatalogRow> out;
     for (const auto& r : rows) {
-        CatalogEntry e;
+        CatalogRow e;
         e.id = cellU32(r.cells[id->number]);
         e.parentId = cellU32(r.cells[parent->number]);
         e.name = cellText(r.cells[name->number]);
-        const Cell& tc = r.cells[type->number];
+        const StoredCell& tc = r.cells[type->number];
         e.type = tc.null || tc.bytes.size() < 2 ? 0 : static_cast<int16_t>(static_cast<uint8_t>(tc.bytes[0]) | (static_cast<uint8_t>(tc.bytes[1]) << 8));
         e.flags = cellU32(r.cells[flags->number]);
         if (owner && !r.cells[owner->number].null) e.owner = r.cells[owner->number].bytes;
@@ -304,7 +304,7 @@ Result<std::vector<CatalogEntry>> WriteDatabase::readCatalog() {
     return out;
 }
 
-Result<const CatalogEntry*> WriteDatabase::findTable(const std::vector<CatalogEntry>& catalog, const std::string& name) {
+Result<const CatalogRow*> WriteDatabase::findTable(const std::vector<CatalogRow>& catalog, const std::string& name) {
     uint32_t tables = kTablesId;
     for (const auto& e : catalog)
         if (e.parentId == kDbParentId && e.name == "Tables") tables = e.id;
@@ -336,10 +336,10 @@ Status WriteDatabase::addCatalogRows(const std::string& name, uint32_t tdefPage)
         if (e.name == "MSysDb" && !e.owner.empty()) owner = e.owner;
         if (e.name == "MSysACEs" && (e.type & 0x7F) == 1) acesPage = e.id & 0x00FFFFFF;
     }
-    ACCESS_ASSIGN_OR_RETURN(TableDef objects, readTableDef(*store_, catalog_const::kCatalogTdefPage));
-    std::vector<Cell> cells(objects.maxCols);
+    ACCESS_ASSIGN_OR_RETURN(TableModel objects, readTableModel(*store_, catalog_const::kCatalogTdefPage));
+    std::vector<StoredCell> cells(objects.maxCols);
     auto set = [&](const char* col, std::string bytes) {
-        if (const ColumnDef* c = objects.columnNamed(col)) cells[c->number] = Cell::of(std::move(bytes));
+        if (const ColumnModel* c = objects.columnNamed(col)) cells[c->number] = StoredCell::of(std::move(bytes));
     };
     const double now = nowOleDate();
     set("Id", le32(tdefPage));
@@ -353,8 +353,8 @@ Status WriteDatabase::addCatalogRows(const std::string& name, uint32_t tdefPage)
     ACCESS_RETURN_IF_ERROR(insertRow(objects, cells).status());
     ACCESS_RETURN_IF_ERROR(rebuildAllIndexes(objects));
     if (acesPage == 0) return Status::ok();
-    ACCESS_ASSIGN_OR_RETURN(TableDef aces, readTableDef(*store_, acesPage));
-    const ColumnDef *oid = aces.columnNamed("ObjectId"), *sid = aces.columnNamed("SID"), *acm = aces.columnNamed("ACM"),
+    ACCESS_ASSIGN_OR_RETURN(TableModel aces, readTableModel(*store_, acesPage));
+    const ColumnModel *oid = aces.columnNamed("ObjectId"), *sid = aces.columnNamed("SID"), *acm = aces.columnNamed("ACM"),
                     *inh = aces.columnNamed("FInheritable");
     if (!oid || !sid || !acm || !inh) return Status::ok();
     ACCESS_ASSIGN_OR_RETURN(auto aceRows, scanTable(aces));
@@ -365,11 +365,11 @@ Status WriteDatabase::addCatalogRows(const std::string& name, uint32_t tdefPage)
             sids.push_back(r.cells[sid->number].bytes);
     if (sids.empty()) sids.push_back(owner);
     for (const auto& s : sids) {
-        std::vector<Cell> ace(aces.maxCols);
-        ace[oid->number] = Cell::of(le32(tdefPage));
-        ace[sid->number] = Cell::of(s);
-        ace[acm->number] = Cell::of(le32(kFullAccess));
-        ace[inh->number] = Cell::of(std::string(1, '\0'));
+        std::vector<StoredCell> ace(aces.maxCols);
+        ace[oid->number] = StoredCell::of(le32(tdefPage));
+        ace[sid->number] = StoredCell::of(s);
+        ace[acm->number] = StoredCell::of(le32(kFullAccess));
+        ace[inh->number] = StoredCell::of(std::string(1, '\0'));
         ACCESS_RETURN_IF_ERROR(insertRow(aces, ace).status());
     }
     return rebuildAllIndexes(aces);
@@ -400,7 +400,7 @@ Result<std::unique_ptr<AppendSession>> WriteDatabase::openAppend(const std::stri
     if (!store_) return Status::invalidArgument("the connection is closed");
     if (busy_) return Status::invalidArgument("another table of this connection is open for adding rows");
     ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
-    ACCESS_ASSIGN_OR_RETURN(const CatalogEntry* e, findTable(catalog, table));
+    ACCESS_ASSIGN_OR_RETURN(const CatalogRow* e, findTable(catalog, table));
     return AppendSession::start(shared_from_this(), e->id & 0x00FFFFFF);
 }
 

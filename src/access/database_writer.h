@@ -26,7 +26,7 @@
 
 namespace veltrano::access {
 
-struct CatalogEntry {
+struct CatalogRow {
     uint32_t id = 0, parentId = 0;
     std::string name;
     int16_t type = 0;
@@ -41,7 +41,7 @@ struct CatalogEntry {
 struct ScannedRow {
     uint32_t page = 0;
     uint8_t row = 0;
-    std::vector<Cell> cells;
+    std::vector<StoredCell> cells;
 };
 
 class AppendSession;
@@ -69,14 +69,14 @@ public:
     bool busy() const { return busy_; }
     void setBusy(bool b) { busy_ = b; }
 
-    Result<std::vector<ScannedRow>> scanTable(const TableDef& t);
+    Result<std::vector<ScannedRow>> scanTable(const TableModel& t);
     // Adds a row to a table through its owned map (system tables). Updates
     // t.rowCount but does not write the TDEF or any index.
-    Result<std::pair<uint32_t, uint8_t>> insertRow(TableDef& t, const std::vector<Cell>& cells);
+    Result<std::pair<uint32_t, uint8_t>> insertRow(TableModel& t, const std::vector<StoredCell>& cells);
     // Rebuilds real index r of t from the table's rows and writes t's TDEF.
-    Status rebuildIndex(TableDef& t, size_t r, const std::vector<ScannedRow>& rows);
-    Status rebuildAllIndexes(TableDef& t);
-    Result<std::vector<CatalogEntry>> readCatalog();
+    Status rebuildIndex(TableModel& t, size_t r, const std::vector<ScannedRow>& rows);
+    Status rebuildAllIndexes(TableModel& t);
+    Result<std::vector<CatalogRow>> readCatalog();
     Status writeGlobalMap();
 
 private:
@@ -85,7 +85,7 @@ private:
     Status createTable(const CreateTableStmt& s);
     Status createIndex(const CreateIndexStmt& s);
     Status dropTable(const DropTableStmt& s);
-    Result<const CatalogEntry*> findTable(const std::vector<CatalogEntry>& catalog, const std::string& name);
+    Result<const CatalogRow*> findTable(const std::vector<CatalogRow>& catalog, const std::string& name);
     Status addCatalogRows(const std::string& name, uint32_t tdefPage);
 
     std::unique_ptr<PageStore> store_;
@@ -114,9 +114,9 @@ private:
     Status finish();
 
     std::shared_ptr<WriteDatabase> db_;
-    TableDef t_;
-    std::vector<const ColumnDef*> order_;  // by column number
-    std::vector<Cell> cells_;              // by column number
+    TableModel t_;
+    std::vector<const ColumnModel*> order_;  // by column number
+    std::vector<StoredCell> cells_;              // by column number
     std::vector<bool> set_;
     bool rowStarted_ = false;
     PageSet owned_;

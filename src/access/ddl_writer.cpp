@@ -65,8 +65,8 @@ private:
     uint32_t number_ = 0;
 };
 
-Status checkIndexable(const TableDef& t, uint16_t column) {
-    const ColumnDef* c = t.column(column);
+Status checkIndexable(const TableModel& t, uint16_t column) {
+    const ColumnModel* c = t.column(column);
     if (!c || !isIndexableType(c->type))
         return Status::badCommand("The field '" + (c ? c->name : std::string("?")) +
                                   "' cannot be indexed (memo and OLE fields cannot be part of an index).");
@@ -74,16 +74,16 @@ Status checkIndexable(const TableDef& t, uint16_t column) {
 }
 
 // Finds an existing real index with these columns and flags, or adds one.
-Result<size_t> realIndexFor(WriteDatabase& db, TableDef& t, MapPages& maps, const std::vector<IndexColumn>& cols,
+Result<size_t> realIndexFor(WriteDatabase& db, TableModel& t, MapPages& maps, const std::vector<IndexColumnModel>& cols,
                             uint8_t flags) {
     for (size_t r = 0; r < t.realIndexes.size(); ++r) {
         const auto& ri = t.realIndexes[r];
         if (ri.flags == flags && ri.columns.size() == cols.size() &&
             std::equal(cols.begin(), cols.end(), ri.columns.begin(),
-                       [](const IndexColumn& a, const IndexColumn& b) { return a.column == b.column && a.ascending == b.ascending; }))
+                       [](const IndexColumnModel& a, const IndexColumnModel& b) { return a.column == b.column && a.ascending == b.ascending; }))
             return r;
     }
-    RealIndexDef ri;
+    RealIndexModel ri;
     ri.columns = cols;
     ri.flags = flags;
     ACCESS_ASSIGN_OR_RETURN(ri.rootPage, db.allocatePage());
@@ -93,12 +93,12 @@ Result<size_t> realIndexFor(WriteDatabase& db, TableDef& t, MapPages& maps, cons
     return t.realIndexes.size() - 1;
 }
 
-Result<std::vector<IndexColumn>> indexColumns(const TableDef& t, const std::vector<std::pair<std::string, bool>>& names) {
+Result<std::vector<IndexColumnModel>> indexColumns(const TableModel& t, const std::vector<std::pair<std::string, bool>>& names) {
     if (names.empty() || names.size() > kMaxIndexColumns)
         return Status::badCommand("An index has 1 to 10 fields.");
-    std::vector<IndexColumn> cols;
+    std::vector<IndexColumnModel> cols;
     for (const auto& [name, asc] : names) {
-        const ColumnDef* c = t.columnNamed(name);
+        const ColumnModel* c = t.columnNamed(name);
         if (!c) return Status::badCommand("The field '" + name + "' does not exist in the table.");
         for (const auto& ic : cols)
             if (ic.column == c->number) return Status::badCommand("The field '" + name + "' appears twice in the index.");
@@ -123,7 +123,7 @@ Status WriteDatabase::createTable(const CreateTableStmt& s) {
         if (sameName(e.name, s.table) && e.parentId != 0x0F000000u)
             return Status::badCommand("An object named '" + s.table + "' already exists.");
 
-    TableDef t;
+    TableModel t;
     t.tableType = 0x4E;
     std::vector<ColumnSpec> specs;
     for (size_t i = 0; i < s.columns.size(); ++i) {
@@ -138,7 +138,7 @@ Status WriteDatabase::createTable(const CreateTableStmt& s) {
     // Fixed offsets in column order; var slots first for short values, then memo/OLE.
     uint16_t fixedOffset = 0, varIndex = 0;
     for (size_t i = 0; i < specs.size(); ++i) {
-        ColumnDef c;
+        ColumnModel c;
         c.name = s.columns[i].name;
         c.type = specs[i].type;
         c.number = static_cast<uint16_t>(i);
@@ -168,7 +168,7 @@ Status WriteDatabase::createTable(const CreateTableStmt& s) {
         ACCESS_RETURN_IF_ERROR(checkObjectName(name, "index"));
         for (const auto& l : t.logicalIndexes)
             if (sameName(l.name, name)) return Status::badCommand("Index '" + name + "' already exists.");
-        LogicalIndexDef li;
+        LogicalIndexModel li;
         li.name = name;
         li.number = static_cast<uint32_t>(t.logicalIndexes.size());
         li.realIndex = static_cast<uint32_t>(real);
@@ -192,7 +192,7 @@ Status WriteDatabase::createTable(const CreateTableStmt& s) {
     }
     for (const auto& c : t.columns) {
         if (!c.isLongValue()) continue;
-        LvMapDef m;
+        LvMapModel m;
         m.column = c.number;
         ACCESS_ASSIGN_OR_RETURN(m.ownedMap, maps.add(mapRow(0)));
         ACCESS_ASSIGN_OR_RETURN(m.freeMap, maps.add(mapRow(0)));
@@ -200,7 +200,7 @@ Status WriteDatabase::createTable(const CreateTableStmt& s) {
     }
     ACCESS_RETURN_IF_ERROR(maps.flush());
     std::vector<uint32_t> freed;
-    ACCESS_RETURN_IF_ERROR(writeTableDef(*store_, t, allocator(), freed));
+    ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, t, allocator(), freed));
     return addCatalogRows(s.table, t.page);
 }
 
@@ -209,10 +209,10 @@ Status WriteDatabase::createIndex(const CreateIndexStmt& s) {
     ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
     auto found = findTable(catalog, s.table);
     if (!found.isOk()) return Status::badCommand("The table '" + s.table + "' does not exist.");
-    const CatalogEntry* e = found.value();
+    const CatalogRow* e = found.value();
     if (e->flags & (catalog_const::kFlagSystem | catalog_const::kFlagAltSystem))
         return Status::badCommand("System tables cannot be changed.");
-    ACCESS_ASSIGN_OR_RETURN(TableDef t, readTableDef(*store_, e->id & 0x00FFFFFF));
+    ACCESS_ASSIGN_OR_RETURN(TableModel t, readTableModel(*store_, e->id & 0x00FFFFFF));
     for (const auto& l : t.logicalIndexes)
         if (sameName(l.name, s.name)) return Status::badCommand("Index '" + s.name + "' already exists on table '" + s.table + "'.");
     if (s.primary)
@@ -229,7 +229,7 @@ Status WriteDatabase::createIndex(const CreateIndexStmt& s) {
     size_t before = t.realIndexes.size();
     ACCESS_ASSIGN_OR_RETURN(size_t r, realIndexFor(*this, t, maps, cols, flags));
     ACCESS_RETURN_IF_ERROR(maps.flush());
-    LogicalIndexDef li;
+    LogicalIndexModel li;
     li.name = s.name;
     li.number = static_cast<uint32_t>(t.logicalIndexes.size());
     li.realIndex = static_cast<uint32_t>(r);
@@ -240,7 +240,7 @@ Status WriteDatabase::createIndex(const CreateIndexStmt& s) {
         ACCESS_RETURN_IF_ERROR(rebuildIndex(t, r, rows));
     }
     std::vector<uint32_t> freed;
-    ACCESS_RETURN_IF_ERROR(writeTableDef(*store_, t, allocator(), freed));
+    ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, t, allocator(), freed));
     releasePages(freed);
     return Status::ok();
 }
@@ -249,7 +249,7 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
     ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
     auto found = findTable(catalog, s.table);
     if (!found.isOk()) return Status::badCommand("The table '" + s.table + "' does not exist.");
-    const CatalogEntry e = *found.value();
+    const CatalogRow e = *found.value();
     if (e.flags & (catalog_const::kFlagSystem | catalog_const::kFlagAltSystem) || e.name.rfind("MSys", 0) == 0)
         return Status::badCommand("System tables cannot be dropped.");
     uint32_t acesPage = 0, relPage = 0;
@@ -258,20 +258,20 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
         if (c.name == "MSysRelationships" && (c.type & 0x7F) == 1) relPage = c.id & 0x00FFFFFF;
     }
     if (relPage) {
-        ACCESS_ASSIGN_OR_RETURN(TableDef rel, readTableDef(*store_, relPage));
+        ACCESS_ASSIGN_OR_RETURN(TableModel rel, readTableModel(*store_, relPage));
         ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(rel));
         for (const char* col : {"szObject", "szReferencedObject"}) {
-            const ColumnDef* c = rel.columnNamed(col);
+            const ColumnModel* c = rel.columnNamed(col);
             if (!c) continue;
             for (const auto& r : rows) {
-                const Cell& cell = r.cells[c->number];
+                const StoredCell& cell = r.cells[c->number];
                 if (!cell.null && sameName(decodeJet4Text(Bytes(reinterpret_cast<const uint8_t*>(cell.bytes.data()), cell.bytes.size())), e.name))
                     return Status::badCommand("Cannot delete table '" + e.name + "'; it takes part in one or more relationships.");
             }
         }
     }
     const uint32_t tdefPage = e.id & 0x00FFFFFF;
-    ACCESS_ASSIGN_OR_RETURN(TableDef t, readTableDef(*store_, tdefPage));
+    ACCESS_ASSIGN_OR_RETURN(TableModel t, readTableModel(*store_, tdefPage));
     std::vector<uint32_t> release{t.page};
     release.insert(release.end(), t.continuation.begin(), t.continuation.end());
     std::vector<uint32_t> mapRefs{t.ownedMap, t.freeMap};
@@ -284,7 +284,7 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
     PageSet candidates;
     for (uint32_t ref : mapRefs) {
         if ((ref >> 8) == 0 || (ref >> 8) >= store_->pageCount()) continue;
-        auto pages = readUsageMap(*store_, ref);
+        auto pages = readMapPages(*store_, ref);
         if (!pages.isOk()) continue;  // a broken map only means fewer pages come back
         candidates.insert(pages->begin(), pages->end());
         ACCESS_RETURN_IF_ERROR(store_->read(ref >> 8, pg));
@@ -319,15 +319,15 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
         if (!anyLive && ByteReader(pg).u32(4) == 0) release.push_back(page);
     }
     // Catalog and access-control rows.
-    ACCESS_ASSIGN_OR_RETURN(TableDef objects, readTableDef(*store_, catalog_const::kCatalogTdefPage));
+    ACCESS_ASSIGN_OR_RETURN(TableModel objects, readTableModel(*store_, catalog_const::kCatalogTdefPage));
     ACCESS_RETURN_IF_ERROR(store_->read(e.page, pg));
     markRowDeleted(pg, e.row);
     ACCESS_RETURN_IF_ERROR(store_->write(e.page, pg));
     if (objects.rowCount > 0) --objects.rowCount;
     ACCESS_RETURN_IF_ERROR(rebuildAllIndexes(objects));
     if (acesPage) {
-        ACCESS_ASSIGN_OR_RETURN(TableDef aces, readTableDef(*store_, acesPage));
-        const ColumnDef* oid = aces.columnNamed("ObjectId");
+        ACCESS_ASSIGN_OR_RETURN(TableModel aces, readTableModel(*store_, acesPage));
+        const ColumnModel* oid = aces.columnNamed("ObjectId");
         ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(aces));
         for (const auto& r : rows) {
             if (!oid || r.cells[oid->number].null || r.cells[oid->number].bytes.size() < 4) continue;

@@ -50,7 +50,7 @@ bool isIndexableType(ColumnType t) {
     }
 }
 
-Status appendKeyColumn(std::string& key, const ColumnDef& column, bool asc, const Cell& cell) {
+Status appendKeyColumn(std::string& key, const ColumnModel& column, bool asc, const StoredCell& cell) {
     if (column.type == ColumnType::Boolean) {
         bool v = !cell.bytes.empty() && cell.bytes[0];
         key.push_back(static_cast<char>(asc ? kAscValue : kDescValue));
@@ -124,15 +124,15 @@ Status appendKeyColumn(std::string& key, const ColumnDef& column, bool asc, cons
     return Status::ok();
 }
 
-Result<std::string> indexKey(const TableDef& t, size_t r, const std::vector<Cell>& cells, bool* allNull,
+Result<std::string> indexKey(const TableModel& t, size_t r, const std::vector<StoredCell>& cells, bool* allNull,
                              bool* anyNull) {
     std::string key;
     bool all = true, any = false;
-    static const Cell kNull;
+    static const StoredCell kNull;
     for (const auto& ic : t.realIndexes[r].columns) {
-        const ColumnDef* c = t.column(ic.column);
+        const ColumnModel* c = t.column(ic.column);
         if (!c) return Status::corruption("index names a missing column", t.page);
-        const Cell& cell = ic.column < cells.size() ? cells[ic.column] : kNull;
+        const StoredCell& cell = ic.column < cells.size() ? cells[ic.column] : kNull;
         bool isNull = cell.null && c->type != ColumnType::Boolean;
         all = all && isNull;
         any = any || isNull;

@@ -12,11 +12,11 @@
 namespace veltrano::access {
 
 // Appends one column's part of a key. `cell` holds the stored row bytes.
-Status appendKeyColumn(std::string& key, const ColumnDef& column, bool ascending, const Cell& cell);
+Status appendKeyColumn(std::string& key, const ColumnModel& column, bool ascending, const StoredCell& cell);
 
 // The whole key of real index `r` for a row (cells by column number).
 // `allNull` tells whether every column of the index was null.
-Result<std::string> indexKey(const TableDef& t, size_t r, const std::vector<Cell>& cells, bool* allNull = nullptr,
+Result<std::string> indexKey(const TableModel& t, size_t r, const std::vector<StoredCell>& cells, bool* allNull = nullptr,
                              bool* anyNull = nullptr);
 
 // True when the type can be indexed by this engine.

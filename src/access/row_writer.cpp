@@ -4,10 +4,10 @@
 
 namespace veltrano::access {
 
-Result<std::vector<uint8_t>> encodeRow(const TableDef& t, const std::vector<Cell>& cells) {
+Result<std::vector<uint8_t>> encodeRow(const TableModel& t, const std::vector<StoredCell>& cells) {
     const uint16_t numCols = t.maxCols;
     size_t fixedSize = 0;
-    std::vector<const ColumnDef*> varSlots(t.varCols, nullptr);
+    std::vector<const ColumnModel*> varSlots(t.varCols, nullptr);
     for (const auto& c : t.columns) {
         if (c.type == ColumnType::Boolean) continue;
         if (c.isFixed()) {
@@ -16,8 +16,8 @@ Result<std::vector<uint8_t>> encodeRow(const TableDef& t, const std::vector<Cell
             varSlots[c.varIndex] = &c;
         }
     }
-    auto cellOf = [&](const ColumnDef& c) -> const Cell& {
-        static const Cell kNull;
+    auto cellOf = [&](const ColumnModel& c) -> const StoredCell& {
+        static const StoredCell kNull;
         return c.number < cells.size() ? cells[c.number] : kNull;
     };
     std::vector<uint8_t> row(2 + fixedSize, 0);
@@ -27,7 +27,7 @@ Result<std::vector<uint8_t>> encodeRow(const TableDef& t, const std::vector<Cell
         if (n < numCols) mask[n / 8] |= static_cast<uint8_t>(1u << (n % 8));
     };
     for (const auto& c : t.columns) {
-        const Cell& cell = cellOf(c);
+        const StoredCell& cell = cellOf(c);
         if (c.type == ColumnType::Boolean) {
             if (!cell.null && !cell.bytes.empty() && cell.bytes[0]) setBit(c.number);
             continue;
@@ -41,7 +41,7 @@ Result<std::vector<uint8_t>> encodeRow(const TableDef& t, const std::vector<Cell
     }
     if (t.varCols > 0) {
         std::vector<uint16_t> offsets;
-        for (const ColumnDef* c : varSlots) {
+        for (const ColumnModel* c : varSlots) {
             offsets.push_back(static_cast<uint16_t>(row.size()));
             if (c && !cellOf(*c).null) row.insert(row.end(), cellOf(*c).bytes.begin(), cellOf(*c).bytes.end());
         }
@@ -60,7 +60,7 @@ Result<std::vector<uint8_t>> encodeRow(const TableDef& t, const std::vector<Cell
     return row;
 }
 
-Result<std::vector<Cell>> decodeRow(const TableDef& t, Bytes rowBytes) {
+Result<std::vector<StoredCell>> decodeRow(const TableModel& t, Bytes rowBytes) {
     ByteReader r(rowBytes);
     const size_t len = rowBytes.size();
     uint16_t numCols = r.u16(0);
@@ -74,20 +74,20 @@ Result<std::vector<Cell>> decodeRow(const TableDef& t, Bytes rowBytes) {
         varCount = r.u16(maskStart - 2);
         offTable = maskStart - 4;  // off[0]
     }
-    std::vector<Cell> cells(std::max<size_t>(t.maxCols, numCols));
+    std::vector<StoredCell> cells(std::max<size_t>(t.maxCols, numCols));
     for (const auto& c : t.columns) {
-        Cell cell;
+        StoredCell cell;
         if (c.type == ColumnType::Boolean) {
-            cell = Cell::of(std::string(1, present(c.number) ? '\1' : '\0'));
+            cell = StoredCell::of(std::string(1, present(c.number) ? '\1' : '\0'));
         } else if (present(c.number)) {
             if (c.isFixed()) {
                 auto s = r.slice(2 + c.fixedOffset, c.length);
-                cell = Cell::of(std::string(s.begin(), s.end()));
+                cell = StoredCell::of(std::string(s.begin(), s.end()));
             } else if (c.varIndex < varCount) {
                 size_t a = r.u16(offTable - 2 * c.varIndex), b = r.u16(offTable - 2 * (c.varIndex + 1u));
                 if (b < a || b > len) return Status::corruption("bad variable column offsets");
                 auto s = r.slice(a, b - a);
-                cell = Cell::of(std::string(s.begin(), s.end()));
+                cell = StoredCell::of(std::string(s.begin(), s.end()));
             }
         }
         if (c.number < cells.size()) cells[c.number] = std::move(cell);

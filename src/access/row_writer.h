@@ -23,15 +23,15 @@ namespace veltrano::access {
 // One stored value: its bytes as they sit in the row (long values: the
 // 12-byte reference plus any inline data). Booleans are never null and
 // hold one byte 0 or 1.
-struct Cell {
+struct StoredCell {
     bool null = true;
     std::string bytes;
-    static Cell of(std::string b) { return Cell{false, std::move(b)}; }
+    static StoredCell of(std::string b) { return StoredCell{false, std::move(b)}; }
 };
 
 // `cells` is indexed by column number.
-Result<std::vector<uint8_t>> encodeRow(const TableDef& t, const std::vector<Cell>& cells);
-Result<std::vector<Cell>> decodeRow(const TableDef& t, Bytes row);
+Result<std::vector<uint8_t>> encodeRow(const TableModel& t, const std::vector<StoredCell>& cells);
+Result<std::vector<StoredCell>> decodeRow(const TableModel& t, Bytes row);
 
 constexpr size_t kDataPageHeader = 14;
 constexpr size_t kMaxRowsPerPage = 255;

@@ -38,34 +38,34 @@ bool sameName(const std::string& a, const std::string& b) {
     return true;
 }
 
-const ColumnDef* TableDef::column(uint16_t number) const {
+const ColumnModel* TableModel::column(uint16_t number) const {
     for (const auto& c : columns)
         if (c.number == number) return &c;
     return nullptr;
 }
 
-const ColumnDef* TableDef::columnNamed(const std::string& name) const {
+const ColumnModel* TableModel::columnNamed(const std::string& name) const {
     for (const auto& c : columns)
         if (sameName(c.name, name)) return &c;
     return nullptr;
 }
 
-std::vector<const ColumnDef*> TableDef::byNumber() const {
-    std::vector<const ColumnDef*> v;
+std::vector<const ColumnModel*> TableModel::byNumber() const {
+    std::vector<const ColumnModel*> v;
     for (const auto& c : columns) v.push_back(&c);
     std::sort(v.begin(), v.end(), [](auto* a, auto* b) { return a->number < b->number; });
     return v;
 }
 
-bool TableDef::isPrimaryKey(size_t r) const {
+bool TableModel::isPrimaryKey(size_t r) const {
     for (const auto& l : logicalIndexes)
         if (l.realIndex == r && l.type == 1) return true;
     return false;
 }
 
-Result<TableDef> readTableDef(PageStore& store, uint32_t page) {
+Result<TableModel> readTableModel(PageStore& store, uint32_t page) {
     std::vector<uint8_t> buf, pg;
-    TableDef t;
+    TableModel t;
     t.page = page;
     ACCESS_RETURN_IF_ERROR(store.read(page, pg));
     if (pg[0] != page_type::kTableDef)
@@ -157,7 +157,7 @@ Result<TableDef> readTableDef(PageStore& store, uint32_t page) {
     return t;
 }
 
-std::vector<uint8_t> serializeTableDef(const TableDef& t) {
+std::vector<uint8_t> serializeTableModel(const TableModel& t) {
     std::vector<uint8_t> b(kVarPart, 0);
     if (t.rawHeader.size() == kVarPart) b = t.rawHeader;
     b[0] = page_type::kTableDef;
@@ -257,9 +257,9 @@ std::vector<uint8_t> serializeTableDef(const TableDef& t) {
     return b;
 }
 
-Status writeTableDef(PageStore& store, TableDef& t, const std::function<Result<uint32_t>()>& allocate,
+Status writeTableModel(PageStore& store, TableModel& t, const std::function<Result<uint32_t>()>& allocate,
                      std::vector<uint32_t>& freed) {
-    std::vector<uint8_t> b = serializeTableDef(t);
+    std::vector<uint8_t> b = serializeTableModel(t);
     const size_t first = kJet4PageSize, more = kJet4PageSize - 8;
     size_t extraPages = b.size() <= first ? 0 : (b.size() - first + more - 1) / more;
     while (t.continuation.size() < extraPages) {

@@ -25,7 +25,7 @@
 
 namespace veltrano::access {
 
-struct ColumnDef {
+struct ColumnModel {
     std::string name;  // UTF-8
     ColumnType type = ColumnType::Long;
     uint16_t number = 0;
@@ -42,13 +42,13 @@ struct ColumnDef {
     bool isLongValue() const { return isLongValueType(type); }
 };
 
-struct IndexColumn {
+struct IndexColumnModel {
     uint16_t column = 0;  // column number
     bool ascending = true;
 };
 
-struct RealIndexDef {
-    std::vector<IndexColumn> columns;
+struct RealIndexModel {
+    std::vector<IndexColumnModel> columns;
     uint32_t usageMap = 0;  // packed row/page reference
     uint32_t rootPage = 0;
     uint8_t flags = 0x80;
@@ -59,7 +59,7 @@ struct RealIndexDef {
     bool ignoreNulls() const { return (flags & index_flag::kIgnoreNulls) != 0; }
 };
 
-struct LogicalIndexDef {
+struct LogicalIndexModel {
     std::string name;
     uint32_t number = 0;
     uint32_t realIndex = 0;
@@ -67,12 +67,12 @@ struct LogicalIndexDef {
     std::vector<uint8_t> raw;  // 28 bytes when read
 };
 
-struct LvMapDef {
+struct LvMapModel {
     uint16_t column = 0;
     uint32_t ownedMap = 0, freeMap = 0;
 };
 
-struct TableDef {
+struct TableModel {
     uint32_t page = 0;
     std::vector<uint32_t> continuation;  // further TDEF pages, in order
     uint32_t rowCount = 0;
@@ -80,25 +80,25 @@ struct TableDef {
     uint8_t tableType = 0x4E;
     uint16_t maxCols = 0, varCols = 0;
     uint32_t ownedMap = 0, freeMap = 0;
-    std::vector<ColumnDef> columns;  // stored order
-    std::vector<RealIndexDef> realIndexes;
-    std::vector<LogicalIndexDef> logicalIndexes;
-    std::vector<LvMapDef> lvMaps;
+    std::vector<ColumnModel> columns;  // stored order
+    std::vector<RealIndexModel> realIndexes;
+    std::vector<LogicalIndexModel> logicalIndexes;
+    std::vector<LvMapModel> lvMaps;
     std::vector<uint8_t> rawHeader;  // bytes 0..62 when read
 
-    const ColumnDef* column(uint16_t number) const;
-    const ColumnDef* columnNamed(const std::string& name) const;  // case-insensitive
-    std::vector<const ColumnDef*> byNumber() const;
+    const ColumnModel* column(uint16_t number) const;
+    const ColumnModel* columnNamed(const std::string& name) const;  // case-insensitive
+    std::vector<const ColumnModel*> byNumber() const;
     // True when a logical index of type primary key uses real index r.
     bool isPrimaryKey(size_t r) const;
     bool isUniqueIndex(size_t r) const { return realIndexes[r].unique() || isPrimaryKey(r); }
 };
 
-Result<TableDef> readTableDef(PageStore& store, uint32_t page);
-std::vector<uint8_t> serializeTableDef(const TableDef& t);
+Result<TableModel> readTableModel(PageStore& store, uint32_t page);
+std::vector<uint8_t> serializeTableModel(const TableModel& t);
 // Writes the definition over its page chain, taking more pages from
 // `allocate` when it has grown and returning surplus ones in `freed`.
-Status writeTableDef(PageStore& store, TableDef& t, const std::function<Result<uint32_t>()>& allocate,
+Status writeTableModel(PageStore& store, TableModel& t, const std::function<Result<uint32_t>()>& allocate,
                      std::vector<uint32_t>& freed);
 
 // Case-insensitive comparison of names (Latin-1 letters folded).

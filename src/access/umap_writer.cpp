@@ -4,7 +4,7 @@
 
 namespace veltrano::access {
 
-Result<PageSet> decodeUsageMap(PageStore& store, Bytes row) {
+Result<PageSet> decodeMapRow(PageStore& store, Bytes row) {
     ByteReader r(row);
     PageSet pages;
     if (row.empty()) return pages;
@@ -38,7 +38,7 @@ std::vector<uint32_t> usageMapPages(Bytes row) {
     return v;
 }
 
-Status encodeUsageMap(PageStore& store, std::vector<uint8_t>& row, const PageSet& pages, const Allocator& allocate,
+Status encodeMapRow(PageStore& store, std::vector<uint8_t>& row, const PageSet& pages, const Allocator& allocate,
                       bool bitsMeanFree, uint32_t coverUpTo) {
     const size_t bitmapBytes = row.size() - 5;
     const uint32_t capacity = static_cast<uint32_t>(bitmapBytes * 8);
@@ -98,16 +98,16 @@ Status encodeUsageMap(PageStore& store, std::vector<uint8_t>& row, const PageSet
     return Status::ok();
 }
 
-Result<PageSet> readUsageMap(PageStore& store, uint32_t ref) {
+Result<PageSet> readMapPages(PageStore& store, uint32_t ref) {
     std::vector<uint8_t> pg;
     ACCESS_RETURN_IF_ERROR(store.read(ref >> 8, pg));
     bool del = false;
     Bytes row = rowOnPage(pg, static_cast<int>(ref & 0xFF), &del, nullptr);
     if (row.empty()) return Status::corruption("missing usage map row", ref >> 8);
-    return decodeUsageMap(store, row);
+    return decodeMapRow(store, row);
 }
 
-Status writeUsageMap(PageStore& store, uint32_t ref, const PageSet& pages, const Allocator& allocate) {
+Status writeMapPages(PageStore& store, uint32_t ref, const PageSet& pages, const Allocator& allocate) {
     std::vector<uint8_t> pg;
     ACCESS_RETURN_IF_ERROR(store.read(ref >> 8, pg));
     bool del = false;
@@ -115,7 +115,7 @@ Status writeUsageMap(PageStore& store, uint32_t ref, const PageSet& pages, const
     if (row.size() < 5) return Status::corruption("missing usage map row", ref >> 8);
     size_t offset = static_cast<size_t>(row.data() - pg.data());
     std::vector<uint8_t> image(row.begin(), row.end());
-    ACCESS_RETURN_IF_ERROR(encodeUsageMap(store, image, pages, allocate));
+    ACCESS_RETURN_IF_ERROR(encodeMapRow(store, image, pages, allocate));
     // The allocator may have written other pages; re-read before patching.
     ACCESS_RETURN_IF_ERROR(store.read(ref >> 8, pg));
     std::copy(image.begin(), image.end(), pg.begin() + static_cast<long>(offset));

@@ -26,15 +26,15 @@ constexpr size_t kUsageMapRowLength = 69;
 constexpr uint32_t kPagesPerMapPage = (kJet4PageSize - 4) * 8;
 
 // Decodes a map row's bytes (reference maps read their 0x05 pages).
-Result<PageSet> decodeUsageMap(PageStore& store, Bytes row);
+Result<PageSet> decodeMapRow(PageStore& store, Bytes row);
 // Pages referenced by a reference map row (its 0x05 pages); empty for inline.
 std::vector<uint32_t> usageMapPages(Bytes row);
 // Encodes `pages` into a row of row.size() bytes, reusing and adding 0x05 pages.
-Status encodeUsageMap(PageStore& store, std::vector<uint8_t>& row, const PageSet& pages, const Allocator& allocate,
+Status encodeMapRow(PageStore& store, std::vector<uint8_t>& row, const PageSet& pages, const Allocator& allocate,
                       bool bitsMeanFree = false, uint32_t coverUpTo = 0);
 
 // Reads / rewrites the map row named by a packed row/page reference.
-Result<PageSet> readUsageMap(PageStore& store, uint32_t ref);
-Status writeUsageMap(PageStore& store, uint32_t ref, const PageSet& pages, const Allocator& allocate);
+Result<PageSet> readMapPages(PageStore& store, uint32_t ref);
+Status writeMapPages(PageStore& store, uint32_t ref, const PageSet& pages, const Allocator& allocate);
 
 }  // namespace veltrano::access

@@ -13,7 +13,7 @@ namespace {
 
 __extension__ typedef unsigned __int128 U128;  // decimal magnitudes (28 digits)
 
-Status refuse(const ColumnDef& c, const std::string& why) {
+Status refuse(const ColumnModel& c, const std::string& why) {
     return Status::invalidArgument("Field '" + c.name + "': " + why);
 }
 
@@ -97,12 +97,12 @@ bool numberOf(const FieldValue& v, double& out) {
 // Round half to even, as the provider's integer conversions do.
 double roundEven(double x) { return std::nearbyint(x); }
 
-Result<Cell> integerCell(const ColumnDef& c, const FieldValue& v, double lo, double hi, int bytes) {
+Result<StoredCell> integerCell(const ColumnModel& c, const FieldValue& v, double lo, double hi, int bytes) {
     double d;
     if (!numberOf(v, d)) return refuse(c, "the value is not a number");
     d = roundEven(d);
     if (d < lo || d > hi) return refuse(c, "the value is out of range for this field");
-    return Cell::of(le(static_cast<uint64_t>(static_cast<int64_t>(d)), bytes));
+    return StoredCell::of(le(static_cast<uint64_t>(static_cast<int64_t>(d)), bytes));
 }
 
 // Decimal text scaled to `scale` places (half to even) as a 128-bit magnitude.
@@ -203,16 +203,16 @@ bool parseDateText(const std::string& in, double& oleDate) {
     return false;
 }
 
-Result<Cell> convertField(const ColumnDef& c, const FieldValue& v) {
+Result<StoredCell> convertField(const ColumnModel& c, const FieldValue& v) {
     if (v.isNull() || v.isEmpty()) {
-        if (c.type == ColumnType::Boolean) return Cell::of(std::string(1, '\0'));
-        return Cell{};
+        if (c.type == ColumnType::Boolean) return StoredCell::of(std::string(1, '\0'));
+        return StoredCell{};
     }
     switch (c.type) {
         case ColumnType::Boolean: {
             double d;
             if (!numberOf(v, d)) return refuse(c, "the value is not a Yes/No value");
-            return Cell::of(std::string(1, d != 0 ? '\1' : '\0'));
+            return StoredCell::of(std::string(1, d != 0 ? '\1' : '\0'));
         }
         case ColumnType::Byte: return integerCell(c, v, 0, 255, 1);
         case ColumnType::Integer: return integerCell(c, v, -32768, 32767, 2);
@@ -224,7 +224,7 @@ Result<Cell> convertField(const ColumnDef& c, const FieldValue& v) {
             float f = static_cast<float>(d);
             uint32_t bits;
             std::memcpy(&bits, &f, 4);
-            return Cell::of(le(bits, 4));
+            return StoredCell::of(le(bits, 4));
         }
         case ColumnType::Double:
         case ColumnType::DateTime: {
@@ -240,17 +240,17 @@ Result<Cell> convertField(const ColumnDef& c, const FieldValue& v) {
                 return refuse(c, "the date lies outside the years 100 to 9999");
             uint64_t bits;
             std::memcpy(&bits, &d, 8);
-            return Cell::of(le(bits, 8));
+            return StoredCell::of(le(bits, 8));
         }
         case ColumnType::Currency: {
             bool neg;
             U128 mag;
             int intDigits;
             if (!scaledDecimal(v, 4, neg, mag, intDigits)) return refuse(c, "the value is not a number");
-            if (mag > static_cast<U128>(std::numeric_limits<int64_t>::max()))
-                return refuse(c, "the value is out of range for a currency field");
-            int64_t x = static_cast<int64_t>(mag);
-            return Cell::of(le(static_cast<uint64_t>(neg ? -x : x), 8));
+            const U128 limit = static_cast<U128>(std::numeric_limits<int64_t>::max()) + (neg ? 1 : 0);
+            if (mag > limit) return refuse(c, "the value is out of range for a currency field");
+            uint64_t x = static_cast<uint64_t>(mag);
+            return StoredCell::of(le(neg ? ~x + 1 : x, 8));
         }
         case ColumnType::Numeric: {
             bool neg;
@@ -260,7 +260,7 @@ Result<Cell> convertField(const ColumnDef& c, const FieldValue& v) {
             if (intDigits > c.precision - c.scale) return refuse(c, "the value has more digits than the field's precision allows");
             std::string b(1, neg ? '\x80' : '\0');
             for (int w = 3; w >= 0; --w) b += le(static_cast<uint32_t>(mag >> (32 * w)), 4);
-            return Cell::of(b);
+            return StoredCell::of(b);
         }
         case ColumnType::Guid: {
             std::string s = trim(textOf(v));
@@ -281,22 +281,22 @@ Result<Cell> convertField(const ColumnDef& c, const FieldValue& v) {
                 return std::string(part.rbegin(), part.rend());
             };
             std::string stored = rev(0, 4) + rev(4, 2) + rev(6, 2) + raw.substr(8);
-            return Cell::of(stored);
+            return StoredCell::of(stored);
         }
         case ColumnType::Text:
         case ColumnType::Memo: {
             std::string u = utf8ToUtf16le(v.isText() ? v.asText() : textOf(v));
             if (c.type == ColumnType::Text && u.size() > c.length)
                 return refuse(c, "the field is too small to accept the amount of data you attempted to add");
-            return Cell::of(std::move(u));
+            return StoredCell::of(std::move(u));
         }
         case ColumnType::Binary: {
             std::string b = v.isText() ? v.asText() : textOf(v);
             if (b.size() > c.length) return refuse(c, "the field is too small to accept the amount of data you attempted to add");
-            return Cell::of(std::move(b));
+            return StoredCell::of(std::move(b));
         }
         case ColumnType::Ole:
-            return Cell::of(v.isText() ? v.asText() : textOf(v));
+            return StoredCell::of(v.isText() ? v.asText() : textOf(v));
         default:
             return refuse(c, std::string("fields of type ") + columnTypeName(c.type) + " cannot be written");
     }

@@ -9,9 +9,9 @@
 
 namespace veltrano::access {
 
-// For memo and OLE columns the Cell holds the value's bytes (UCS-2 text or
+// For memo and OLE columns the StoredCell holds the value's bytes (UCS-2 text or
 // raw data), not yet placed on LVAL pages.
-Result<Cell> convertField(const ColumnDef& column, const FieldValue& value);
+Result<StoredCell> convertField(const ColumnModel& column, const FieldValue& value);
 
 // Text of a date, "YYYY-MM-DD[ HH:MM[:SS]]", "HH:MM[:SS]" or "DD/MM/YYYY"
 // (the wizard's own day-first reading) to an OLE date.
