@@ -23,7 +23,7 @@
 // row and source) are printed as expected and do not fail the run; entries
 // that no longer match anything are printed so the list can shrink.
 // Exit status: 0 no unexpected difference, 1 differences, 2 usage,
-// 77 mdb-reader is not installed (the test is skipped).
+// 77 mdb-reader or mdbtools is not installed (the test is skipped).
 import { existsSync, readFileSync, readdirSync } from "node:fs";
 import { spawnSync } from "node:child_process";
 import { basename, dirname, join } from "node:path";
@@ -243,6 +243,10 @@ async function main() {
     await loadMdbReader();
   } catch {
     console.log("SKIP: the npm package mdb-reader is not installed (scripts/setup installs it)");
+    process.exit(kSkip);
+  }
+  if (spawnSync("mdb-export", ["--version"]).error) {
+    console.log("SKIP: mdbtools (mdb-export) is not installed (scripts/setup installs it)");
     process.exit(kSkip);
   }
   const report = new Report(opts.file, loadKnown(opts.known), opts.verbose);
