@@ -4,7 +4,7 @@
 // compared like any file by compare.mjs: integer limits, doubles that need 17
 // digits or an exponent, negative zero, NaN and infinities, dates before
 // 1899-12-30, time-only values, milliseconds, a time that rounds up to the
-// next day, currency limits; and Decimal columns given other precisions and
+// next day, currency limits; Singles (the Double column retyped); and Decimal columns given other precisions and
 // scales with values up to 28 digits. The copies live in a temporary folder only.
 //
 //   node probe.mjs SAMPLE_DIR [--cli PATH] [--keep DIR]   (--keep: write the copies to DIR and leave them)
@@ -42,7 +42,35 @@ const variants = [
    { F: 1.5e-8, G: -3.5 }],
   [{ F: NaN }, { F: -Infinity }],
   [{ B: true }, {}],
+  // Column F turned into a Single (type 6, length 4) reading the first 4 bytes.
+  [{ S: 0.1 }, { S: 16777217 }],
+  [{ S: 3.4028234663852886e38 }, { S: 1e-45 }],
+  [{ S: -0 }, { S: 1e-7 }],
+  [{ S: NaN }, { S: 1.1754943508222875e-38 }],
+  [{ S: 123456.789 }, { S: -2.5e-8 }],
 ];
+
+// Turns Table1's only Double column into a Single in the table definition.
+function makeSingle(bytes) {
+  const jet4 = bytes[0x14] >= 1;
+  const pageSize = jet4 ? 4096 : 2048;
+  const marker = Buffer.alloc(8);
+  marker.writeDoubleLE(444.555);
+  const dataPage = Math.floor(bytes.indexOf(marker) / pageSize);
+  const tdef = bytes.readUInt32LE(dataPage * pageSize + 4) * pageSize;
+  const [countAt, realAt, start, realSize, blockSize, lengthAt] = jet4 ? [45, 51, 63, 12, 25, 23] : [25, 31, 43, 8, 18, 16];
+  const first = tdef + start + realSize * bytes.readUInt32LE(tdef + realAt);
+  let changed = 0;
+  for (let i = 0; i < bytes.readUInt16LE(tdef + countAt); i++) {
+    const b = first + blockSize * i;
+    if (bytes[b] === 0x07) {
+      bytes[b] = 0x06;
+      bytes.writeUInt16LE(4, b + lengthAt);
+      changed++;
+    }
+  }
+  if (changed !== 1) throw new Error("Table1 should have exactly one Double column");
+}
 
 // Row "abcdefg" column B "hijklmnop" becomes text CSV must quote and UTF-8
 // must carry, in the same stored length: 9 UCS-2 units in Jet 4 (with a
@@ -70,6 +98,8 @@ function patch(bytes, at, values, base) {
       const from = bytes.indexOf(kOldText[base]);
       if (from < 0 || kTexts[base].length !== kOldText[base].length) throw new Error("text to replace not found");
       kTexts[base].copy(bytes, from);
+    } else if (col === "S") {
+      bytes.writeFloatLE(v, at.F);
     } else if (col === "C") bytes.writeUInt8(v, o);
     else if (col === "D") bytes.writeInt16LE(v, o);
     else if (col === "E") bytes.writeInt32LE(v, o);
@@ -125,6 +155,7 @@ try {
     const rows = locate(original);
     variants.forEach((variant, i) => {
       const bytes = Buffer.from(original);
+      if ("S" in variant[0]) makeSingle(bytes);
       variant.forEach((values, r) => patch(bytes, rows[r], values, base));
       const file = join(dir, `probe-${base}-${i + 1}.mdb`);
       writeFileSync(file, bytes);
