@@ -30,6 +30,8 @@ bool haveNodeOracle();
 // `node dump.mjs FILE export TABLE` (canonical CSV) and the mdbtools export.
 std::string dumpExport(const std::string& file, const std::string& table, const std::string& password = {});
 std::string dumpTables(const std::string& file, const std::string& password = {});
+// Every user table through mdb-reader in one node process, then through mdb-export.
+std::string dumpAll(const std::string& file, const std::string& password = {});
 
 // Column `column` of the `row`-th row (0-based, file order) of `table`, read
 // with our own reader (text as UTF-8, binary as bytes); "<error ...>" on failure.

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <sstream>
 
 #include "access/database.h"
 #include "access/database_writer.h"
@@ -183,6 +184,21 @@ std::string dumpTables(const std::string& file, const std::string& password) {
     std::string out;
     std::string pw = password.empty() ? "" : " --password " + shellQuote(password);
     run("TZ=UTC node " + shellQuote(oracleDir() + "/dump.mjs") + " " + shellQuote(file) + pw + " tables 2>&1", &out);
+    return out;
+}
+
+std::string dumpAll(const std::string& file, const std::string& password) {
+    std::string out, tables;
+    run("TZ=UTC node " + shellQuote(std::string(VELTRANO_SOURCE_DIR) + "/tests/access/writer_dump_all.mjs") + " " +
+            shellQuote(file) + " " + shellQuote(password) + " 2>&1",
+        &out);
+    run("mdb-tables -1 " + shellQuote(file) + " 2>&1", &tables);
+    std::istringstream lines(tables);
+    for (std::string t; std::getline(lines, t);) {
+        std::string mdb;
+        run("mdb-export " + shellQuote(file) + " " + shellQuote(t) + " 2>&1", &mdb);
+        out += "-- " + t + "\n" + mdb;
+    }
     return out;
 }
 
