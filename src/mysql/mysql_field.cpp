@@ -115,7 +115,8 @@ FieldValue MYSQL_FIELD::RawValue() const {
 
 FieldValue MYSQL_FIELD::Value() const {
     if (!row_ || !lengths_ || index_ < 0 || index_ >= count_) return FieldValue();
-    if (const FieldValue* saved = parent_->SavedEdit(Name())) return *saved;
+    if (parent_->edits_)  // the name is read only when some row has saved edits
+        if (const FieldValue* saved = parent_->SavedEdit(Name())) return *saved;
     return RawValue();
 }
 
