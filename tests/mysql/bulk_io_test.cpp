@@ -88,6 +88,23 @@ TEST_F(BulkIoTest, StreamSurvivesItsConnectionClosingOrDying) {
     EXPECT_FALSE(orphan.Open("SELECT 1"));
 }
 
+TEST_F(BulkIoTest, AStreamWhoseConnectionIsKilledEndsWithAnError) {
+    std::string id = scalar(conn_, "SELECT CONNECTION_ID()");
+    MYSQL_STREAM stream(conn_);
+    // A result far bigger than the socket buffers, from the Sequence engine.
+    if (!stream.Open("SELECT a.seq, REPEAT('x', 200) FROM seq_1_to_5000 a, seq_1_to_200 b"))
+        GTEST_SKIP() << "no Sequence engine: " << conn_.Error().Description();
+    ASSERT_TRUE(stream.Next());
+    MYSQL_CONNECTION killer;
+    ASSERT_TRUE(openTestConnection(killer));
+    run(killer, "KILL CONNECTION " + id);
+    int64_t rows = 1;
+    while (stream.Next()) ++rows;
+    EXPECT_LT(rows, 5000 * 200);
+    EXPECT_NE(conn_.Error().Number(), 0);
+    EXPECT_FALSE(stream.IsOpen());
+}
+
 TEST_F(BulkIoTest, LoadLocalDataFromMemoryInEveryMode) {
     run(conn_, "CREATE TABLE `my t` (id INT PRIMARY KEY, s VARCHAR(40), b BLOB, n INT)");
     const std::string tricky = std::string("tab\there\nnew \\ back 'q' \"dq\" \\N nul") + std::string(1, '\0');
