@@ -303,3 +303,13 @@ int MyMessage(const QString& text, int buttonSet, int picture) {
 }
 
 }  // namespace veltrano
+
+namespace veltrano {
+
+void answerMessagesWith(std::function<int(const QString& text, int buttonSet, int picture)> answer) {
+    shellHooks().messageResponder = [answer = std::move(answer)](FrmMessage& dialog) {
+        if (!dialog.press(answer(dialog.text(), dialog.buttonSet(), dialog.picture()))) dialog.press(kClosed);
+    };
+}
+
+}  // namespace veltrano

@@ -14,6 +14,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "common/run_host.h"
 
@@ -91,5 +92,11 @@ private:
 // and a picture (1 question, 2 exclamation, 3 information); blocks until the
 // dialog is closed and returns the MessageResult of the pressed button, or 0.
 int MyMessage(const QString& text, int buttonSet, int picture);
+
+// Answers every later message without a user (tests): `answer` sees what the
+// dialog shows and returns a MessageResult; an answer that no visible button
+// gives closes the dialog instead (result 0). Installs
+// ShellHooks::messageResponder; resetShellHooks() removes it.
+void answerMessagesWith(std::function<int(const QString& text, int buttonSet, int picture)> answer);
 
 }  // namespace veltrano

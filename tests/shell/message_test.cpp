@@ -184,6 +184,11 @@ TEST_F(MessageTest, EachButtonAnswersItsCode) {
     answer({kClosed});
     EXPECT_EQ(MyMessage("Closed by its close box", kSetYesNo, kQuestion), kClosed);
 
+    // An answer the set does not offer closes the dialog.
+    answerMessagesWith([](const QString& text, int set, int) { return text == "ok?" && set == kSetYesNo ? kOk : kYes; });
+    EXPECT_EQ(MyMessage("ok?", kSetYesNo, kQuestion), kClosed);
+    EXPECT_EQ(MyMessage("yes?", kSetYesNo, kQuestion), kYes);
+
     FrmMessage d;
     d.prepare("Hi", kSetYesNo, kQuestion);
     EXPECT_FALSE(d.press(kOk)) << "set 3 offers no OK";
