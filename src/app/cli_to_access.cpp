@@ -1,0 +1,191 @@
+// veltrano-cli to-access: converts a MySQL database (or some of its tables)
+// into a new or an existing .mdb file, the same run as the wizard's, with
+// the questions answered by the options.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+#include "app/cli_command.h"
+#include "common/conversion_session.h"
+#include "common/run_host.h"
+#include "mysql/mysql_connection.h"
+#include "to_access/mysql_schema.h"
+#include "to_access/tova_run.h"
+#include "to_mysql/conversion_report.h"
+
+namespace veltrano::cli {
+
+namespace {
+
+constexpr const char* kSynopsis =
+    "to-access --host H [--port 3306] --user U [--password-env VAR] --database DB FILE.mdb\n"
+    "            [--append] [--db-password PW] [--tables T1,T2,...] [--definitions-only]\n"
+    "            [--existing skip|overwrite] [--overwrite-file] [--report FILE]";
+
+// Answers the run's questions from the options; messages go to standard
+// error, progress too (a bar on a terminal).
+class CliRunHost : public RunHost {
+public:
+    std::string existing;  // "", "skip" or "overwrite"
+    bool overwriteFile = false;
+    bool failed = false;   // a message reported a failure
+
+    int ask(const std::string& text, int buttonSet, int /*picture*/) override {
+        endProgressLine();
+        switch (buttonSet) {
+            case kSetTableExists:
+                if (existing == "skip") return kSkipAll;
+                if (existing == "overwrite") return kOverwriteAll;
+                std::cerr << "veltrano-cli: " << text
+                          << " (use --existing skip|overwrite to settle existing tables)\n";
+                failed = true;
+                return kClosed;
+            case kSetYesNo:
+                return overwriteFile ? kYes : kNo;
+            default:
+                std::cerr << "veltrano-cli: " << text << "\n";
+                failed = true;
+                return kOk;
+        }
+    }
+
+    void progress(int percent) override {
+        if (terminal_) {
+            int filled = percent * 40 / 100;
+            std::cerr << "\r[" << std::string(filled, '#') << std::string(40 - filled, ' ') << "] "
+                      << percent << "%" << std::flush;
+            open_ = true;
+        } else if (percent != last_) {
+            std::cerr << "progress " << percent << "%\n";
+        }
+        last_ = percent;
+    }
+
+    void endProgressLine() {
+        if (open_) std::cerr << "\n";
+        open_ = false;
+    }
+
+private:
+    bool terminal_ = isatty(STDERR_FILENO) != 0;
+    bool open_ = false;
+    int last_ = -1;
+};
+
+std::vector<std::string> splitList(const std::string& text) {
+    std::vector<std::string> out;
+    std::stringstream ss(text);
+    std::string item;
+    while (std::getline(ss, item, ','))
+        if (!item.empty()) out.push_back(item);
+    return out;
+}
+
+int runToAccess(const std::vector<std::string>& args) {
+    Options o(args,
+              {"host", "port", "user", "password-env", "database", "db-password", "tables", "existing",
+               "report"},
+              {"append", "definitions-only", "overwrite-file"});
+    if (!o.ok()) return fail(kExitUsage, o.error());
+    if (!o.has("host") || !o.has("user") || !o.has("database"))
+        return fail(kExitUsage, "to-access needs --host, --user and --database");
+    if (o.positional().size() != 1) return fail(kExitUsage, "to-access needs exactly one FILE.mdb");
+    std::string existing = o.value("existing");
+    if (o.has("existing") && existing != "skip" && existing != "overwrite")
+        return fail(kExitUsage, "--existing takes skip or overwrite");
+    const std::string portText = o.value("port", "3306");
+    char* end = nullptr;
+    long port = std::strtol(portText.c_str(), &end, 10);
+    if (portText.empty() || *end != '\0' || port < 0 || port > 65535)
+        return fail(kExitUsage, "--port takes a number from 0 to 65535");
+    std::string password;
+    if (o.has("password-env")) {
+        const char* p = std::getenv(o.value("password-env").c_str());
+        if (!p) return fail(kExitUsage, "environment variable " + o.value("password-env") + " is not set");
+        password = p;
+    } else if (const char* p = std::getenv("MYSQL_PWD")) {
+        password = p;
+    }
+
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path file = fs::absolute(fs::path(o.positional()[0]), ec);
+    bool append = o.has("append");
+    if (!append && fs::exists(file, ec) && !o.has("overwrite-file"))
+        return fail(kExitFailure, file.string() + " exists (use --overwrite-file to replace it, or --append)");
+
+    resetSession();
+    ConversionSession& s = session();
+    s.direction = 0;
+    s.sourceConnection = std::make_shared<MYSQL_CONNECTION>();
+    MYSQL_CONNECTION& c = *s.sourceConnection;
+    c.OpenConnection(o.value("host"), o.value("user"), password, "", static_cast<int32_t>(port), 0);
+    if (c.State() != 0)
+        return fail(kExitFailure, c.Error().Number() != 0 ? c.Error().Description()
+                                                          : "Unable to connect to MySQL Server.");
+    s.sourceDatabase = o.value("database");
+    s.sourceHost = o.value("host");
+    s.sourceUser = o.value("user");
+    if (!show_tables(c, s.sourceDatabase, s.databaseTables)) return fail(kExitFailure, c.Error().Description());
+
+    std::vector<std::string> chosen = s.databaseTables;
+    if (o.has("tables")) {
+        chosen = splitList(o.value("tables"));
+        for (const std::string& t : chosen) {
+            bool known = false;
+            for (const std::string& d : s.databaseTables) known = known || d == t;
+            if (!known) return fail(kExitUsage, "no table named '" + t + "' in database " + s.sourceDatabase);
+        }
+        if (chosen.empty()) return fail(kExitUsage, "--tables names no table");
+    }
+    s.sourceTables.assign(chosen.size() + 1, SourceTable{});
+    for (size_t i = 0; i < chosen.size(); ++i) {
+        s.sourceTables[i].name = chosen[i];
+        s.sourceTables[i].selected = true;
+    }
+    s.tableCount = static_cast<int64_t>(chosen.size());
+    s.destinationPath = file.string();
+    s.destinationFileName = file.filename().string();
+
+    CliRunHost host;
+    host.existing = existing;
+    host.overwriteFile = o.has("overwrite-file");
+    TovaRunOptions options;
+    options.newFile = !append;
+    options.usePassword = o.has("db-password");
+    options.password = o.value("db-password");
+    options.definitionsOnly = o.has("definitions-only");
+    TovaRun run(s, c, host);
+    run.onStatus = [&host](const std::string& text) {
+        host.endProgressLine();
+        std::cerr << text << "\n";
+    };
+    TovaRunOutcome outcome = run.run(options);
+    host.endProgressLine();
+    c.CloseConnection();
+
+    if (outcome == TovaRunOutcome::Stopped || outcome == TovaRunOutcome::WrongPassword) return kExitFailure;
+    auto facts = report::mysqlToAccessFacts(s, std::chrono::system_clock::now());
+    std::string text = withRefusedRecords(report::reportText(facts, report::currentDateText()), s.refusedRecords);
+    if (o.has("report")) {
+        if (!report::writeReportFile(o.value("report"), text))
+            return fail(kExitFailure, "cannot write the report to " + o.value("report"));
+    } else {
+        std::cout << text << std::flush;
+    }
+    if (s.refusedRecords > 0)
+        std::cerr << "veltrano-cli: " << s.refusedRecords << " row(s) refused by the Access file\n";
+    if (outcome == TovaRunOutcome::Cancelled) return fail(kExitFailure, "conversion cancelled");
+    return host.failed || s.refusedRecords > 0 ? kExitFailure : kExitOk;
+}
+
+Registrar registrar{{"to-access", kSynopsis, &runToAccess}};
+
+}  // namespace
+
+}  // namespace veltrano::cli
