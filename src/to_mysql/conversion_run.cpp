@@ -13,6 +13,7 @@ namespace {
 
 constexpr int32_t kErrDatabaseExists = 1007;
 constexpr int32_t kErrTableExists = 1050;
+constexpr int32_t kErrRowTooLarge = 1118;
 
 std::string backticked(const std::string& name) {
     std::string out = "`";
@@ -166,7 +167,7 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
     if (onStatus) onStatus("Converting Table: " + table.name);
     const std::string createSql = createTableStatement(table, s_.convertSpaces);
     const std::string mysqlTable = mysqlName(table.name, s_.convertSpaces);
-    mysql_.Execute(createSql);
+    createTable(createSql);
 
     bool skip = false;
     if (mysql_.Error().Number() == kErrTableExists) {
@@ -192,7 +193,7 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
                 failure_ = "could not drop table " + mysqlTable;
                 return Step::Stop;
             }
-            mysql_.Execute(createSql);
+            createTable(createSql);
         }
     }
     if (!skip) {
@@ -218,6 +219,18 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
         setProgress(progressCount_, s_.totalRecords);
     }
     return Step::Next;
+}
+
+void ConversionRun::createTable(const std::string& sql) {
+    mysql_.Execute(sql);
+    // Many text columns can exceed InnoDB's worst-case row size in utf8mb4
+    // although no Access row can fill them that far (a Jet row holds at most
+    // about 4 000 bytes). Without the strict check the table is created and
+    // a row is refused only if it really is too large.
+    if (mysql_.Error().Number() == kErrRowTooLarge) {
+        mysql_.Execute("SET SESSION innodb_strict_mode = 0");
+        mysql_.Execute(sql);
+    }
 }
 
 bool ConversionRun::tableIsTransactional(const std::string& mysqlTable) {

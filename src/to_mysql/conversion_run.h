@@ -89,6 +89,7 @@ private:
     void setProgress(int64_t done, int64_t total);
     void say(const std::string& text);
     bool tableIsTransactional(const std::string& mysqlTable);
+    void createTable(const std::string& sql);
 
     ConversionSession& s_;
     MYSQL_CONNECTION& mysql_;

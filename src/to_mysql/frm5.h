@@ -2,18 +2,19 @@
 // objects (closeRunObjects) and every window.
 #pragma once
 
-#include "shell/wizard_page.h"
+#include "to_mysql/report_page.h"
 
 namespace veltrano {
 
-class Frm5 : public WizardPage {
+class Frm5 : public ReportPage {
     Q_OBJECT
 
 public:
     Frm5();
 
 protected:
-    void onLoad() override;
+    report::Facts collectFacts() override;
+    void closeRunObjects() override;
 };
 
 }  // namespace veltrano

@@ -14,6 +14,13 @@ bool containsNoCase(std::string_view text, std::string_view word) {
     return it != text.end();
 }
 
+// GUID and binary columns become BLOBs, which MySQL indexes only by a
+// prefix. The prefixes cover the whole value (a GUID's 38-character text
+// form, Access's 255-byte binary limit) so that unique keys stay unique.
+constexpr int kCatalogGuid = 72, kCatalogVarBinary = 204, kCatalogLongBinary = 205;
+constexpr const char* kGuidKeyPrefix = "(38)";
+constexpr const char* kBinaryKeyPrefix = "(255)";
+
 bool isBinaryTypeName(const std::string& t) {
     return t == "GUID" || t == "BIGBINARY" || t == "VARBINARY" || t == "LONGBINARY";
 }
@@ -54,9 +61,12 @@ std::string indexClauses(const TableSchema& schema, bool convertSpaces) {
         for (size_t c = 0; c < index.columns.size(); ++c) {
             if (c > 0) text += ",";
             text += quoted(index.columns[c], convertSpaces);
-            // A memo column can only be indexed by a prefix of it.
+            // Memo and binary columns can only be indexed by a prefix.
             const CatalogColumn* col = findCatalogColumn(schema, index.columns[c]);
             if (col && col->typeCode == kTypeLongText) text += "(10)";
+            if (col && col->typeCode == kCatalogGuid) text += kGuidKeyPrefix;
+            if (col && (col->typeCode == kCatalogVarBinary || col->typeCode == kCatalogLongBinary))
+                text += kBinaryKeyPrefix;
         }
         text += ")";
     }
@@ -136,6 +146,8 @@ std::string createTableStatement(TableDefinition& table, bool convertSpaces) {
         if (!c.isPrimaryKey) continue;
         if (!pk.empty()) pk += ",";
         pk += quoted(c.name, convertSpaces);
+        if (c.typeName == "GUID") pk += kGuidKeyPrefix;
+        else if (isBinaryTypeName(c.typeName) || c.typeName == "BLOB") pk += kBinaryKeyPrefix;
     }
     pk = " PRIMARY KEY (" + pk + ")";
 

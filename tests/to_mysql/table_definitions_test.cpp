@@ -132,6 +132,19 @@ TEST(CreateTable, TypeMapAndDefaults) {
     EXPECT_NE(sql.find("`H`TINYINT UNSIGNED , `I`SMALLINT , `J`FLOAT , `K`DOUBLE )"), std::string::npos);
 }
 
+TEST(CreateTable, KeysOverGuidAndBinaryColumnsCoverTheWholeValue) {
+    TableSchema s;
+    s.name = "Table4";
+    s.columns = {col(1, "name", 130, 50), col(2, "data", 72), col(3, "raw", 128)};
+    s.primaryKeyColumns = {"data"};
+    s.indexes = {{"PK", true, true, {"data"}}, {"ByRaw", false, true, {"raw"}}};
+    s.catalogColumns = {{"name", 202, false}, {"data", 72, false}, {"raw", 204, false}};
+    TableDefinition t = buildTableDefinition(s, jetTypeNames(), false);
+    EXPECT_EQ(createTableStatement(t, false),
+              "CREATE TABLE `Table4` ( `name`VARCHAR(50) , `data`BLOB NOT NULL  , `raw`BLOB, PRIMARY KEY "
+              "(`data`(38)) , UNIQUE KEY `ByRaw` (`raw`(255)) ) DEFAULT CHARSET=utf8mb4;");
+}
+
 TEST(CleanName, TurnsEveryBlankIntoAnUnderscoreOnly) {
     EXPECT_EQ(cleanName(" my  db "), "_my__db_");
     EXPECT_EQ(cleanName("a\tb-c"), "a\tb-c");
