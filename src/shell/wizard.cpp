@@ -1,6 +1,7 @@
 #include "shell/wizard.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <algorithm>
 
 #include "common/conversion_session.h"
@@ -35,6 +36,13 @@ WizardPage* Wizard::page(PageId id) {
     pages_[id] = created;
     order_.erase(std::remove(order_.begin(), order_.end(), id), order_.end());
     order_.push_back(id);
+    // Every page has the same size and opens at the same place, mid-screen,
+    // so moving between pages looks like one window changing its contents.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect area = created->geometry();
+        area.moveCenter(screen->availableGeometry().center());
+        created->move(area.topLeft());
+    }
     created->load();
     return created;
 }
