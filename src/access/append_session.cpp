@@ -160,6 +160,18 @@ Status AppendSession::update() {
             if (v > 0 && static_cast<uint32_t>(v) > autoNumber) autoNumber = static_cast<uint32_t>(v);
         }
     }
+    for (const auto& c : t_.columns) {
+        StoredCell& cell = cells[c.number];
+        if (c.type == ColumnType::Guid && (c.flags & column_flag::kAutoGuid) && cell.null) {
+            std::string g(16, '\0');
+            for (auto& b : g) b = static_cast<char>(random_() & 0xFF);
+            g[7] = static_cast<char>((g[7] & 0x0F) | 0x40);  // version 4 (Data3 is stored little-endian)
+            g[8] = static_cast<char>((g[8] & 0x3F) | 0x80);
+            cell = StoredCell::of(g);
+        }
+        if (cell.null && !(c.flags & column_flag::kNullable) && c.type != ColumnType::Boolean)
+            return Status::invalidArgument("The field '" + c.name + "' cannot contain a Null value.");
+    }
     std::vector<std::string> keys(t_.realIndexes.size());
     std::vector<bool> include(t_.realIndexes.size()), checkUnique(t_.realIndexes.size());
     for (size_t r = 0; r < t_.realIndexes.size(); ++r) {

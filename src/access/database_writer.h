@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -126,7 +127,7 @@ private:
     std::vector<std::vector<std::string>> entries_;            // per real index
     std::vector<std::unordered_set<std::string>> uniqueKeys_;  // per unique real index
     std::vector<std::unique_ptr<LvalWriter>> lv_;               // by column number (null if not LV)
-    std::vector<PageSet> lvOld_;
+    std::mt19937_64 random_{std::random_device{}()};  // auto-GUIDs
 };
 
 }  // namespace veltrano::access

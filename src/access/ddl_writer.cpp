@@ -145,8 +145,8 @@ Status WriteDatabase::createTable(const CreateTableStmt& s) {
         c.length = specs[i].length;
         c.precision = specs[i].precision;
         c.scale = specs[i].scale;
-        c.flags = column_flag::kNullable | (specs[i].fixed ? column_flag::kFixed : 0) |
-                  (specs[i].autoNumber ? column_flag::kAutoLong : 0);
+        c.flags = (specs[i].required ? 0 : column_flag::kNullable) | (specs[i].fixed ? column_flag::kFixed : 0);
+        if (specs[i].autoNumber) c.flags |= c.type == ColumnType::Guid ? column_flag::kAutoGuid : column_flag::kAutoLong;
         if (specs[i].fixed && c.type != ColumnType::Boolean) {
             c.fixedOffset = fixedOffset;
             fixedOffset = static_cast<uint16_t>(fixedOffset + c.length);

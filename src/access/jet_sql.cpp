@@ -215,6 +215,9 @@ private:
 
 }  // namespace
 
+// The type word alone (resolveColumnType adds the column's NOT NULL).
+static Result<ColumnSpec> resolveTypeWord(const SqlColumn& col);
+
 Result<JetStatement> parseJetSql(std::string_view sql) {
     ACCESS_ASSIGN_OR_RETURN(auto tokens, tokenize(sql));
     Parser p(std::move(tokens));
@@ -238,6 +241,12 @@ Status checkObjectName(const std::string& name, const char* what) {
 }
 
 Result<ColumnSpec> resolveColumnType(const SqlColumn& col) {
+    ACCESS_ASSIGN_OR_RETURN(ColumnSpec spec, resolveTypeWord(col));
+    spec.required = col.notNull;
+    return spec;
+}
+
+static Result<ColumnSpec> resolveTypeWord(const SqlColumn& col) {
     const std::string& w = col.typeWord;
     auto bad = [&](const std::string& why) {
         return Status::badCommand("Field [" + col.name + "]: " + why);
@@ -292,6 +301,12 @@ Result<ColumnSpec> resolveColumnType(const SqlColumn& col) {
     if (w == "guid" || w == "uniqueidentifier") {
         ACCESS_RETURN_IF_ERROR(none());
         return fixed(ColumnType::Guid, 16);
+    }
+    if (w == "autoguid") {  // a replication-ID auto-number
+        ACCESS_RETURN_IF_ERROR(none());
+        s = fixed(ColumnType::Guid, 16);
+        s.autoNumber = true;
+        return s;
     }
     if (w == "decimal" || w == "numeric" || w == "dec") {
         int p = col.args.size() > 0 ? col.args[0] : 18;

@@ -25,7 +25,8 @@ struct ColumnSpec {
     ColumnType type = ColumnType::Long;
     uint16_t length = 0;  // bytes
     bool fixed = true;
-    bool autoNumber = false;
+    bool autoNumber = false;  // long: identity; guid: new GUID per row
+    bool required = false;    // NOT NULL
     uint8_t precision = 0, scale = 0;
 };
 
