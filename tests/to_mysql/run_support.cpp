@@ -181,3 +181,128 @@ void addColumn(FakeSource::Table& t, const std::string& name, int dataType, std:
 }
 
 }  // namespace veltrano::tomysql::test
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+
+#include "access/provider.h"
+#include "to_mysql/provider_source.h"
+
+namespace veltrano::tomysql::test {
+
+namespace {
+
+std::string canonicalNumber(const std::string& t, bool single) {
+    double d = std::strtod(t.c_str(), nullptr);
+    char buf[64];
+    auto r = single ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(d)) : std::to_chars(buf, buf + sizeof buf, d);
+    return std::string(buf, r.ptr);
+}
+
+// Decimal text without a minus on zero and without trailing zeros.
+std::string canonicalDecimal(std::string t) {
+    if (t.find('.') != std::string::npos) {
+        while (!t.empty() && t.back() == '0') t.pop_back();
+        if (!t.empty() && t.back() == '.') t.pop_back();
+    }
+    if (t == "-0") t = "0";
+    return t;
+}
+
+std::string canonicalCell(const FieldValue& v, const std::string& type) {
+    if (v.isNull() || v.isEmpty()) return "\\N";
+    if (v.isDateTime()) return formatOleDate(v.asDateTime()).substr(0, 19);
+    if (v.isBoolean()) return v.asBoolean() ? "1" : "0";
+    std::string t = v.isText() ? v.asText() : v.toDisplayText();
+    if (type == "FLOAT") return canonicalNumber(t, true);
+    if (type == "DOUBLE") return canonicalNumber(t, false);
+    if (type.rfind("DECIMAL", 0) == 0 || type == "INT" || type == "SMALLINT" || type.rfind("TINYINT", 0) == 0)
+        return canonicalDecimal(t);
+    return t;
+}
+
+}  // namespace
+
+std::vector<SampleFile> sampleFiles() {
+    std::vector<SampleFile> out;
+    for (const auto& e : std::filesystem::directory_iterator(VELTRANO_TESTDATA_DIR)) {
+        if (e.path().extension() != ".mdb") continue;
+        const std::string name = e.path().filename().string();
+        out.push_back({e.path().string(), name.find("with-password") != std::string::npos ? "password" : ""});
+    }
+    std::sort(out.begin(), out.end(), [](const SampleFile& a, const SampleFile& b) { return a.path < b.path; });
+    return out;
+}
+
+void expectSameAsSource(MYSQL_CONNECTION& conn, const std::string& db, const std::string& mdbPath,
+                        const std::string& password, bool convertSpaces) {
+    SCOPED_TRACE(mdbPath);
+    access::Connection cnn;
+    ASSERT_TRUE(cnn.open(accessConnectionString(mdbPath, !password.empty(), password)).isOk());
+    ProviderSource source(cnn);
+    const TypeNames types = source.typeNames();
+    std::string error;
+    for (const std::string& name : source.tableNames(error)) {
+        SCOPED_TRACE(name);
+        TableSchema schema;
+        ASSERT_TRUE(source.readSchema(name, schema, error)) << error;
+        TableDefinition def = buildTableDefinition(schema, types, convertSpaces);
+        createTableStatement(def, convertSpaces);
+        const std::string table = mysqlName(name, convertSpaces);
+        const std::string where = " WHERE TABLE_SCHEMA = '" + db + "' AND TABLE_NAME = '" + table + "'";
+
+        EXPECT_EQ(scalar(conn, "SELECT COUNT(*) FROM information_schema.COLUMNS" + where),
+                  std::to_string(schema.columns.size()));
+        std::vector<std::string> key;
+        for (const auto& c : schema.primaryKeyColumns) key.push_back(mysqlName(c, convertSpaces));
+        std::sort(key.begin(), key.end());
+        std::string keyText;
+        for (const auto& k : key) keyText += (keyText.empty() ? "" : ",") + k;
+        std::string got = scalar(conn, "SELECT GROUP_CONCAT(COLUMN_NAME ORDER BY COLUMN_NAME) FROM "
+                                       "information_schema.STATISTICS" + where + " AND INDEX_NAME = 'PRIMARY'");
+        EXPECT_EQ(got == "<NULL>" ? "" : got, keyText);
+        size_t indexes = 0;
+        for (const auto& ix : schema.indexes) indexes += ix.primaryKey ? 0 : 1;
+        if (def.keyClauses.size() >= 8 && def.keyClauses.find(", KEY (`") != std::string::npos) ++indexes;
+        EXPECT_EQ(scalar(conn, "SELECT COUNT(DISTINCT INDEX_NAME) FROM information_schema.STATISTICS" + where +
+                                   " AND INDEX_NAME <> 'PRIMARY'"),
+                  std::to_string(indexes));
+
+        // Rows, as multisets of canonical lines.
+        auto rowsRead = source.openRows(name, error);
+        ASSERT_TRUE(rowsRead) << error;
+        std::vector<size_t> fieldOf;
+        for (const auto& c : def.columns) {
+            const auto& names = rowsRead->columnNames();
+            fieldOf.push_back(static_cast<size_t>(std::find(names.begin(), names.end(), c.name) - names.begin()));
+        }
+        std::vector<std::string> expected;
+        while (rowsRead->next()) {
+            std::string line;
+            for (size_t k = 0; k < def.columns.size(); ++k)
+                line += canonicalCell(rowsRead->value(fieldOf[k]), def.columns[k].typeName) + '\x1F';
+            expected.push_back(line);
+        }
+        std::vector<std::string> actual;
+        auto rs = conn.Execute("SELECT * FROM `" + db + "`.`" + table + "`");
+        ASSERT_EQ(conn.Error().Number(), 0) << conn.Error().Description();
+        if (rs->State() == 0 && rs->RecordCount() > 0) {
+            for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+                std::string line;
+                for (size_t k = 0; k < def.columns.size(); ++k)
+                    line += canonicalCell(rs->Fields(static_cast<int32_t>(k)).Value(), def.columns[k].typeName) + '\x1F';
+                actual.push_back(line);
+            }
+        }
+        std::sort(expected.begin(), expected.end());
+        std::sort(actual.begin(), actual.end());
+        EXPECT_EQ(actual.size(), expected.size());
+        EXPECT_TRUE(actual == expected);
+        if (actual != expected && !actual.empty() && !expected.empty())
+            ADD_FAILURE() << "first row read: " << expected[0] << "\nfirst row stored: " << actual[0];
+    }
+}
+
+}  // namespace veltrano::tomysql::test

@@ -86,3 +86,21 @@ void addColumn(FakeSource::Table& t, const std::string& name, int dataType, std:
                bool autoIncrement = false);
 
 }  // namespace veltrano::tomysql::test
+
+namespace veltrano::tomysql::test {
+
+// Checks that database `db` holds every user table of the .mdb file as the
+// conversion should leave it: the columns, the primary key, the number of
+// other indexes, and every row (rows compared as multisets, cells in a
+// canonical text per column type).
+void expectSameAsSource(MYSQL_CONNECTION& conn, const std::string& db, const std::string& mdbPath,
+                        const std::string& password, bool convertSpaces);
+
+// The sample files: path and database password ("" for none).
+struct SampleFile {
+    std::string path;
+    std::string password;
+};
+std::vector<SampleFile> sampleFiles();
+
+}  // namespace veltrano::tomysql::test

@@ -1,0 +1,257 @@
+// Every sample file converted end to end, once through the wizard driven
+// offscreen and once through veltrano-cli, and the result compared with what
+// our reader reads from the file.
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QComboBox>
+#include <QRadioButton>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <deque>
+#include <optional>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "common/conversion_session.h"
+#include "shell/my_message.h"
+#include "shell/shell_hooks.h"
+#include "shell/wizard.h"
+#include "to_mysql/frm1.h"
+#include "to_mysql/frm2.h"
+#include "to_mysql/frm3.h"
+#include "to_mysql/frm4.h"
+#include "to_mysql/frm5.h"
+#include "to_mysql/run_support.h"
+#include "to_mysql/table_selection.h"
+#include "to_mysql/to_mysql_pages.h"
+
+namespace veltrano::tomysql {
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void ensureApp() {
+    if (QApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "to_mysql_tests";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);  // kept: widgets of a failed test must not outlive it
+    QApplication::setQuitOnLastWindowClosed(false);
+    installShellFonts();
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ensureApp();
+        if (!test::testServer()) GTEST_SKIP() << "VELTRANO_TEST_MYSQL_HOST/PORT not set";
+        ASSERT_TRUE(test::openTestConnection(check_));
+    }
+    void TearDown() override {
+        for (const auto& d : dbs_) test::dropDatabase(d);
+        wizard().reset();
+    }
+    std::string newDb(const std::string& tag) {
+        dbs_.push_back(test::uniqueName(tag));
+        return dbs_.back();
+    }
+
+    MYSQL_CONNECTION check_;
+    std::vector<std::string> dbs_;
+};
+
+// Walks the wizard from the main window to the report page.
+struct WizardDriver {
+    std::vector<std::string> told;
+    std::deque<int> answers;
+    std::string openPath, savePath;
+    bool ended = false;
+
+    WizardDriver() {
+        wizard().reset();
+        shellHooks().messageResponder = [this](FrmMessage& m) {
+            told.push_back(m.text().toStdString());
+            int a = kOk;
+            if (m.buttonSet() != kSetOk) {
+                a = answers.empty() ? kClosed : answers.front();
+                if (!answers.empty()) answers.pop_front();
+            }
+            m.press(a);
+        };
+        shellHooks().fileDialog = [this](const FileDialogRequest& r) -> std::optional<FileChoice> {
+            const std::string& p = r.kind == FileDialogKind::Open ? openPath : savePath;
+            if (p.empty()) return std::nullopt;
+            return FileChoice{QString::fromStdString(p), QString::fromStdString(p.substr(p.rfind('/') + 1))};
+        };
+        shellHooks().endProgram = [this] { ended = true; };
+        registerAccessToMysqlPages();
+        wizard().start();
+    }
+
+    // Pages 1 to 4; true when the run reached the report page.
+    bool convert(const test::SampleFile& f, const std::string& db, bool spaces, bool append = false) {
+        wizard().page(PageId::Main)->forward();
+        auto* f1 = wizard().pageAs<Frm1>(PageId::Frm1);
+        openPath = f.path;
+        f1->selectDatabase();
+        if (!f.password.empty()) {
+            f1->chkPassword()->click();
+            f1->txtPassword()->setText(QString::fromStdString(f.password));
+        }
+        f1->forward();
+        auto* f2 = wizard().pageAs<Frm2>(PageId::Frm2);
+        if (!f2->isVisible()) return false;
+        f2->selection()->moveRightAll();
+        if (spaces) f2->chkConvertSpaces()->click();
+        f2->forward();
+        auto* f3 = wizard().pageAs<Frm3>(PageId::Frm3);
+        const auto* login = test::testServer();
+        f3->txtHost()->setText(QString::fromStdString(login->host));
+        f3->txtPort()->setText(QString::number(login->port));
+        f3->txtUser()->setText(QString::fromStdString(login->user));
+        f3->txtPassword()->setText(QString::fromStdString(login->password));
+        f3->forward();
+        auto* f4 = wizard().pageAs<Frm4>(PageId::Frm4);
+        if (!f4->isVisible()) return false;
+        if (append) {
+            f4->optAppend()->click();
+            f4->cmbDatabases()->setEditText(QString::fromStdString(db));
+        } else {
+            f4->txtDatabaseName()->setText(QString::fromStdString(db));
+        }
+        f4->forward();
+        WizardPage* f5 = wizard().loadedPage(PageId::Frm5);
+        return f5 && f5->isVisible();
+    }
+};
+
+TEST_F(EndToEnd, WizardConvertsEverySampleFile) {
+    for (const auto& f : test::sampleFiles()) {
+        SCOPED_TRACE(f.path);
+        WizardDriver w;
+        const std::string db = newDb("wiz");
+        const bool empty = f.path.find("/empty") != std::string::npos || f.path.find("adox_jet4") != std::string::npos;
+        const bool reached = w.convert(f, db, false);
+        if (empty) {
+            // No tables: the message, and page 4 starts over instead of a report.
+            EXPECT_FALSE(reached);
+            EXPECT_EQ(w.told.at(0), "The Database is empty ");
+            continue;
+        }
+        ASSERT_TRUE(reached) << (w.told.empty() ? "" : w.told.back());
+        EXPECT_TRUE(w.told.empty()) << w.told[0];
+        test::expectSameAsSource(check_, db, f.path, f.password, false);
+    }
+}
+
+TEST_F(EndToEnd, WizardReportPageAndSavedReport) {
+    WizardDriver w;
+    const std::string db = newDb("rep");
+    test::SampleFile f{std::string(VELTRANO_TESTDATA_DIR) + "/testV2000.mdb", ""};
+    // Table2 exists already and is skipped.
+    check_.Execute("CREATE DATABASE `" + db + "`");
+    check_.Execute("CREATE TABLE `" + db + "`.`Table2` (x INT)");
+    w.answers = {kSkip};
+    ASSERT_TRUE(w.convert(f, db, false, true));
+    EXPECT_EQ(w.told, std::vector<std::string>{"Table \"Table2 \" already exists."});
+    auto* f5 = wizard().pageAs<Frm5>(PageId::Frm5);
+    EXPECT_EQ(f5->lblConverted()->text().toStdString(), "Converted Tables: (3)");
+    EXPECT_EQ(f5->lblSkipped()->text().toStdString(), "Skipped Tables: (1)");
+    ASSERT_EQ(f5->lstSkipped()->count(), 1);
+    EXPECT_EQ(f5->lstSkipped()->item(0)->text().toStdString(), "Table2");
+    EXPECT_TRUE(f5->lblFinish()->text().startsWith("Veltrano has successfully appended: \n" +
+                                                   QString::fromStdString(f.path) + "\nTo: " +
+                                                   QString::fromStdString(db)));
+    w.savePath = testing::TempDir() + "vt_tm_report.txt";
+    f5->cancelButton()->click();  // Save Report
+    const std::string text = slurp(w.savePath);
+    EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1);
+    EXPECT_NE(text.find("Total Converted Records: 2  record(s)\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Converted Tables:\r\n******************\r\nTable1\r\nTable3\r\nTable4\r\n\r\n"
+                        "Skipped Tables:\r\n******************\r\nTable2\r\n\r\n"),
+              std::string::npos)
+        << text;
+    std::remove(w.savePath.c_str());
+    f5->forward();  // Finish
+    EXPECT_TRUE(w.ended);
+    EXPECT_FALSE(session().mysql);
+}
+
+TEST_F(EndToEnd, WizardWrongPasswordThenRightOne) {
+    WizardDriver w;
+    wizard().page(PageId::Main)->forward();
+    auto* f1 = wizard().pageAs<Frm1>(PageId::Frm1);
+    EXPECT_FALSE(f1->forwardButton()->isEnabled());
+    w.openPath = std::string(VELTRANO_TESTDATA_DIR) + "/V2000_with-password.mdb";
+    f1->selectDatabase();
+    f1->chkPassword()->click();
+    f1->txtPassword()->setText("wrong");
+    f1->forward();
+    EXPECT_EQ(w.told, std::vector<std::string>{"Not a valid password "});
+    EXPECT_TRUE(f1->isVisible());
+    f1->txtPassword()->setText("password");
+    f1->forward();
+    auto* f2 = wizard().pageAs<Frm2>(PageId::Frm2);
+    EXPECT_TRUE(f2->isVisible());
+    EXPECT_EQ(f2->selection()->availableNames(), QStringList{"Table1"});
+    // Next without a selection is refused.
+    f2->forward();
+    EXPECT_EQ(w.told.back(), "Select at least one table to convert.");
+}
+
+TEST_F(EndToEnd, BatchToolConvertsEverySampleFile) {
+    const std::string cli = std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli";
+    const auto* login = test::testServer();
+    setenv("VT_TM_PASSWORD", login->password.c_str(), 1);
+    const std::string out = testing::TempDir() + "vt_tm_cli_out.txt";
+    const std::string err = testing::TempDir() + "vt_tm_cli_err.txt";
+    auto run = [&](const std::string& args) {
+        const std::string cmd = cli + " to-mysql " + args + " --host " + login->host + " --port " +
+                                std::to_string(login->port) + " --user " + login->user +
+                                " --password-env VT_TM_PASSWORD >" + out + " 2>" + err;
+        int rc = std::system(cmd.c_str());
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    };
+    for (const auto& f : test::sampleFiles()) {
+        SCOPED_TRACE(f.path);
+        const std::string db = newDb("cli");
+        std::string args = "'" + f.path + "' --database " + db + " --spaces-to-underscores";
+        if (!f.password.empty()) args += " --db-password " + f.password;
+        ASSERT_EQ(run(args), 0) << slurp(err);
+        EXPECT_NE(slurp(out).find("Conversion Type        : Access to MySQL\r\n"), std::string::npos);
+        test::expectSameAsSource(check_, db, f.path, f.password, true);
+    }
+
+    // The database exists now: refused without --overwrite-database, and an
+    // existing table stops the run without --existing.
+    const std::string file = "'" + std::string(VELTRANO_TESTDATA_DIR) + "/testV1997.mdb'";
+    const std::string db = dbs_.back();
+    EXPECT_EQ(run(file + " --database " + db), 1);
+    EXPECT_NE(slurp(err).find("--overwrite-database"), std::string::npos);
+    EXPECT_EQ(run(file + " --append " + db + " --tables Table1"), 1);
+    EXPECT_NE(slurp(err).find("already exists"), std::string::npos);
+    EXPECT_EQ(run(file + " --append " + db + " --tables Table1,Table3 --existing skip"), 0);
+    EXPECT_NE(slurp(out).find("Skipped Tables:\r\n******************\r\nTable1\r\nTable3\r\n"), std::string::npos);
+    EXPECT_EQ(run(file + " --append " + db + " --existing overwrite --definitions-only --report " + out), 0);
+    EXPECT_NE(slurp(out).find("Total Converted Records: 0  record(s)"), std::string::npos);
+    EXPECT_EQ(test::scalar(check_, "SELECT COUNT(*) FROM `" + db + "`.`Table1`"), "0");
+    // Usage errors.
+    EXPECT_EQ(run(file), 2);
+    EXPECT_EQ(run(file + " --database a --append b"), 2);
+    EXPECT_EQ(run(file + " --database a --existing sometimes"), 2);
+    EXPECT_EQ(run(file + " --database a --tables NoSuchTable"), 2);
+}
+
+}  // namespace
+}  // namespace veltrano::tomysql
