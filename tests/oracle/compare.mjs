@@ -294,10 +294,10 @@ function compareCells(report, source, table, ref, other, judge, mdbtoolsRows, re
 
 // ------------------------------------------------------------ schema
 
-function compareSchemas(report, source, readerCols, otherCols, table, { sizesToo = true, checkNullable = true } = {}) {
+function compareSchemas(report, source, readerCols, otherCols, table, { sizesToo = true, checkNullable = true, names: labels = ["mdb-reader", source] } = {}) {
   const names = (cols) => cols.map((c) => c.name);
   if (JSON.stringify(names(readerCols)) !== JSON.stringify(names(otherCols))) {
-    report.diff({ source, table, column: "*", row: "*", message: `column names: mdb-reader ${show(names(readerCols).join("|"))}, ${source} ${show(names(otherCols).join("|"))}` });
+    report.diff({ source, table, column: "*", row: "*", message: `column names: ${labels[0]} ${show(names(readerCols).join("|"))}, ${labels[1]} ${show(names(otherCols).join("|"))}` });
     return;
   }
   readerCols.forEach((a, i) => {
@@ -310,7 +310,7 @@ function compareSchemas(report, source, readerCols, otherCols, table, { sizesToo
       if (checkNullable && a.type !== "Boolean" && a.nullable !== b.nullable) problems.push(`nullable ${a.nullable} vs ${b.nullable}`);
       if (a.autonumber !== b.autonumber) problems.push(`autonumber ${a.autonumber} vs ${b.autonumber}`);
     }
-    if (problems.length) report.diff({ source, table, column: a.name, row: "*", message: `schema: mdb-reader vs ${source}: ${problems.join(", ")}` });
+    if (problems.length) report.diff({ source, table, column: a.name, row: "*", message: `schema: ${labels[0]} vs ${labels[1]}: ${problems.join(", ")}` });
   });
 }
 
@@ -440,9 +440,9 @@ async function main() {
     for (const table of origTables) {
       if (!tables.includes(table)) continue;
       // Jet 3 text lengths count bytes of a code page, Jet 4 ones characters: equal numbers either way.
-      compareSchemas(report, "same-as", orig.columns(table), reader.columns(table), table, { checkNullable: false });
+      compareSchemas(report, "same-as", orig.columns(table), reader.columns(table), table, { checkNullable: false, names: ["original (mdb-reader)", "copy (mdb-reader)"] });
       const om = origSchema.find((s) => s.table === table), cm = mdbSchema.find((s) => s.table === table);
-      if (om && cm) compareSchemas(report, "same-as", om.columns, cm.columns, table);
+      if (om && cm) compareSchemas(report, "same-as", om.columns, cm.columns, table, { names: ["original (mdbtools)", "copy (mdbtools)"] });
       const oList = origSchema.find((s) => s.table === table)?.indexes ?? [];
       const cList = mdbSchema.find((s) => s.table === table)?.indexes ?? [];
       // An index mdbtools prints without columns (see checkCliSchema) is compared by name.
