@@ -34,8 +34,9 @@ uint32_t crc32(const uint8_t* p, size_t n, uint32_t crc = 0) {
 }
 
 Status osError(const std::string& what, const std::string& path, int err) {
-    if (err == ENOSPC || err == EDQUOT)
-        return Status::ioError("the disk is full while writing " + path + "; the file was left as it was before this change");
+    if (err == ENOSPC || err == EDQUOT || err == EFBIG)
+        return Status::ioError("the disk is full (or the file may grow no further) while writing " + path +
+                               "; the file was left as it was before this change");
     return Status::ioError(what + " " + path + ": " + std::strerror(err));
 }
 
