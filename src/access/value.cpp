@@ -26,12 +26,13 @@ size_t fixedSize(ColumnType t) {
 
 const char kHex[] = "0123456789ABCDEF";
 
-// JavaScript-style notation from shortest digits: fixed for 1e-7 <= |v| < 1e21.
+// Shortest digits, positional for decimal exponents -7..20, else "1.5e-8"
+// style; "-0", "nan", "inf" and "-inf" for the special values.
 template <class T>
 std::string shortestText(T v) {
-    if (std::isnan(v)) return "NaN";
-    if (std::isinf(v)) return v < 0 ? "-Infinity" : "Infinity";
-    if (v == 0) return "0";
+    if (std::isnan(v)) return "nan";
+    if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
+    if (v == 0) return std::signbit(v) ? "-0" : "0";
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
     std::string sci(buf, r.ptr);
@@ -184,6 +185,13 @@ FieldValue toFieldValue(const Value& v) {
         case ValueKind::Long: return FieldValue::number(static_cast<double>(v.integer));
         case ValueKind::Currency: return FieldValue::number(static_cast<double>(v.integer) / 10000.0);
         case ValueKind::Single:
+            // Through the float's shortest text, so 0.1f reads as 0.1 and not 0.10000000149011612.
+        {
+            std::string t = shortestSingle(static_cast<float>(v.real));
+            double d = v.real;
+            std::from_chars(t.data(), t.data() + t.size(), d);  // locale-free; NaN/Inf keep the widened value
+            return FieldValue::number(d);
+        }
         case ValueKind::Double: return FieldValue::number(v.real);
         case ValueKind::DateTime: return FieldValue::dateTime(v.real);
         case ValueKind::Text:

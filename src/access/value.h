@@ -66,8 +66,8 @@ Result<Value> decodeFixedValue(ColumnType type, Bytes data, int scale);
 std::string decimalToText(Bytes stored17, int scale);
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" of 16 stored GUID bytes.
 std::string guidToText(Bytes stored16);
-// Shortest text that reads back to the same double; fixed notation for
-// 1e-7 <= |v| < 1e21, otherwise "1e+21" style.
+// Shortest text that reads back to the same double; positional for decimal
+// exponents -7..20, otherwise "1e+21" style; "-0", "nan", "inf", "-inf".
 std::string shortestDouble(double v);
 std::string shortestSingle(float v);
 // Currency (value x 10000) with exactly four decimals.
