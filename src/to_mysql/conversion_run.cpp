@@ -1,6 +1,8 @@
 #include "to_mysql/conversion_run.h"
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 
 #include "mysql/mysql_connection.h"
 #include "mysql/mysql_rs.h"
@@ -138,6 +140,7 @@ RunOutcome ConversionRun::convert(const TargetChoice& target) {
     s_.startTime = std::chrono::system_clock::now();
     mysql_.Error().Clear();
     progressCount_ = 0;
+    loadData_ = useLoadData;
     refusedRows_ = 0;
     failure_.clear();
 
@@ -240,6 +243,50 @@ bool ConversionRun::tableIsTransactional(const std::string& mysqlTable) {
                       sqlTextLiteral(mysqlTable)) == "YES";
 }
 
+namespace {
+
+// Splits one LOAD DATA line into its fields, undoing the escapes; a field
+// that is exactly \N is NULL.
+std::vector<std::optional<std::string>> splitLoadLine(std::string_view line) {
+    std::vector<std::optional<std::string>> fields;
+    std::string cur;
+    bool null = false;
+    auto finish = [&] {
+        fields.push_back(null ? std::nullopt : std::optional<std::string>(cur));
+        cur.clear();
+        null = false;
+    };
+    for (size_t i = 0; i < line.size(); ++i) {
+        char c = line[i];
+        if (c == kLoadDataFieldEnd) {
+            finish();
+        } else if (c == '\\' && i + 1 < line.size()) {
+            char e = line[++i];
+            switch (e) {
+                case 't': cur += '\t'; break;
+                case 'n': cur += '\n'; break;
+                case 'r': cur += '\r'; break;
+                case '0': cur += '\0'; break;
+                case 'N': null = cur.empty(); break;
+                default: cur += e;
+            }
+        } else {
+            cur += c;
+        }
+    }
+    finish();
+    return fields;
+}
+
+// mysql_info of LOAD DATA: "Records: 3  Deleted: 0  Skipped: 0  Warnings: 0".
+int64_t infoNumber(const std::string& info, const char* key) {
+    size_t at = info.find(key);
+    if (at == std::string::npos) return -1;
+    return std::atoll(info.c_str() + at + std::strlen(key));
+}
+
+}  // namespace
+
 ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
     const std::string mysqlTable = mysqlName(table.name, s_.convertSpaces);
     const std::string prefix = "INSERT INTO " + backticked(mysqlTable) + " VALUES ( ";
@@ -253,9 +300,10 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
 
     // Source field of each column, found by name as the columns were listed.
     const auto& names = rows->columnNames();
-    std::vector<size_t> fieldOf(table.columns.size(), SIZE_MAX);
-    std::vector<ValueForm> forms(table.columns.size());
-    for (size_t k = 0; k < table.columns.size(); ++k) {
+    const size_t columns = table.columns.size();
+    std::vector<size_t> fieldOf(columns, SIZE_MAX);
+    std::vector<ValueForm> forms(columns);
+    for (size_t k = 0; k < columns; ++k) {
         forms[k] = valueFormFor(table.columns[k].typeName);
         for (size_t f = 0; f < names.size() && fieldOf[k] == SIZE_MAX; ++f)
             if (names[f] == table.columns[k].name) fieldOf[k] = f;
@@ -275,6 +323,10 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
             mysql_.Execute("SET SESSION sql_mode = CONCAT(@@SESSION.sql_mode, ',STRICT_ALL_TABLES')");
         mysql_.Error().Clear();
     }
+    // LOAD DATA LOCAL turns refusals into warnings, so it is used only where
+    // a batch with any warning can be rolled back and sent again row by row.
+    const bool load = transactional && loadData_;
+    const std::string loadTail = loadDataTail(mysqlTable);
 
     // A statement must stay under the server's packet limit.
     size_t limit = batchBytes;
@@ -284,8 +336,9 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
     }
     mysql_.Error().Clear();
 
-    std::string sql = prefix;
-    std::vector<std::pair<size_t, size_t>> rowText;  // value text of each queued row in sql
+    std::string sql = prefix;   // multi-row INSERT being built (INSERT mode)
+    std::string data;           // LOAD DATA lines being built (LOAD mode)
+    std::vector<std::pair<size_t, size_t>> rowText;  // each queued row's text in sql or data
     int64_t firstRecord = 1;                          // record number of the first queued row
     int64_t record = 0;
     bool lost = false;
@@ -300,8 +353,15 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
             lost = true;
         }
     };
+    auto gone = [&] { return isConnectionLost(mysql_.Error().Number()) || mysql_.State() != 0; };
+    auto accept = [&](int64_t n) {
+        s_.convertedRecords += n;
+        storedInTable += n;
+    };
 
-    auto flush = [&]() {
+    // Sends the queued INSERT rows: all at once, and when that is refused
+    // one statement per row, exactly as a row-at-a-time copy sends them.
+    auto flushInsert = [&]() {
         if (rowText.empty()) return;
         const size_t n = rowText.size();
         size_t from = 0;
@@ -310,74 +370,134 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
             mysql_.Execute(sql);
             int32_t err = mysql_.Error().Number();
             if (err == 0) {
-                s_.convertedRecords += static_cast<int64_t>(n);
-                storedInTable += static_cast<int64_t>(n);
-            } else if (isConnectionLost(err) || mysql_.State() != 0) {
+                accept(static_cast<int64_t>(n));
+                from = n;
+            } else if (gone()) {
                 refuse(firstRecord);
+                from = n;
             } else if (!transactional) {
                 // Rows ahead of the refused one are already stored.
                 std::string c = scalar(mysql_, "SELECT COUNT(*) FROM " + backticked(mysqlTable));
                 int64_t kept = c.empty() ? 0 : std::atoll(c.c_str()) - storedInTable;
                 from = static_cast<size_t>(std::clamp<int64_t>(kept, 0, static_cast<int64_t>(n)));
-                s_.convertedRecords += static_cast<int64_t>(from);
-                storedInTable += static_cast<int64_t>(from);
+                accept(static_cast<int64_t>(from));
             }
-            if (err == 0 || lost) from = n;
         }
-        // One statement per row, exactly as a row-at-a-time copy sends it.
         std::string one;
         for (size_t j = from; j < n && !lost; ++j) {
             one.assign(prefix);
             one.append(sql, rowText[j].first, rowText[j].second - rowText[j].first);
             one += " );";
             mysql_.Execute(one);
-            if (mysql_.Error().Number() == 0) {
-                ++s_.convertedRecords;
-                ++storedInTable;
-            } else {
-                refuse(firstRecord + static_cast<int64_t>(j));
-            }
+            if (mysql_.Error().Number() == 0) accept(1);
+            else refuse(firstRecord + static_cast<int64_t>(j));
         }
         sql.assign(prefix);
         rowText.clear();
     };
 
+    // Re-queues the LOAD DATA lines as INSERT rows with the same values.
+    auto loadToInsert = [&]() {
+        std::vector<std::pair<size_t, size_t>> lines;
+        lines.swap(rowText);
+        sql.assign(prefix);
+        for (size_t j = 0; j < lines.size(); ++j) {
+            auto fields = splitLoadLine(std::string_view(data).substr(lines[j].first, lines[j].second - lines[j].first));
+            if (j > 0) sql += " ),( ";
+            size_t start = sql.size();
+            for (size_t k = 0; k < columns; ++k) {
+                if (k > 0) sql += ", ";
+                if (k < fields.size() && fields[k]) appendLiteralOfField(sql, *fields[k], forms[k]);
+                else sql += "NULL";
+            }
+            rowText.emplace_back(start, sql.size());
+        }
+        data.clear();
+    };
+
+    auto flushLoad = [&]() {
+        if (rowText.empty()) return;
+        const int64_t n = static_cast<int64_t>(rowText.size());
+        mysql_.Execute("START TRANSACTION");
+        int64_t loaded = mysql_.Error().Number() == 0 ? mysql_.LoadLocalData(loadTail, data) : -1;
+        if (mysql_.Error().Number() == 0) {
+            const std::string info = mysql_.QueryInfo();
+            if (loaded == n && infoNumber(info, "Warnings:") == 0 && infoNumber(info, "Skipped:") == 0) {
+                mysql_.Execute("COMMIT");
+                if (mysql_.Error().Number() == 0) {
+                    accept(n);
+                    rowText.clear();
+                    data.clear();
+                    return;
+                }
+            }
+        }
+        if (gone()) {
+            refuse(firstRecord);
+            rowText.clear();
+            data.clear();
+            return;
+        }
+        const bool refusedOutright = mysql_.Error().Number() != 0;
+        mysql_.Execute("ROLLBACK");
+        // The server will not take LOAD DATA at all: INSERT from here on.
+        if (refusedOutright) loadData_ = false;
+        loadToInsert();
+        flushInsert();
+    };
+
+    auto flush = [&]() {
+        if (load) flushLoad();
+        else flushInsert();
+    };
+
     tick(true);
+    std::string field;
     while (!lost) {
         if (host_.cancelRequested()) break;
         if (!rows->next()) break;
         ++record;
         if (rowText.empty()) firstRecord = record;
-        else sql += " ),( ";
-        size_t start = sql.size();
-        for (size_t k = 0; k < table.columns.size(); ++k) {
-            if (k > 0) sql += ", ";
-            if (fieldOf[k] == SIZE_MAX) sql += "NULL";
-            else appendValueText(sql, rows->value(fieldOf[k]), forms[k]);
-        }
-        rowText.emplace_back(start, sql.size());
-        ++progressCount_;
-        if (sql.size() >= limit) {
-            if (rowText.size() > 1 && sql.size() > 2 * limit) {
+        size_t start;
+        if (load) {
+            start = data.size();
+            for (size_t k = 0; k < columns; ++k) {
+                if (k > 0) data += kLoadDataFieldEnd;
+                field.clear();
+                if (fieldOf[k] != SIZE_MAX && appendFieldText(field, rows->value(fieldOf[k]), forms[k]))
+                    appendLoadDataValue(data, field);
+                else
+                    appendLoadDataNull(data);
+            }
+            rowText.emplace_back(start, data.size());
+            data += kLoadDataRowEnd;
+        } else {
+            if (!rowText.empty()) sql += " ),( ";
+            start = sql.size();
+            for (size_t k = 0; k < columns; ++k) {
+                if (k > 0) sql += ", ";
+                if (fieldOf[k] == SIZE_MAX) sql += "NULL";
+                else appendValueText(sql, rows->value(fieldOf[k]), forms[k]);
+            }
+            rowText.emplace_back(start, sql.size());
+            if (sql.size() >= limit && rowText.size() > 1 && sql.size() > 2 * limit) {
                 // One big row would push the batch past the packet limit:
                 // send the rows before it, then the row on its own.
                 std::string last = sql.substr(start);
                 sql.resize(start - 5);  // drop " ),( "
                 rowText.pop_back();
-                flush();
+                flushInsert();
                 firstRecord = record;
                 rowText.emplace_back(sql.size(), sql.size() + last.size());
                 sql += last;
             }
-            flush();
         }
-        // Rows read so far are stored before window events run, so a Cancel
-        // pressed there (and the report it shows) sees every one of them.
-        if (std::chrono::steady_clock::now() - lastTick_ >= keepAliveInterval) {
-            flush();
-            tick(true);
-        }
+        ++progressCount_;
+        if ((load ? data.size() : sql.size()) >= limit) flush();
+        tick();
     }
+    // Rows read before a cancel are sent too, as a row-at-a-time copy
+    // would have sent each of them before the cancel was noticed.
     if (!lost) flush();
 
     if (lost) return Step::Stop;

@@ -3,12 +3,16 @@
 // messages go through RunHost::ask, the page's progress bar and status label
 // through RunHost::progress and the status callback.
 //
-// Rows are sent as multi-row INSERT statements of about batchBytes each.
-// When the server refuses a batch, that batch is sent again one row per
+// Rows are sent in batches of about batchBytes: with LOAD DATA LOCAL INFILE
+// inside a transaction where the table can roll back, otherwise as multi-row
+// INSERT statements. When the server refuses a batch (or, for LOAD DATA,
+// warns about any row of it), the batch is undone and sent again one row per
 // statement, so that exactly the rows a one-row-at-a-time copy would store
 // are stored and every refused row is reported with its record number. Window
 // events run every keepAliveInterval, not per row, and a cancel is honoured
-// between rows: the rows read before it are sent, nothing after it.
+// between rows: the rows read before it are sent, nothing after it. A host
+// must therefore show the outcome of a cancel (the report) only after
+// convert() has returned.
 #pragma once
 
 #include <chrono>
@@ -68,6 +72,9 @@ public:
     std::function<void()> onStarted;
 
     size_t batchBytes = 1 << 20;
+    // Send rows with LOAD DATA LOCAL INFILE where the table can roll a
+    // batch back; off, or when the server refuses it, multi-row INSERTs.
+    bool useLoadData = true;
     std::chrono::milliseconds keepAliveInterval{50};
 
     // The whole run.
@@ -98,6 +105,7 @@ private:
     int64_t progressCount_ = 0;
     int64_t refusedRows_ = 0;
     int lastPercent_ = -1;
+    bool loadData_ = true;
     std::string failure_;
     std::chrono::steady_clock::time_point lastTick_{};
 };

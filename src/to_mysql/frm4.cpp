@@ -12,12 +12,31 @@
 #include "common/conversion_session.h"
 #include "mysql/mysql_connection.h"
 #include "mysql/mysql_rs.h"
+#include "shell/my_message.h"
 #include "shell/shell_hooks.h"
 #include "shell/wizard.h"
 #include "shell/wizard_run_host.h"
 #include "to_mysql/frm1.h"
 
 namespace veltrano {
+
+namespace {
+
+constexpr char kStopQuestion[] =
+    "Do you really want to stop conversion?, if you do you won't be able to undo changes made to the destination "
+    "database.";
+
+// The page's run host, which also stops the run on the page's own Cancel.
+class Frm4RunHost : public WizardRunHost {
+public:
+    Frm4RunHost(WizardPage* page, const bool& stop) : WizardRunHost(page), stop_(stop) {}
+    bool cancelRequested() const override { return stop_ || WizardRunHost::cancelRequested(); }
+
+private:
+    const bool& stop_;
+};
+
+}  // namespace
 
 Frm4::Frm4() : WizardPage(PageId::Frm4) {}
 
@@ -100,7 +119,8 @@ void Frm4::onNext() {
     ConversionSession& s = session();
     if (!s.mysql) return;
     auto* frm1 = wizard().pageAs<Frm1>(PageId::Frm1);
-    WizardRunHost host(this);
+    Frm4RunHost host(this, stopAsked_);
+    stopAsked_ = false;
     tomysql::ConversionRun run(s, *s.mysql, frm1->source(), host);
     run.onStatus = [this](const std::string& text) {
         lblStatus_->setText(QString::fromStdString(text));
@@ -118,7 +138,9 @@ void Frm4::onNext() {
     target.append = optAppend_->isChecked();
     target.existingName = cmbDatabases_->currentText().toStdString();
     target.newName = txtDatabaseName_->text().toStdString();
+    running_ = true;
     lastOutcome_ = run.convert(target);
+    running_ = false;
     if (programEnded()) return;
 
     switch (lastOutcome_) {
@@ -138,10 +160,21 @@ void Frm4::onNext() {
             wizard().page(PageId::Frm5)->setHeading(QStringLiteral("Conversion Canceled!"));
             wizard().show(PageId::Frm5, this);
             break;
-        case tomysql::RunOutcome::Cancelled:  // the report was shown by Cancel
-        case tomysql::RunOutcome::Failed:     // the page stays; Cancel is the way out
+        case tomysql::RunOutcome::Cancelled:
+            wizard().page(PageId::Frm5)->setHeading(QStringLiteral("Conversion Canceled!"));
+            wizard().showModal(PageId::Frm5, this);
+            break;
+        case tomysql::RunOutcome::Failed:  // the page stays; Cancel is the way out
             break;
     }
+}
+
+void Frm4::onCancel() {
+    if (!running_) {
+        WizardPage::onCancel();
+        return;
+    }
+    if (MyMessage(QString::fromLatin1(kStopQuestion), kSetYesNo, kExclamation) == kYes) stopAsked_ = true;
 }
 
 }  // namespace veltrano

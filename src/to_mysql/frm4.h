@@ -36,9 +36,14 @@ public:
 
     void showRunProgress(int percent) override;
 
+    bool running() const { return running_; }
+
 protected:
     void onLoad() override;
     void onNext() override;
+    // While a run is going, a confirmed Cancel only stops it; the report is
+    // shown once the run has stored the rows it had read.
+    void onCancel() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -52,6 +57,8 @@ private:
     QLabel* lblStatus_ = nullptr;
     std::shared_ptr<MYSQL_RS> rsDatabases_;
     tomysql::RunOutcome lastOutcome_ = tomysql::RunOutcome::NotStarted;
+    bool running_ = false;
+    bool stopAsked_ = false;
 };
 
 }  // namespace veltrano

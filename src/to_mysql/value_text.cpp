@@ -21,31 +21,20 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-void appendNumber(std::string& out, double d) {
-    if (!std::isfinite(d)) {
-        out += "NULL";  // MySQL has no infinity or NaN
-        return;
-    }
+bool appendNumber(std::string& out, double d) {
+    if (!std::isfinite(d)) return false;  // MySQL has no infinity or NaN: NULL
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, d);
     out.append(buf, r.ptr);
+    return true;
 }
 
 void appendDateTime(std::string& out, double oleDate) {
     CalendarTime t = oleDateToCalendar(oleDate);
     char buf[48];
-    int n = std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d %02d:%02d:%02d'", t.year, t.month, t.day,
-                          t.hour, t.minute, t.second);
+    int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                          t.minute, t.second);
     out.append(buf, static_cast<size_t>(n));
-}
-
-// Text that is not a plain number is quoted: the server turns it into the
-// column's type or refuses the row, and nothing in it can change the statement.
-void appendTextAsPlain(std::string& out, const std::string& text) {
-    if (isPlainNumber(text))
-        out += text;
-    else
-        appendSqlTextLiteral(out, text);
 }
 
 }  // namespace
@@ -79,54 +68,63 @@ ValueForm valueFormFor(const std::string& t) {
     return ValueForm::Plain;
 }
 
-void appendValueText(std::string& out, const FieldValue& value, ValueForm form) {
-    if (value.isNull() || value.isEmpty()) {
-        out += "NULL";
-        return;
-    }
+bool appendFieldText(std::string& out, const FieldValue& value, ValueForm form) {
+    if (value.isNull() || value.isEmpty()) return false;
     switch (form) {
         case ValueForm::Binary:
-            appendSqlBinaryLiteral(out, value.isText() ? value.asText() : value.toDisplayText());
-            return;
         case ValueForm::Text:
-            appendSqlTextLiteral(out, value.isText() ? value.asText() : value.toDisplayText());
-            return;
+            if (value.isText()) out += value.asText();
+            else out += value.toDisplayText();
+            return true;
         case ValueForm::DateTime:
-            if (value.isDateTime())
-                appendDateTime(out, value.asDateTime());
-            else if (value.isNumber())
-                appendDateTime(out, value.asNumber());
-            else
-                appendSqlTextLiteral(out, value.toDisplayText());
-            return;
+            if (value.isDateTime()) appendDateTime(out, value.asDateTime());
+            else if (value.isNumber()) appendDateTime(out, value.asNumber());
+            else out += value.toDisplayText();
+            return true;
         case ValueForm::Boolean:
-            if (value.isBoolean()) {
-                out += value.asBoolean() ? '1' : '0';
-                return;
-            }
             if (value.isText()) {
-                if (equalsNoCase(value.asText(), "TRUE")) {
-                    out += '1';
-                    return;
-                }
-                if (equalsNoCase(value.asText(), "FALSE")) {
-                    out += '0';
-                    return;
-                }
-                appendTextAsPlain(out, value.asText());
-                return;
+                if (equalsNoCase(value.asText(), "TRUE")) out += '1';
+                else if (equalsNoCase(value.asText(), "FALSE")) out += '0';
+                else out += value.asText();
+                return true;
             }
             break;
         case ValueForm::Plain:
             break;
     }
     switch (value.kind()) {
-        case FieldValue::Kind::Number: appendNumber(out, value.asNumber()); return;
-        case FieldValue::Kind::Boolean: out += value.asBoolean() ? '1' : '0'; return;
-        case FieldValue::Kind::DateTime: appendDateTime(out, value.asDateTime()); return;
-        case FieldValue::Kind::Text: appendTextAsPlain(out, value.asText()); return;
-        default: out += "NULL"; return;
+        case FieldValue::Kind::Number: return appendNumber(out, value.asNumber());
+        case FieldValue::Kind::Boolean: out += value.asBoolean() ? '1' : '0'; return true;
+        case FieldValue::Kind::DateTime: appendDateTime(out, value.asDateTime()); return true;
+        case FieldValue::Kind::Text: out += value.asText(); return true;
+        default: return false;
     }
+}
+
+void appendLiteralOfField(std::string& out, std::string_view text, ValueForm form) {
+    switch (form) {
+        case ValueForm::Binary: appendSqlBinaryLiteral(out, text); return;
+        case ValueForm::Text:
+        case ValueForm::DateTime: appendSqlTextLiteral(out, text); return;
+        case ValueForm::Boolean:
+        case ValueForm::Plain:
+            // Text that is not a plain number is quoted: the server turns it
+            // into the column's type or refuses the row, and nothing in it
+            // can change the statement.
+            if (isPlainNumber(text)) out += text;
+            else appendSqlTextLiteral(out, text);
+            return;
+    }
+}
+
+void appendValueText(std::string& out, const FieldValue& value, ValueForm form) {
+    thread_local std::string field;
+    field.clear();
+    if (!appendFieldText(field, value, form)) {
+        out += "NULL";
+        return;
+    }
+    appendLiteralOfField(out, field, form);
 }
 
 }  // namespace veltrano::tomysql

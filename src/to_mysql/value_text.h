@@ -31,6 +31,12 @@ ValueForm valueFormFor(const std::string& mysqlTypeName);
 // Appends the value's SQL text to out.
 void appendValueText(std::string& out, const FieldValue& value, ValueForm form);
 
+// The two halves of appendValueText, shared with the LOAD DATA path so that
+// both send the same text for a value: the value's plain text (false for
+// NULL), and the SQL literal of such a text.
+bool appendFieldText(std::string& out, const FieldValue& value, ValueForm form);
+void appendLiteralOfField(std::string& out, std::string_view text, ValueForm form);
+
 // True when text is a plain decimal number ("-12", "3.25", "1e-5") that can
 // go into a statement unquoted.
 bool isPlainNumber(std::string_view text);

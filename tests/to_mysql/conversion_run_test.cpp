@@ -17,7 +17,7 @@ using test::FakeSource;
 using test::ScriptedHost;
 
 class RunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!test::testServer()) GTEST_SKIP() << "VELTRANO_TEST_MYSQL_HOST/PORT not set";
         resetSession();
@@ -44,6 +44,7 @@ protected:
         ConversionRun run(s, mysql_, source_, host_);
         run.batchBytes = batchBytes_;
         run.keepAliveInterval = interval_;
+        run.useLoadData = useLoad_;
         RunOutcome o = run.convert(target);
         refused_ = run.refusedRows();
         return o;
@@ -56,7 +57,8 @@ protected:
         addColumn(t, "Customer", 130, 50);
         t.schema.primaryKeyColumns = {"ID"};
         t.schema.indexes = {{"PrimaryKey", true, true, {"ID"}}};
-        for (int i = 1; i <= n; ++i) t.rows.push_back({FieldValue(i), FieldValue("c" + std::to_string(i))});
+        for (int i = 1; i <= n; ++i)
+            t.rows.push_back({FieldValue(i), FieldValue("c" + std::to_string(i))});
         return t;
     }
 
@@ -67,6 +69,7 @@ protected:
     std::vector<std::string> extraDbs_;
     size_t batchBytes_ = 1 << 20;
     std::chrono::milliseconds interval_{0};  // window events after every row
+    bool useLoad_ = true;
     int64_t refused_ = 0;
 };
 
@@ -86,47 +89,65 @@ TEST_F(RunTest, EveryValueArrivesByteForByteWhateverTheSqlMode) {
     addColumn(t, "Ratio", 5);
     const std::string tricky = "O'Brien \"x\" \\n \\ end; -- \xF0\x9F\x98\x80 \xC3\xA9";
     const std::string bytes("\x00\x27\x5C\xFF\x22", 5);
-    t.rows.push_back({FieldValue(1), FieldValue(tricky), FieldValue(std::string(70000, 'm')), FieldValue(bytes),
-                      FieldValue("{6B29FC40-CA47-1067-B31D-00DD010662DA}"), FieldValue("922337203685477.5807"),
-                      FieldValue("-12345678901234.123456"), FieldValue::dateTime(37748.604166666664),
-                      FieldValue::boolean(true), FieldValue("0.1")});
-    t.rows.push_back({FieldValue(2), FieldValue::null(), FieldValue(""), FieldValue::null(), FieldValue::null(),
-                      FieldValue("0.0001"), FieldValue("0"), FieldValue::dateTime(0.5), FieldValue::boolean(false),
-                      FieldValue(-1e300)});
+    t.rows.push_back({FieldValue(1), FieldValue(tricky), FieldValue(std::string(70000, 'm')),
+                      FieldValue(bytes), FieldValue("{6B29FC40-CA47-1067-B31D-00DD010662DA}"),
+                      FieldValue("922337203685477.5807"), FieldValue("-12345678901234.123456"),
+                      FieldValue::dateTime(37748.604166666664), FieldValue::boolean(true),
+                      FieldValue("0.1")});
+    t.rows.push_back({FieldValue(2), FieldValue::null(), FieldValue(""), FieldValue::null(),
+                      FieldValue::null(), FieldValue("0.0001"), FieldValue("0"),
+                      FieldValue::dateTime(0.5), FieldValue::boolean(false), FieldValue(-1e300)});
     t.schema.columns[2].characterMaximumLength = 0;
     // Every mode that changes how literals read, at once.
     mysql_.Execute("SET SESSION sql_mode = 'ANSI_QUOTES,NO_BACKSLASH_ESCAPES,STRICT_ALL_TABLES'");
     session().convertSpaces = true;
     interval_ = std::chrono::hours(1);
-    ASSERT_EQ(convert(), RunOutcome::Completed);
-    EXPECT_EQ(session().convertedRecords, 2);
-    EXPECT_TRUE(host_.told.empty()) << host_.told[0].text;
+    for (bool load : {true, false}) {
+        SCOPED_TRACE(load ? "LOAD DATA" : "INSERT");
+        useLoad_ = load;
+        host_.told.clear();
+        host_.answers = {kYes};  // the second round replaces the database
+        ASSERT_EQ(convert(), RunOutcome::Completed);
+        EXPECT_EQ(session().convertedRecords, 2);
+        ASSERT_EQ(host_.told.size(), load ? 0u : 1u) << host_.told[0].text;
 
-    const std::string q = "SELECT HEX(`Name`), LENGTH(`Memo`), HEX(`Blob`), `Guid`, `Money`, `Exact`, `When`, `Flag`, "
-                          "`Ratio` FROM `" + db_ + "`.`Kinds_Of_Data` ORDER BY `ID`";
-    auto got = test::rows(mysql_, q);
-    ASSERT_EQ(got.size(), 2u);
-    std::string hex;
-    for (unsigned char ch : tricky) {
-        const char* d = "0123456789ABCDEF";
-        hex += d[ch >> 4];
-        hex += d[ch & 15];
+        const std::string q =
+            "SELECT HEX(`Name`), LENGTH(`Memo`), HEX(`Blob`), `Guid`, `Money`, `Exact`, `When`, "
+            "`Flag`, "
+            "`Ratio` FROM `" +
+            db_ + "`.`Kinds_Of_Data` ORDER BY `ID`";
+        auto got = test::rows(mysql_, q);
+        ASSERT_EQ(got.size(), 2u);
+        std::string hex;
+        for (unsigned char ch : tricky) {
+            const char* d = "0123456789ABCDEF";
+            hex += d[ch >> 4];
+            hex += d[ch & 15];
+        }
+        EXPECT_EQ(
+            got[0],
+            hex +
+                "|70000|00275CFF22|{6B29FC40-CA47-1067-B31D-00DD010662DA}|922337203685477.5807|"
+                "-12345678901234.123456|2003-05-07 14:30:00|1|0.1");
+        EXPECT_EQ(got[1], "<NULL>|0|<NULL>|<NULL>|0.0001|0.000000|1899-12-30 12:00:00|0|-1e300");
+        // New databases and tables hold Unicode even when the server default is latin1.
+        EXPECT_EQ(
+            test::scalar(mysql_,
+                         "SELECT DEFAULT_CHARACTER_SET_NAME FROM information_schema.SCHEMATA WHERE "
+                         "SCHEMA_NAME = '" +
+                             db_ + "'"),
+            "utf8mb4");
     }
-    EXPECT_EQ(got[0], hex + "|70000|00275CFF22|{6B29FC40-CA47-1067-B31D-00DD010662DA}|922337203685477.5807|"
-                            "-12345678901234.123456|2003-05-07 14:30:00|1|0.1");
-    EXPECT_EQ(got[1], "<NULL>|0|<NULL>|<NULL>|0.0001|0.000000|1899-12-30 12:00:00|0|-1e300");
-    // New databases and tables hold Unicode even when the server default is latin1.
-    EXPECT_EQ(test::scalar(mysql_, "SELECT DEFAULT_CHARACTER_SET_NAME FROM information_schema.SCHEMATA WHERE "
-                                   "SCHEMA_NAME = '" + db_ + "'"),
-              "utf8mb4");
 }
 
 TEST_F(RunTest, RefusedRowsAreReportedByNumberAndTheRestIsStored) {
-    for (const char* engine : {"InnoDB", "MyISAM"}) {
+    for (std::string engine : {"InnoDB", "InnoDB+INSERT", "MyISAM"}) {
         SCOPED_TRACE(engine);
+        useLoad_ = engine != "InnoDB+INSERT";
+        if (!useLoad_) engine = "InnoDB";
         source_.tables.clear();
         host_.told.clear();
-        mysql_.Execute(std::string("SET SESSION default_storage_engine = ") + engine);
+        mysql_.Execute("SET SESSION default_storage_engine = " + engine);
         mysql_.Execute("SET SESSION sql_mode = 'STRICT_TRANS_TABLES'");
         auto& t = orders(3000);
         // Rows 7 and 2500 repeat an earlier key; row 2600 is too long for its column.
@@ -142,9 +163,10 @@ TEST_F(RunTest, RefusedRowsAreReportedByNumberAndTheRestIsStored) {
         std::vector<std::string> numbers;
         for (const auto& m : host_.texts())
             if (m.rfind("Error populating", 0) == 0) numbers.push_back(m);
-        EXPECT_EQ(numbers, (std::vector<std::string>{"Error populating 'Orders' table, Record #7",
-                                                     "Error populating 'Orders' table, Record #2500",
-                                                     "Error populating 'Orders' table, Record #2600"}));
+        EXPECT_EQ(numbers,
+                  (std::vector<std::string>{"Error populating 'Orders' table, Record #7",
+                                            "Error populating 'Orders' table, Record #2500",
+                                            "Error populating 'Orders' table, Record #2600"}));
         // The server's own message comes first.
         auto texts = host_.texts();
         auto first = std::find(texts.begin(), texts.end(), numbers[0]);
@@ -165,7 +187,9 @@ TEST_F(RunTest, TableExistsQuestionAndItsAnswers) {
         mysql_.Execute("CREATE TABLE `" + db_ + "`.`" + name + "` (V TEXT)");
         mysql_.Execute("INSERT INTO `" + db_ + "`.`" + name + "` VALUES ('old')");
     }
-    auto content = [&](const char* name) { return test::scalar(mysql_, "SELECT GROUP_CONCAT(V) FROM `" + db_ + "`.`" + name + "`"); };
+    auto content = [&](const char* name) {
+        return test::scalar(mysql_, "SELECT GROUP_CONCAT(V) FROM `" + db_ + "`.`" + name + "`");
+    };
     const TargetChoice append{true, db_, ""};
 
     // Skip, Overwrite, then Skip all for the rest.
@@ -206,7 +230,8 @@ TEST_F(RunTest, TargetDatabaseNewExistingOrAppended) {
     orders(3);
     // Append without a choice.
     EXPECT_EQ(convert({}, TargetChoice{true, kSelectDatabasePrompt, ""}), RunOutcome::NotStarted);
-    EXPECT_EQ(host_.texts(), std::vector<std::string>{"Please select a database from the list or type it."});
+    EXPECT_EQ(host_.texts(),
+              std::vector<std::string>{"Please select a database from the list or type it."});
 
     ASSERT_EQ(convert(), RunOutcome::Completed);
     // It exists now: No keeps it, Yes drops and re-creates it empty.
@@ -214,11 +239,18 @@ TEST_F(RunTest, TargetDatabaseNewExistingOrAppended) {
     host_.told.clear();
     host_.answers = {kNo};
     EXPECT_EQ(convert(), RunOutcome::NotStarted);
-    EXPECT_EQ(host_.texts(), std::vector<std::string>{"Database already exists, Do you want to overwrite it ?"});
-    EXPECT_EQ(test::scalar(mysql_, "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + db_ + "'"), "2");
+    EXPECT_EQ(host_.texts(),
+              std::vector<std::string>{"Database already exists, Do you want to overwrite it ?"});
+    EXPECT_EQ(test::scalar(mysql_,
+                           "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" +
+                               db_ + "'"),
+              "2");
     host_.answers = {kYes};
     EXPECT_EQ(convert(), RunOutcome::Completed);
-    EXPECT_EQ(test::scalar(mysql_, "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + db_ + "'"), "1");
+    EXPECT_EQ(test::scalar(mysql_,
+                           "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" +
+                               db_ + "'"),
+              "1");
     EXPECT_FALSE(session().appending);
 
     // Name cleaning applies to the database name too.
@@ -233,7 +265,9 @@ TEST_F(RunTest, CancelStopsBetweenRowsAndKeepsWhatWasSent) {
     auto& t = source_.add("Big");
     addColumn(t, "N", 3);
     t.generatedRows = 40000;  // past the old 16-bit count
-    t.generate = [](int64_t r, std::vector<FieldValue>& row) { row[0] = FieldValue(static_cast<long long>(r)); };
+    t.generate = [](int64_t r, std::vector<FieldValue>& row) {
+        row[0] = FieldValue(static_cast<long long>(r));
+    };
     orders(5);  // never reached
     int ticks = 0;
     host_.onKeepAlive = [&] {
@@ -248,7 +282,8 @@ TEST_F(RunTest, CancelStopsBetweenRowsAndKeepsWhatWasSent) {
     EXPECT_GT(session().convertedRecords, 0);
     EXPECT_LT(session().convertedRecords, 40000);
     // Rows come in order, so what is stored is a prefix.
-    EXPECT_EQ(test::scalar(mysql_, "SELECT MAX(N) FROM `" + db_ + "`.`Big`"), std::to_string(session().convertedRecords - 1));
+    EXPECT_EQ(test::scalar(mysql_, "SELECT MAX(N) FROM `" + db_ + "`.`Big`"),
+              std::to_string(session().convertedRecords - 1));
     EXPECT_FALSE(session().tables[1].converted);
 }
 
@@ -256,7 +291,9 @@ TEST_F(RunTest, AServerThatGoesAwayEndsTheRunWithAMessage) {
     auto& t = source_.add("Big");
     addColumn(t, "N", 3);
     t.generatedRows = 20000;
-    t.generate = [](int64_t r, std::vector<FieldValue>& row) { row[0] = FieldValue(static_cast<long long>(r)); };
+    t.generate = [](int64_t r, std::vector<FieldValue>& row) {
+        row[0] = FieldValue(static_cast<long long>(r));
+    };
     const std::string id = test::scalar(mysql_, "SELECT CONNECTION_ID()");
     int ticks = 0;
     host_.onKeepAlive = [&] {
@@ -268,7 +305,8 @@ TEST_F(RunTest, AServerThatGoesAwayEndsTheRunWithAMessage) {
     batchBytes_ = 1 << 14;
     EXPECT_EQ(convert(), RunOutcome::Failed);
     ASSERT_GE(host_.told.size(), 2u);
-    EXPECT_EQ(host_.told[1].text.rfind("Error populating 'Big' table, Record #", 0), 0u) << host_.told[1].text;
+    EXPECT_EQ(host_.told[1].text.rfind("Error populating 'Big' table, Record #", 0), 0u)
+        << host_.told[1].text;
     EXPECT_LE(host_.told.size(), 3u);  // not one message per remaining row
 }
 

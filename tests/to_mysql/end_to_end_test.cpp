@@ -1,21 +1,21 @@
 // Every sample file converted end to end, once through the wizard driven
 // offscreen and once through veltrano-cli, and the result compared with what
 // our reader reads from the file.
+#include <sys/wait.h>
+
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QComboBox>
 #include <QRadioButton>
-#include <sys/wait.h>
-
 #include <cstdio>
-#include <deque>
-#include <optional>
 #include <cstdlib>
+#include <deque>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "common/conversion_session.h"
@@ -52,7 +52,7 @@ void ensureApp() {
 }
 
 class EndToEnd : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ensureApp();
         if (!test::testServer()) GTEST_SKIP() << "VELTRANO_TEST_MYSQL_HOST/PORT not set";
@@ -92,7 +92,8 @@ struct WizardDriver {
         shellHooks().fileDialog = [this](const FileDialogRequest& r) -> std::optional<FileChoice> {
             const std::string& p = r.kind == FileDialogKind::Open ? openPath : savePath;
             if (p.empty()) return std::nullopt;
-            return FileChoice{QString::fromStdString(p), QString::fromStdString(p.substr(p.rfind('/') + 1))};
+            return FileChoice{QString::fromStdString(p),
+                              QString::fromStdString(p.substr(p.rfind('/') + 1))};
         };
         shellHooks().endProgram = [this] { ended = true; };
         registerAccessToMysqlPages();
@@ -100,7 +101,8 @@ struct WizardDriver {
     }
 
     // Pages 1 to 4; true when the run reached the report page.
-    bool convert(const test::SampleFile& f, const std::string& db, bool spaces, bool append = false) {
+    bool convert(const test::SampleFile& f, const std::string& db, bool spaces,
+                 bool append = false) {
         wizard().page(PageId::Main)->forward();
         auto* f1 = wizard().pageAs<Frm1>(PageId::Frm1);
         openPath = f.path;
@@ -141,7 +143,8 @@ TEST_F(EndToEnd, WizardConvertsEverySampleFile) {
         SCOPED_TRACE(f.path);
         WizardDriver w;
         const std::string db = newDb("wiz");
-        const bool empty = f.path.find("/empty") != std::string::npos || f.path.find("adox_jet4") != std::string::npos;
+        const bool empty = f.path.find("/empty") != std::string::npos ||
+                           f.path.find("adox_jet4") != std::string::npos;
         const bool reached = w.convert(f, db, false);
         if (empty) {
             // No tables: the message, and page 4 starts over instead of a report.
@@ -171,21 +174,50 @@ TEST_F(EndToEnd, WizardReportPageAndSavedReport) {
     ASSERT_EQ(f5->lstSkipped()->count(), 1);
     EXPECT_EQ(f5->lstSkipped()->item(0)->text().toStdString(), "Table2");
     EXPECT_TRUE(f5->lblFinish()->text().startsWith("Veltrano has successfully appended: \n" +
-                                                   QString::fromStdString(f.path) + "\nTo: " +
-                                                   QString::fromStdString(db)));
+                                                   QString::fromStdString(f.path) +
+                                                   "\nTo: " + QString::fromStdString(db)));
     w.savePath = testing::TempDir() + "vt_tm_report.txt";
     f5->cancelButton()->click();  // Save Report
     const std::string text = slurp(w.savePath);
     EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1);
     EXPECT_NE(text.find("Total Converted Records: 2  record(s)\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("Converted Tables:\r\n******************\r\nTable1\r\nTable3\r\nTable4\r\n\r\n"
-                        "Skipped Tables:\r\n******************\r\nTable2\r\n\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("Converted Tables:\r\n******************\r\nTable1\r\nTable3\r\nTable4\r\n\r\n"
+                  "Skipped Tables:\r\n******************\r\nTable2\r\n\r\n"),
+        std::string::npos)
         << text;
     std::remove(w.savePath.c_str());
     f5->forward();  // Finish
     EXPECT_TRUE(w.ended);
     EXPECT_FALSE(session().mysql);
+}
+
+TEST_F(EndToEnd, WizardCancelDuringTheRunShowsTheReportAfterwards) {
+    WizardDriver w;
+    const std::string db = newDb("cancel");
+    bool clicked = false;
+    shellHooks().processEvents = [&] {
+        auto* f4 = dynamic_cast<Frm4*>(wizard().loadedPage(PageId::Frm4));
+        if (clicked || !f4 || !f4->running()) return;
+        clicked = true;
+        w.answers = {kYes};
+        f4->cancelButton()->click();
+    };
+    std::vector<std::string> modal;
+    shellHooks().runModal = [&](QWidget& page) {
+        modal.push_back(page.objectName().toStdString());
+    };
+    test::SampleFile f{std::string(VELTRANO_TESTDATA_DIR) + "/compIndexTestV2000.mdb", ""};
+    w.convert(f, db, false);
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(w.told.at(0).rfind("Do you really want to stop conversion?", 0), 0u);
+    EXPECT_EQ(modal, std::vector<std::string>{"frm5"});
+    auto* f5 = wizard().pageAs<Frm5>(PageId::Frm5);
+    EXPECT_EQ(f5->heading().toStdString(), "Conversion Canceled!");
+    // What the report counts is what the server holds.
+    EXPECT_EQ(test::scalar(check_, "SELECT COUNT(*) FROM `" + db + "`.`Table1`"),
+              std::to_string(session().convertedRecords));
+    EXPECT_LT(session().convertedRecords, 512);
 }
 
 TEST_F(EndToEnd, WizardWrongPasswordThenRightOne) {
@@ -229,7 +261,8 @@ TEST_F(EndToEnd, BatchToolConvertsEverySampleFile) {
         std::string args = "'" + f.path + "' --database " + db + " --spaces-to-underscores";
         if (!f.password.empty()) args += " --db-password " + f.password;
         ASSERT_EQ(run(args), 0) << slurp(err);
-        EXPECT_NE(slurp(out).find("Conversion Type        : Access to MySQL\r\n"), std::string::npos);
+        EXPECT_NE(slurp(out).find("Conversion Type        : Access to MySQL\r\n"),
+                  std::string::npos);
         test::expectSameAsSource(check_, db, f.path, f.password, true);
     }
 
@@ -242,8 +275,11 @@ TEST_F(EndToEnd, BatchToolConvertsEverySampleFile) {
     EXPECT_EQ(run(file + " --append " + db + " --tables Table1"), 1);
     EXPECT_NE(slurp(err).find("already exists"), std::string::npos);
     EXPECT_EQ(run(file + " --append " + db + " --tables Table1,Table3 --existing skip"), 0);
-    EXPECT_NE(slurp(out).find("Skipped Tables:\r\n******************\r\nTable1\r\nTable3\r\n"), std::string::npos);
-    EXPECT_EQ(run(file + " --append " + db + " --existing overwrite --definitions-only --report " + out), 0);
+    EXPECT_NE(slurp(out).find("Skipped Tables:\r\n******************\r\nTable1\r\nTable3\r\n"),
+              std::string::npos);
+    EXPECT_EQ(
+        run(file + " --append " + db + " --existing overwrite --definitions-only --report " + out),
+        0);
     EXPECT_NE(slurp(out).find("Total Converted Records: 0  record(s)"), std::string::npos);
     EXPECT_EQ(test::scalar(check_, "SELECT COUNT(*) FROM `" + db + "`.`Table1`"), "0");
     // Usage errors.
