@@ -141,6 +141,19 @@ Status AppendSession::placeRow(const std::vector<uint8_t>& row, uint32_t& page, 
 }
 
 Status AppendSession::update() {
+    Status s = store();
+    if (!s.isOk() && (s.category() == Category::IoError || s.category() == Category::Internal ||
+                      s.category() == Category::Corruption) && db_) {
+        // A failed write leaves pages half made: the whole session is undone
+        // rather than committed later.
+        db_->abandon();
+        db_->setBusy(false);
+        db_.reset();
+    }
+    return s;
+}
+
+Status AppendSession::store() {
     if (!db_) return Status::invalidArgument("the table is closed");
     if (!rowStarted_) return Status::invalidArgument("no new row was started");
     rowStarted_ = false;

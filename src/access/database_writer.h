@@ -111,6 +111,7 @@ public:
 
 private:
     AppendSession() = default;
+    Status store();  // update() without the clean-up after a failed write
     Status placeRow(const std::vector<uint8_t>& row, uint32_t& page, uint8_t& slot);
     Status finish();
 

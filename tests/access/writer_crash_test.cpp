@@ -153,4 +153,33 @@ TEST(WriterCrash, AFullDiskFailsTheChangeAndKeepsTheFileAsItWas) {
     for (const auto& p : rep.problems) ADD_FAILURE() << p;
 }
 
+TEST(WriterCrash, TheTwoGigabyteLimitIsAClearErrorBeforeAnyDamage) {
+    std::string dir = writer_test::tempDir("two-gb");
+    std::string file = dir + "/edge.mdb";
+    ASSERT_TRUE(createDatabase(file).isOk());
+    // Grow the file (sparse) to 3 pages short of 2 GB; the new pages are unused.
+    std::filesystem::resize_file(file, uint64_t(kMaxJet4Pages - 3) * kJet4PageSize);
+    const auto size = std::filesystem::file_size(file);
+    WriteConnection c;
+    ASSERT_TRUE(c.open(file, "").isOk());
+    // The pages the map marks free are used first; then the file would grow past 2 GB.
+    ASSERT_TRUE(c.execute("CREATE TABLE [t]([a] integer,[b] memo,CONSTRAINT PrimaryKey primary key([a]));").isOk());
+    {
+        auto a = c.openTableForAppend("t");
+        ASSERT_TRUE(a.isOk());
+        ASSERT_TRUE(a->addNew().isOk());
+        ASSERT_TRUE(a->setField(0, FieldValue(1)).isOk());
+        ASSERT_TRUE(a->setField(1, FieldValue(std::string(4 << 20, 'z'))).isOk());
+        Status s = a->update();
+        if (s.isOk()) s = a->close();
+        EXPECT_FALSE(s.isOk());
+        EXPECT_NE(s.description().find("2 GB"), std::string::npos) << s.description();
+    }
+    ASSERT_TRUE(c.close().isOk());
+    EXPECT_EQ(std::filesystem::file_size(file), size);
+    std::string rows;
+    writer_test::run("mdb-export " + writer_test::shellQuote(file) + " t | wc -l", &rows);
+    EXPECT_EQ(rows, "1\n");  // the table, without the row that did not fit
+}
+
 }  // namespace
