@@ -51,10 +51,12 @@ Result<ConnectionSettings> parseConnectionString(std::string_view text) {
         }
         std::string key = lower(trim(text.substr(pos, eq - pos)));
         size_t v = eq + 1;
-        while (v < text.size() && text[v] == ' ') ++v;
+        size_t q0 = v;  // a quoted value may follow blanks
+        while (q0 < text.size() && text[q0] == ' ') ++q0;
         std::string value;
         size_t next;
-        if (v < text.size() && (text[v] == '"' || text[v] == '\'')) {
+        if (q0 < text.size() && (text[q0] == '"' || text[q0] == '\'')) {
+            v = q0;
             char q = text[v];
             size_t close = text.find(q, v + 1);
             if (close == std::string_view::npos) return Status::invalidArgument("unterminated quote in connection text");

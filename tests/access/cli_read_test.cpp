@@ -1,0 +1,70 @@
+// The batch tool's reading commands, run as a program: exit codes, one line
+// on standard error, and the CSV layout.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "testutil.h"
+
+namespace veltrano::access {
+namespace {
+
+struct CliRun {
+    int exit = -1;
+    std::string out;
+};
+
+CliRun cli(const std::string& args) {
+    std::string bin = std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli";
+    CliRun r;
+    std::string cmd = "'" + bin + "' " + args + " 2>/dev/null; echo \"#$?\"";
+    std::string all = testing::runCommand(cmd);
+    size_t hash = all.rfind('#');
+    if (hash == std::string::npos) return r;
+    r.exit = std::stoi(all.substr(hash + 1));
+    r.out = all.substr(0, hash);
+    return r;
+}
+
+class CliRead : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli"))
+            GTEST_SKIP() << "veltrano-cli is not built";
+    }
+};
+
+TEST_F(CliRead, ExitCodesTellUsageFromFailure) {
+    std::string f = "'" + testing::sample("V2000_with-password.mdb") + "'";
+    EXPECT_EQ(cli("tables").exit, 2);
+    EXPECT_EQ(cli("tables " + f + " --bogus").exit, 2);
+    EXPECT_EQ(cli("export " + f).exit, 2);
+    EXPECT_EQ(cli("tables " + f).exit, 1);  // password missing
+    EXPECT_EQ(cli("tables " + f + " --password wrong").exit, 1);
+    EXPECT_EQ(cli("tables /nonexistent.mdb").exit, 1);
+    CliRun ok = cli("tables " + f + " --password password");
+    EXPECT_EQ(ok.exit, 0);
+    EXPECT_EQ(ok.out, "Table1\n");
+    EXPECT_EQ(cli("export " + f + " NoSuchTable --password password").exit, 1);
+    std::string err = testing::runCommand("'" + std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli' tables " + f +
+                                          " 2>&1 >/dev/null");
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+TEST_F(CliRead, ExportWritesCanonicalCsv) {
+    CliRun r = cli("export '" + testing::sample("testV2000.mdb") + "' Table1");
+    ASSERT_EQ(r.exit, 0);
+    EXPECT_EQ(r.out,
+              "A,B,C,D,E,F,G,H,I\n"
+              "abcdefg,hijklmnop,2,222,333333333,444.555,1974-09-21 00:00:00,3.5000,1\n"
+              "a,b,0,0,0,0,1981-12-12 00:00:00,0.0000,0\n");
+    CliRun s = cli("schema '" + testing::sample("testV2000.mdb") + "'");
+    ASSERT_EQ(s.exit, 0);
+    EXPECT_NE(s.out.find("a  Long Integer  NOT NULL  AUTO-NUMBER"), std::string::npos) << s.out;
+    EXPECT_NE(s.out.find("INDEX PrimaryKey  PRIMARY KEY  (A)"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace veltrano::access
