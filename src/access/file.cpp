@@ -81,6 +81,9 @@ public:
         if (::fcntl(fd_, F_OFD_SETLK, &fl) == 0) return {};
         if (errno == EACCES || errno == EAGAIN)
             return Status::inUse("File already in use by another program: '" + path_ + "'");
+        // File systems without lock support (some network mounts) cannot
+        // coordinate anyone; refusing every file there would help no one.
+        if (errno == ENOLCK || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) return {};
         if (errno == EBADF && kind == LockKind::Exclusive)
             return Status::ioError("'" + path_ + "' is open read-only and cannot be locked for writing");
         return Status::ioError(errnoText("cannot lock", path_, errno));
@@ -184,7 +187,10 @@ Result<bool> isLockedByOther(const std::string& path, LockKind kind) {
     int rc = ::fcntl(fd, F_OFD_GETLK, &fl);
     int err = errno;
     ::close(fd);
-    if (rc != 0) return Status::ioError(errnoText("cannot query locks on", path, err));
+    if (rc != 0) {
+        if (err == ENOLCK || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) return false;  // no lock support
+        return Status::ioError(errnoText("cannot query locks on", path, err));
+    }
     return fl.l_type != F_UNLCK;
 }
 

@@ -5,7 +5,8 @@
 // Locks are whole-file fcntl open-file-description locks, so they are tied
 // to this File object (not the process) and vanish when the process dies.
 // A reader holds a shared lock; a writer holds an exclusive one. A failed
-// try gives an InUse status.
+// try gives an InUse status. Where the file system has no lock support the
+// locks quietly do nothing.
 #pragma once
 
 #include <cstdint>
