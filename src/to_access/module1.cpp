@@ -246,6 +246,14 @@ AccessTableStructure buildTableStructure(const std::string& table,
     AccessTableStructure s;
     s.columnDefinitions.reserve(columns.size());
     for (const MySqlColumnRow& row : columns) s.columnDefinitions.push_back(accessColumnFor(row));
+    // Access cannot index memo and long binary columns: a key over one (a
+    // MySQL key on a prefix of a blob or text) would make the whole CREATE
+    // TABLE fail and the data stay behind, so such a table gets no key.
+    bool keyUnindexable = std::any_of(s.columnDefinitions.begin(), s.columnDefinitions.end(), [](const AccessColumn& c) {
+        return c.isPrimaryKey && (c.typeText == "memo" || c.typeText == "longbinary");
+    });
+    if (keyUnindexable)
+        for (AccessColumn& c : s.columnDefinitions) c.isPrimaryKey = false;
     s.indexStatements = indexStatementsFor(table, keys);
     return s;
 }

@@ -62,7 +62,8 @@ AccessColumn accessColumnFor(const MySqlColumnRow& row);
 std::vector<std::string> indexStatementsFor(const std::string& table,
                                             const std::vector<MySqlKeyRow>& keys);
 
-// Columns and index statements of one table.
+// Columns and index statements of one table. A primary key over a column
+// Access cannot index (memo, long binary) is left out.
 AccessTableStructure buildTableStructure(const std::string& table,
                                          const std::vector<MySqlColumnRow>& columns,
                                          const std::vector<MySqlKeyRow>& keys);

@@ -112,6 +112,11 @@ TEST(TableDefinition, ColumnsKeyAndIndexesAsJetStatements) {
               "CREATE TABLE [t]([a] integer);");
     EXPECT_EQ(tableDefinitionText("t", {}), "");
 
+    // Access cannot index a long binary or memo column: no key rather than no table.
+    std::vector<MySqlColumnRow> blobKey = {{"name", "varchar(50)", "", ""}, {"data", "blob", "PRI", ""}};
+    EXPECT_EQ(tableDefinitionText("g", buildTableStructure("g", blobKey, {}).columnDefinitions),
+              "CREATE TABLE [g]([name] varchar(50),[data] longbinary);");
+
     std::vector<MySqlKeyRow> keys = {
         {"0", "PRIMARY", "id"},   {"0", "u_code", "code"}, {"0", "u_code", "lang"},
         {"1", "k", "c"},          {"1", "name two", "x y"},
