@@ -4,7 +4,7 @@
 //
 // Build: CC=clang CXX=clang++ cmake -S . -B build-fuzz -DVELTRANO_FUZZ=ON
 //        cmake --build build-fuzz --target access_read_fuzzer
-// Run:   build-fuzz/fuzz/access_read_fuzzer -max_len=262144 CORPUS_DIR ../shared/testdata/mdb
+// Run:   build-fuzz/access_read_fuzzer -max_len=262144 CORPUS_DIR ../shared/testdata/mdb
 #include <cstddef>
 #include <cstdint>
 #include <vector>
