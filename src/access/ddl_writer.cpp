@@ -132,8 +132,8 @@ Status WriteDatabase::createTable(const CreateTableStmt& s) {
         for (size_t k = 0; k < i; ++k)
             if (sameName(s.columns[k].name, col.name))
                 return Status::badCommand("Field '" + col.name + "' is defined more than once.");
-        ACCESS_ASSIGN_OR_RETURN(ColumnSpec spec, resolveColumnType(col));
-        specs.push_back(spec);
+        ACCESS_ASSIGN_OR_RETURN(ColumnSpec columnType, resolveColumnType(col));
+        specs.push_back(columnType);
     }
     // Fixed offsets in column order; var slots first for short values, then memo/OLE.
     uint16_t fixedOffset = 0, varIndex = 0;

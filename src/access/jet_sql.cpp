@@ -241,9 +241,9 @@ Status checkObjectName(const std::string& name, const char* what) {
 }
 
 Result<ColumnSpec> resolveColumnType(const SqlColumn& col) {
-    ACCESS_ASSIGN_OR_RETURN(ColumnSpec spec, resolveTypeWord(col));
-    spec.required = col.notNull;
-    return spec;
+    ACCESS_ASSIGN_OR_RETURN(ColumnSpec columnType, resolveTypeWord(col));
+    columnType.required = col.notNull;
+    return columnType;
 }
 
 static Result<ColumnSpec> resolveTypeWord(const SqlColumn& col) {

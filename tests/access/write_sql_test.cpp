@@ -26,11 +26,11 @@ TEST(WriteSql, TheWizardsStatementsParseWithTheirTypesAndKeys) {
                          {ColumnType::Long, 4, false},   {ColumnType::Text, 40, false},  {ColumnType::Text, 510, false},
                          {ColumnType::Memo, 0, false},   {ColumnType::DateTime, 8, false}};
     for (size_t i = 0; i < 8; ++i) {
-        auto spec = resolveColumnType(ct.columns[i]);
-        ASSERT_TRUE(spec.isOk()) << i;
-        EXPECT_EQ(spec->type, want[i].type) << i;
-        EXPECT_EQ(spec->length, want[i].length) << i;
-        EXPECT_EQ(spec->autoNumber, want[i].autoNumber) << i;
+        auto columnType = resolveColumnType(ct.columns[i]);
+        ASSERT_TRUE(columnType.isOk()) << i;
+        EXPECT_EQ(columnType->type, want[i].type) << i;
+        EXPECT_EQ(columnType->length, want[i].length) << i;
+        EXPECT_EQ(columnType->autoNumber, want[i].autoNumber) << i;
     }
     auto ix = parseJetSql("CREATE UNIQUE INDEX [u_code] ON [items] ( [code], [lang]);");
     ASSERT_TRUE(ix.isOk());
@@ -68,9 +68,9 @@ TEST(WriteSql, RefusalsAreCommandErrorsNamingTheProblem) {
     for (const char* word : {"wibble", "char(0)", "char(256)", "decimal(29,2)", "decimal(5,6)", "integer(3)"}) {
         auto st = parseJetSql(std::string("CREATE TABLE [x]([a] ") + word + ");");
         ASSERT_TRUE(st.isOk()) << word;
-        auto spec = resolveColumnType(std::get<CreateTableStmt>(st.value()).columns[0]);
-        EXPECT_FALSE(spec.isOk()) << word;
-        EXPECT_EQ(spec.status().code(), 0x80040E14u);
+        auto columnType = resolveColumnType(std::get<CreateTableStmt>(st.value()).columns[0]);
+        EXPECT_FALSE(columnType.isOk()) << word;
+        EXPECT_EQ(columnType.status().code(), 0x80040E14u);
     }
     EXPECT_TRUE(checkObjectName(std::string(64, 'x'), "table").isOk());
     EXPECT_FALSE(checkObjectName(std::string(65, 'x'), "table").isOk());
