@@ -45,6 +45,16 @@ private:
     std::string error_;
 };
 
+// The MySQL login options that to-mysql and to-access share: --port
+// (default 3306) and the password, from the variable named by --password-env
+// or else from MYSQL_PWD as the mysql client does.
+struct MysqlLogin {
+    long port = 3306;
+    std::string password;
+};
+// Fills `login`; returns an empty text, or the usage error to report.
+std::string readMysqlLogin(const Options& o, MysqlLogin& login);
+
 // Prints "veltrano-cli: <message>" on standard error and returns `code`.
 int fail(int code, const std::string& message);
 

@@ -1,6 +1,7 @@
 // veltrano-cli: converts without the wizard. Each command lives in its own
 // cli_<command>.cpp and registers itself.
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "app/cli_command.h"
@@ -66,6 +67,23 @@ std::string Options::value(const std::string& name, const std::string& fallback)
     for (const auto& [n, v] : values_)
         if (n == name) result = v;  // the last one given wins
     return result;
+}
+
+std::string readMysqlLogin(const Options& o, MysqlLogin& login) {
+    const std::string portText = o.value("port", "3306");
+    char* end = nullptr;
+    long port = std::strtol(portText.c_str(), &end, 10);
+    if (portText.empty() || *end != '\0' || port < 0 || port > 65535)
+        return "--port takes a number from 0 to 65535";
+    login.port = port;
+    if (o.has("password-env")) {
+        const char* p = std::getenv(o.value("password-env").c_str());
+        if (!p) return "environment variable " + o.value("password-env") + " is not set";
+        login.password = p;
+    } else if (const char* p = std::getenv("MYSQL_PWD")) {
+        login.password = p;
+    }
+    return {};
 }
 
 int fail(int code, const std::string& message) {

@@ -98,19 +98,11 @@ int runToAccess(const std::vector<std::string>& args) {
     std::string existing = o.value("existing");
     if (o.has("existing") && existing != "skip" && existing != "overwrite")
         return fail(kExitUsage, "--existing takes skip or overwrite");
-    const std::string portText = o.value("port", "3306");
-    char* end = nullptr;
-    long port = std::strtol(portText.c_str(), &end, 10);
-    if (portText.empty() || *end != '\0' || port < 0 || port > 65535)
-        return fail(kExitUsage, "--port takes a number from 0 to 65535");
-    std::string password;
-    if (o.has("password-env")) {
-        const char* p = std::getenv(o.value("password-env").c_str());
-        if (!p) return fail(kExitUsage, "environment variable " + o.value("password-env") + " is not set");
-        password = p;
-    } else if (const char* p = std::getenv("MYSQL_PWD")) {
-        password = p;
-    }
+    MysqlLogin login;
+    if (std::string problem = readMysqlLogin(o, login); !problem.empty())
+        return fail(kExitUsage, problem);
+    const long port = login.port;
+    const std::string& password = login.password;
 
     namespace fs = std::filesystem;
     std::error_code ec;
