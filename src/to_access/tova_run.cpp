@@ -115,21 +115,7 @@ TovaRunOutcome TovaRun::createNew() {
         host_.ask(st.description(), kSetOk, kExclamation);
         return TovaRunOutcome::Stopped;
     }
-    TovaRunOutcome outcome = TovaRunOutcome::Finished;
-    for (int64_t i = 0; i < s_.tableCount && i < static_cast<int64_t>(s_.sourceTables.size()); ++i) {
-        Step step = convertTable(db, s_.sourceTables[i], false);
-        if (step == Step::Cancel) {
-            outcome = TovaRunOutcome::Cancelled;
-            break;
-        }
-        if (step == Step::Stop) {
-            outcome = TovaRunOutcome::Stopped;
-            break;
-        }
-        progressAfter(i);
-    }
-    (void)db.close();
-    return outcome;
+    return copyTables(db, false);
 }
 
 TovaRunOutcome TovaRun::appendTo() {
@@ -157,9 +143,13 @@ TovaRunOutcome TovaRun::appendTo() {
         }
         return TovaRunOutcome::Stopped;
     }
+    return copyTables(db, true);
+}
+
+TovaRunOutcome TovaRun::copyTables(access::WriteConnection& db, bool appending) {
     TovaRunOutcome outcome = TovaRunOutcome::Finished;
     for (int64_t i = 0; i < s_.tableCount && i < static_cast<int64_t>(s_.sourceTables.size()); ++i) {
-        Step step = convertTable(db, s_.sourceTables[i], true);
+        Step step = convertTable(db, s_.sourceTables[i], appending);
         if (step == Step::Cancel) {
             outcome = TovaRunOutcome::Cancelled;
             break;

@@ -57,6 +57,8 @@ private:
 
     TovaRunOutcome createNew();
     TovaRunOutcome appendTo();
+    // Converts every selected table over `db`, then closes it.
+    TovaRunOutcome copyTables(access::WriteConnection& db, bool appending);
     bool deleteExistingFile();
     // One table's turn: definition, indexes, rows. `appending` selects the
     // handling of a table that exists already.
