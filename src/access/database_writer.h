@@ -108,6 +108,9 @@ public:
     Status update();
     Status close();
     bool open() const { return db_ != nullptr; }
+    void raiseAutoNumber(uint32_t lastUsed) {
+        if (t_.autoNumber < lastUsed) t_.autoNumber = lastUsed;
+    }
 
 private:
     AppendSession() = default;

@@ -47,6 +47,10 @@ Status Appender::close() {
 }
 bool Appender::isOpen() const { return s_ && s_->open(); }
 
+void Appender::raiseAutoNumber(uint32_t lastUsed) {
+    if (s_) s_->raiseAutoNumber(lastUsed);
+}
+
 // ------------------------------------------------------- WriteConnection
 
 WriteConnection::WriteConnection() = default;

@@ -61,6 +61,10 @@ public:
     // Writes the indexes and table counters and commits the session.
     Status close();
     bool isOpen() const;
+    // Makes the next automatic number at least `lastUsed` + 1; never lowers
+    // it. A copy carries the source's counter this way, so numbers that the
+    // source already handed out (and whose rows were deleted) are not reused.
+    void raiseAutoNumber(uint32_t lastUsed);
 
 private:
     std::unique_ptr<AppendSession> s_;

@@ -132,6 +132,7 @@ TableResult copyTable(access::Database& src, access::WriteConnection& dest, cons
         r.error = app.status().description();
         return r;
     }
+    app->raiseAutoNumber(t.lastAutoNumber);
     while ((*cursor)->next()) {
         ++r.rows;
         access::Status st = app->addNew();

@@ -199,6 +199,33 @@ TEST(WriterRoundTrip, RefusedValuesStatementsAndRowsLeaveEverythingElseIntact) {
     expectIndexesSound(f.file);
 }
 
+TEST(WriterRoundTrip, ACarriedAutoNumberCounterIsNeverLowered) {
+    Fixture f("counter");
+    f.exec("CREATE TABLE [t]([id] identity,[code] char(3),CONSTRAINT PrimaryKey primary key([id]));");
+    auto addRow = [](Appender& a, const char* code) {
+        ASSERT_TRUE(a.addNew().isOk());
+        ASSERT_TRUE(a.setField(1, FieldValue(code)).isOk());
+        ASSERT_TRUE(a.update().isOk());
+    };
+    {
+        auto a = f.c.openTableForAppend("t");
+        ASSERT_TRUE(a.isOk());
+        a->raiseAutoNumber(100);  // numbers up to 100 were handed out before
+        addRow(*a, "abc");
+        ASSERT_TRUE(a->close().isOk());
+    }
+    {
+        auto a = f.c.openTableForAppend("t");
+        ASSERT_TRUE(a.isOk());
+        a->raiseAutoNumber(7);  // a lower counter changes nothing
+        addRow(*a, "def");
+        ASSERT_TRUE(a->close().isOk());
+    }
+    ASSERT_TRUE(f.c.close().isOk());
+    EXPECT_EQ(writer_test::readTable(f.file, "t"), "101|abc|\n102|def|\n");
+    expectIndexesSound(f.file);
+}
+
 TEST(WriterRoundTrip, LongValuesOfEverySizeAndDropTableFreesTheirPages) {
     Fixture f("long-values");
     f.exec("CREATE TABLE [lv]([id] integer,[m] memo,[o] longbinary,CONSTRAINT PrimaryKey primary key([id]));");
