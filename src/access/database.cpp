@@ -6,17 +6,6 @@
 
 namespace veltrano::access {
 
-bool namesEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
 Result<std::unique_ptr<Database>> Database::open(const std::string& path, const OpenOptions& options) {
     ACCESS_ASSIGN_OR_RETURN(auto file, openPosixFile(path, OpenMode::ReadOnly));
     ACCESS_RETURN_IF_ERROR(checkNotInUse(path));

@@ -17,6 +17,7 @@
 #include "access/status.h"
 #include "access/table.h"
 #include "access/tdef.h"
+#include "access/text.h"
 
 namespace veltrano::access {
 
@@ -66,7 +67,5 @@ private:
     std::map<uint32_t, std::shared_ptr<const TableDef>> defs_;
 };
 
-// ASCII case-insensitive equality, as Jet compares object names.
-bool namesEqual(std::string_view a, std::string_view b);
 
 }  // namespace veltrano::access

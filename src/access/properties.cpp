@@ -9,17 +9,6 @@ namespace veltrano::access {
 
 namespace {
 
-bool equalNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
 std::string decodeName(Bytes b, const Format& f, uint16_t codePage) {
     return f.isJet4() ? decodeJet4Text(b) : decodeCodePage(b, codePage);
 }
@@ -74,7 +63,7 @@ void parseBlock(const ByteReader& r, const std::vector<std::string>& names, cons
 
 const Value* PropertySet::find(std::string_view name) const {
     for (const auto& [n, v] : values)
-        if (equalNoCase(n, name)) return &v;
+        if (namesEqual(n, name)) return &v;
     return nullptr;
 }
 

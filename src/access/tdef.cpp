@@ -10,17 +10,6 @@ namespace veltrano::access {
 
 namespace {
 
-bool asciiEqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // Reads a name at `off`, advancing it. False when it runs off the buffer.
 bool readName(const ByteReader& r, size_t& off, const Format& f, uint16_t codePage, std::string& out) {
     size_t len = f.nameLengthSize == 1 ? r.u8(off) : r.u16(off);
@@ -44,7 +33,7 @@ const ColumnDef* TableDef::columnByName(std::string_view name) const {
     for (const auto& c : columns)
         if (c.name == name) return &c;
     for (const auto& c : columns)
-        if (asciiEqualNoCase(c.name, name)) return &c;
+        if (namesEqual(c.name, name)) return &c;
     return nullptr;
 }
 
