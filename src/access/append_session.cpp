@@ -6,6 +6,7 @@
 
 #include "access/database_writer.h"
 #include "access/index_key.h"
+#include "access/unique_keys.h"
 #include "access/value_writer.h"
 
 namespace veltrano::access {
@@ -81,16 +82,19 @@ Result<std::unique_ptr<AppendSession>> AppendSession::start(std::shared_ptr<Writ
         auto rows = db->scanTable(td);
         if (!rows.isOk()) return fail(rows.status());
         for (size_t r = 0; r < td.realIndexes.size(); ++r) {
+            std::vector<std::string> existing;
             for (const auto& row : rows.value()) {
                 bool allNull = false, anyNull = false;
                 auto key = indexKey(td, r, row.cells, &allNull, &anyNull);
                 if (!key.isOk()) return fail(key.status());
                 if (td.realIndexes[r].ignoreNulls() && allNull) continue;
                 s->entries_[r].push_back(makeLeafEntry(key.value(), row.page, row.row));
-                if (td.isUniqueIndex(r) && !anyNull) s->uniqueKeys_[r].insert(key.value());
+                if (td.isUniqueIndex(r) && !anyNull) existing.push_back(key.value());
             }
+            s->uniqueKeys_[r].insertAll(std::move(existing));
         }
     }
+    s->layout_ = rowLayout(s->t_);
     s->db_ = std::move(db);
     s->db_->setBusy(true);
     return s;
@@ -112,7 +116,12 @@ std::string AppendSession::fieldName(int pos) const {
 
 Status AppendSession::addNew() {
     if (!db_) return Status::invalidArgument("the table is closed");
-    cells_.assign(std::max<size_t>(t_.maxCols, 1), StoredCell{});
+    // The cells keep their buffers from row to row.
+    cells_.resize(std::max<size_t>(t_.maxCols, 1));
+    for (auto& cell : cells_) {
+        cell.null = true;
+        cell.bytes.clear();
+    }
     for (const auto& c : t_.columns)
         if (c.type == ColumnType::Boolean) cells_[c.number] = StoredCell::of(std::string(1, '\0'));
     rowStarted_ = true;
@@ -157,7 +166,7 @@ Status AppendSession::store() {
     if (!db_) return Status::invalidArgument("the table is closed");
     if (!rowStarted_) return Status::invalidArgument("no new row was started");
     rowStarted_ = false;
-    std::vector<StoredCell> cells = std::move(cells_);
+    std::vector<StoredCell>& cells = cells_;
     uint32_t autoNumber = t_.autoNumber;
     for (const auto& c : t_.columns) {
         if (!c.isAutoNumber()) continue;
@@ -185,7 +194,8 @@ Status AppendSession::store() {
         if (cell.null && !(c.flags & column_flag::kNullable) && c.type != ColumnType::Boolean)
             return Status::invalidArgument("The field '" + c.name + "' cannot contain a Null value.");
     }
-    std::vector<std::string> keys(t_.realIndexes.size());
+    std::vector<std::string>& keys = keys_;
+    keys.resize(t_.realIndexes.size());
     std::vector<bool> include(t_.realIndexes.size()), checkUnique(t_.realIndexes.size());
     for (size_t r = 0; r < t_.realIndexes.size(); ++r) {
         const auto& ri = t_.realIndexes[r];
@@ -195,29 +205,38 @@ Status AppendSession::store() {
             return Status::invalidArgument("Index or primary key cannot contain a Null value.");
         include[r] = !(ri.ignoreNulls() && allNull);
         checkUnique[r] = t_.isUniqueIndex(r) && !anyNull;
-        if (checkUnique[r] && uniqueKeys_[r].count(keys[r])) return duplicateKey();
+        if (checkUnique[r] && uniqueKeys_[r].contains(keys[r])) return duplicateKey();
     }
-    // Size check with long values at their final in-row size, before any
-    // long value is written.
-    std::vector<StoredCell> trial = cells;
-    for (const auto& c : t_.columns) {
-        StoredCell& cell = trial[c.number];
-        if (!c.isLongValue() || cell.null) continue;
-        cell.bytes = std::string(12 + (cell.bytes.size() <= kMaxInlineLongValue ? cell.bytes.size() : 0), '\0');
-    }
-    ACCESS_RETURN_IF_ERROR(encodeRow(t_, trial).status());
+    // Long values short enough to sit in the row are final now; longer ones
+    // go to LVAL pages, but only once the row is known to fit with their
+    // 12-byte references, so a refused row leaves nothing behind.
+    std::vector<const ColumnModel*> outOfRow;
     for (const auto& c : t_.columns) {
         StoredCell& cell = cells[c.number];
         if (!c.isLongValue() || cell.null || !lv_[c.number]) continue;
-        ACCESS_ASSIGN_OR_RETURN(cell.bytes, lv_[c.number]->store(cell.bytes, true));
+        if (cell.bytes.size() <= kMaxInlineLongValue) {
+            ACCESS_ASSIGN_OR_RETURN(cell.bytes, lv_[c.number]->store(cell.bytes, true));
+        } else {
+            outOfRow.push_back(&c);
+        }
     }
-    ACCESS_ASSIGN_OR_RETURN(std::vector<uint8_t> row, encodeRow(t_, cells));
+    std::vector<uint8_t>& row = row_;
+    if (!outOfRow.empty()) {
+        std::vector<StoredCell> trial = cells;
+        for (const ColumnModel* c : outOfRow) trial[c->number].bytes.assign(12, '\0');
+        ACCESS_RETURN_IF_ERROR(encodeRowInto(t_, layout_, trial, row));
+        for (const ColumnModel* c : outOfRow) {
+            StoredCell& cell = cells[c->number];
+            ACCESS_ASSIGN_OR_RETURN(cell.bytes, lv_[c->number]->store(cell.bytes, true));
+        }
+    }
+    ACCESS_RETURN_IF_ERROR(encodeRowInto(t_, layout_, cells, row));
     uint32_t page = 0;
     uint8_t slot = 0;
     ACCESS_RETURN_IF_ERROR(placeRow(row, page, slot));
     for (size_t r = 0; r < t_.realIndexes.size(); ++r) {
         if (include[r]) entries_[r].push_back(makeLeafEntry(keys[r], page, slot));
-        if (checkUnique[r]) uniqueKeys_[r].insert(keys[r]);
+        if (checkUnique[r]) uniqueKeys_[r].insert(std::move(keys[r]));
     }
     t_.autoNumber = autoNumber;
     ++t_.rowCount;
@@ -230,7 +249,7 @@ Status AppendSession::finish() {
     if (!page_.empty()) ACCESS_RETURN_IF_ERROR(store.write(pageNumber_, page_));
     for (auto& w : lv_)
         if (w) ACCESS_RETURN_IF_ERROR(w->flush());
-    uniqueKeys_.clear();
+    for (auto& u : uniqueKeys_) u.clear();
     for (size_t r = 0; r < t_.realIndexes.size(); ++r) {
         auto& entries = entries_[r];
         std::sort(entries.begin(), entries.end());

@@ -23,6 +23,7 @@
 #include "access/lval_writer.h"
 #include "access/row_writer.h"
 #include "access/tdef_writer.h"
+#include "access/unique_keys.h"
 #include "common/field_value.h"
 
 namespace veltrano::access {
@@ -129,7 +130,10 @@ private:
     uint32_t pageNumber_ = 0;
     bool pageIsNew_ = false;
     std::vector<std::vector<std::string>> entries_;            // per real index
-    std::vector<std::unordered_set<std::string>> uniqueKeys_;  // per unique real index
+    std::vector<UniqueKeySet> uniqueKeys_;                     // per unique real index
+    RowLayout layout_;
+    std::vector<std::string> keys_;  // this row's index keys, buffers kept between rows
+    std::vector<uint8_t> row_;       // this row's image
     std::vector<std::unique_ptr<LvalWriter>> lv_;               // by column number (null if not LV)
     std::mt19937_64 random_{std::random_device{}()};  // auto-GUIDs
 };

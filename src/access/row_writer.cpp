@@ -4,25 +4,41 @@
 
 namespace veltrano::access {
 
-Result<std::vector<uint8_t>> encodeRow(const TableModel& t, const std::vector<StoredCell>& cells) {
-    const uint16_t numCols = t.maxCols;
-    size_t fixedSize = 0;
-    std::vector<const ColumnModel*> varSlots(t.varCols, nullptr);
+RowLayout rowLayout(const TableModel& t) {
+    RowLayout l;
+    l.varSlots.assign(t.varCols, nullptr);
     for (const auto& c : t.columns) {
         if (c.type == ColumnType::Boolean) continue;
         if (c.isFixed()) {
-            fixedSize = std::max<size_t>(fixedSize, size_t(c.fixedOffset) + c.length);
-        } else if (c.varIndex < varSlots.size()) {
-            varSlots[c.varIndex] = &c;
+            l.fixedSize = std::max<size_t>(l.fixedSize, size_t(c.fixedOffset) + c.length);
+        } else if (c.varIndex < l.varSlots.size()) {
+            l.varSlots[c.varIndex] = &c;
         }
     }
+    return l;
+}
+
+Status encodeRowInto(const TableModel& t, const RowLayout& layout, const std::vector<StoredCell>& cells,
+                     std::vector<uint8_t>& row) {
+    const uint16_t numCols = t.maxCols;
+    static const StoredCell kNull;
     auto cellOf = [&](const ColumnModel& c) -> const StoredCell& {
-        static const StoredCell kNull;
         return c.number < cells.size() ? cells[c.number] : kNull;
     };
-    std::vector<uint8_t> row(2 + fixedSize, 0);
+    // Size first, so the row is built in place without growing.
+    const size_t maskLen = (numCols + 7u) / 8u;
+    size_t size = 2 + layout.fixedSize + maskLen;
+    if (t.varCols > 0) {
+        size += 2 * (layout.varSlots.size() + 1) + 2;
+        for (const ColumnModel* c : layout.varSlots)
+            if (c && !cellOf(*c).null) size += cellOf(*c).bytes.size();
+    }
+    if (size > 4060)
+        return Status::invalidArgument("the record is too large (" + std::to_string(size) +
+                                       " bytes; a row holds at most 4060)");
+    row.assign(size, 0);
     put::u16(row, 0, numCols);
-    std::vector<uint8_t> mask((numCols + 7) / 8, 0);
+    uint8_t* mask = row.data() + size - maskLen;
     auto setBit = [&](uint16_t n) {
         if (n < numCols) mask[n / 8] |= static_cast<uint8_t>(1u << (n % 8));
     };
@@ -36,27 +52,34 @@ Result<std::vector<uint8_t>> encodeRow(const TableModel& t, const std::vector<St
         setBit(c.number);
         if (c.isFixed()) {
             size_t n = std::min<size_t>(cell.bytes.size(), c.length);
-            std::copy(cell.bytes.begin(), cell.bytes.begin() + static_cast<long>(n), row.begin() + 2 + c.fixedOffset);
+            std::copy_n(cell.bytes.data(), n, row.data() + 2 + c.fixedOffset);
         }
     }
     if (t.varCols > 0) {
-        std::vector<uint16_t> offsets;
-        for (const ColumnModel* c : varSlots) {
-            offsets.push_back(static_cast<uint16_t>(row.size()));
-            if (c && !cellOf(*c).null) row.insert(row.end(), cellOf(*c).bytes.begin(), cellOf(*c).bytes.end());
+        // Values in slot order after the fixed area; the offsets (end of
+        // data first, then the slots in reverse) and the slot count sit
+        // just before the null mask.
+        size_t at = 2 + layout.fixedSize;
+        size_t offsetAt = size - maskLen - 2;
+        put::u16(row, offsetAt, t.varCols);
+        const size_t slots = layout.varSlots.size();
+        for (size_t i = 0; i < slots; ++i) {
+            put::u16(row, offsetAt - 2 * (i + 1), static_cast<uint16_t>(at));
+            const ColumnModel* c = layout.varSlots[i];
+            if (c && !cellOf(*c).null) {
+                const std::string& b = cellOf(*c).bytes;
+                std::copy_n(b.data(), b.size(), row.data() + at);
+                at += b.size();
+            }
         }
-        offsets.push_back(static_cast<uint16_t>(row.size()));  // end of data
-        for (size_t i = offsets.size(); i-- > 0;) {
-            row.push_back(static_cast<uint8_t>(offsets[i]));
-            row.push_back(static_cast<uint8_t>(offsets[i] >> 8));
-        }
-        row.push_back(static_cast<uint8_t>(t.varCols));
-        row.push_back(static_cast<uint8_t>(t.varCols >> 8));
+        put::u16(row, offsetAt - 2 * (slots + 1), static_cast<uint16_t>(at));
     }
-    row.insert(row.end(), mask.begin(), mask.end());
-    if (row.size() > 4060)
-        return Status::invalidArgument("the record is too large (" + std::to_string(row.size()) +
-                                       " bytes; a row holds at most 4060)");
+    return Status::ok();
+}
+
+Result<std::vector<uint8_t>> encodeRow(const TableModel& t, const std::vector<StoredCell>& cells) {
+    std::vector<uint8_t> row;
+    ACCESS_RETURN_IF_ERROR(encodeRowInto(t, rowLayout(t), cells, row));
     return row;
 }
 

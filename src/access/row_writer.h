@@ -29,7 +29,16 @@ struct StoredCell {
     static StoredCell of(std::string b) { return StoredCell{false, std::move(b)}; }
 };
 
-// `cells` is indexed by column number.
+// Where a table's columns go in a row image; the same for every row.
+struct RowLayout {
+    size_t fixedSize = 0;                          // bytes of the fixed area
+    std::vector<const ColumnModel*> varSlots;      // by variable slot (null: deleted column)
+};
+RowLayout rowLayout(const TableModel& t);
+
+// `cells` is indexed by column number. encodeRowInto reuses `row`'s buffer.
+Status encodeRowInto(const TableModel& t, const RowLayout& layout, const std::vector<StoredCell>& cells,
+                     std::vector<uint8_t>& row);
 Result<std::vector<uint8_t>> encodeRow(const TableModel& t, const std::vector<StoredCell>& cells);
 Result<std::vector<StoredCell>> decodeRow(const TableModel& t, Bytes row);
 

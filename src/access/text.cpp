@@ -166,6 +166,13 @@ std::string utf8ToUtf16le(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size() * 2);
     size_t i = 0;
+    // ASCII runs, the bulk of most text, widen without decoding.
+    while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) ++i;
+    out.resize(2 * i);
+    for (size_t k = 0; k < i; ++k) {
+        out[2 * k] = utf8[k];
+        out[2 * k + 1] = '\0';
+    }
     while (i < utf8.size()) {
         uint32_t cp = nextUtf8(utf8, i);
         if (cp >= 0x10000) {
