@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
@@ -12,6 +13,7 @@
 #include "to_access/date_change.h"
 #include "to_access/module1.h"
 #include "to_access/mysql_schema.h"
+#include "to_access/row_prefetch.h"
 
 namespace veltrano {
 
@@ -277,27 +279,36 @@ TovaRun::Step TovaRun::populate(access::WriteConnection& db, SourceTable& t) {
 
     int64_t stored = 0, refused = 0;
     bool cancelled = false;
-    while (readable && rows.Next()) {
-        if (rows.RowNumber() % kRowsPerKeepAlive == 0) {
-            host_.keepAlive();
-            if (host_.cancelRequested()) {
-                cancelled = true;
-                break;
+    if (readable) {
+        // The worker owns the connection until prefetch.stop().
+        RowPrefetch prefetch(rows, count, isDate);
+        auto lastKeepAlive = std::chrono::steady_clock::now();
+        int64_t sinceCheck = 0;
+        while (prefetch.next()) {
+            if (++sinceCheck == kRowsPerClockCheck) {
+                sinceCheck = 0;
+                auto now = std::chrono::steady_clock::now();
+                if (now - lastKeepAlive >= options_.keepAliveInterval) {
+                    lastKeepAlive = now;
+                    host_.keepAlive();
+                    if (host_.cancelRequested()) {
+                        cancelled = true;
+                        break;
+                    }
+                }
+            }
+            const RowPrefetch::Row& row = prefetch.row();
+            bool ok = static_cast<bool>(appender.addNew());
+            for (int j = 0; ok && j < count; ++j) ok = static_cast<bool>(appender.setField(j, row[j]));
+            if (ok) ok = static_cast<bool>(appender.update());
+            if (ok) {
+                ++stored;
+                ++s_.convertedRecords;  // kept current: a cancelled run's report reads it mid-table
+            } else {
+                ++refused;
             }
         }
-        bool ok = static_cast<bool>(appender.addNew());
-        for (int j = 0; ok && j < count; ++j) {
-            FieldValue v = rows.Value(j);
-            if (isDate[j]) v = date_change(v);
-            ok = static_cast<bool>(appender.setField(j, v));
-        }
-        if (ok) ok = static_cast<bool>(appender.update());
-        if (ok) {
-            ++stored;
-            ++s_.convertedRecords;  // kept current: a cancelled run's report reads it mid-table
-        } else {
-            ++refused;
-        }
+        prefetch.stop();
     }
     bool readBroke = source_.Error().Number() != 0;
     std::string readError = source_.Error().Description();

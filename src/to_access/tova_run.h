@@ -8,6 +8,7 @@
 // and writes the MySQL-to-Access fields of ConversionSession.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -28,6 +29,9 @@ struct TovaRunOptions {
     bool usePassword = false;      // the file has (append) or gets (new) a database password
     std::string password;          // ... and this is it
     bool definitionsOnly = false;  // create tables and indexes, copy no rows
+    // How often window events run (and Cancel is looked at) during a copy:
+    // about 30 times a second. Zero means every kRowsPerClockCheck rows.
+    std::chrono::milliseconds keepAliveInterval{30};
 };
 
 enum class TovaRunOutcome {
@@ -47,8 +51,10 @@ public:
     // "Converting Table: <name>" as each table's rows are copied.
     std::function<void(const std::string&)> onStatus;
 
-    // Rows between two calls of RunHost::keepAlive during the copy.
-    static constexpr int64_t kRowsPerKeepAlive = 64;
+    // During a copy the clock is read every kRowsPerClockCheck rows, and
+    // RunHost::keepAlive runs when TovaRunOptions::keepAliveInterval has
+    // passed since the last call.
+    static constexpr int64_t kRowsPerClockCheck = 64;
 
     TovaRunOutcome run(const TovaRunOptions& options);
 

@@ -199,6 +199,30 @@ TEST(WriterRoundTrip, RefusedValuesStatementsAndRowsLeaveEverythingElseIntact) {
     expectIndexesSound(f.file);
 }
 
+// Keys arriving in order are checked against a sorted run, the others
+// against a set: a duplicate is refused wherever its twin sits, also when
+// the twin was stored by an earlier session.
+TEST(WriterRoundTrip, DuplicateKeysAreRefusedInWhateverOrderRowsArrive) {
+    Fixture f("unique-order");
+    f.exec("CREATE TABLE [t]([k] long,[v] varchar(5),CONSTRAINT PrimaryKey primary key([k]));");
+    auto session = [&](const std::vector<std::pair<const char*, bool>>& keys) {
+        auto a = f.c.openTableForAppend("t");
+        ASSERT_TRUE(a.isOk());
+        for (const auto& [k, accepted] : keys) {
+            ASSERT_TRUE(a->addNew().isOk());
+            ASSERT_TRUE(a->setField(0, FieldValue(k)).isOk());
+            EXPECT_EQ(a->update().isOk(), accepted) << "key " << k;
+        }
+        ASSERT_TRUE(a->close().isOk());
+    };
+    session({{"10", true}, {"20", true}, {"30", true}, {"15", true}, {"20", false}, {"15", false},
+             {"40", true}, {"30", false}, {"-5", true}, {"-5", false}});
+    session({{"25", true}, {"10", false}, {"40", false}, {"50", true}, {"15", false}, {"50", false}});
+    ASSERT_TRUE(f.c.close().isOk());
+    EXPECT_EQ(writer_test::readTable(f.file, "t"), "10|NULL|\n20|NULL|\n30|NULL|\n15|NULL|\n40|NULL|\n-5|NULL|\n25|NULL|\n50|NULL|\n");
+    expectIndexesSound(f.file);
+}
+
 TEST(WriterRoundTrip, ACarriedAutoNumberCounterIsNeverLowered) {
     Fixture f("counter");
     f.exec("CREATE TABLE [t]([id] identity,[code] char(3),CONSTRAINT PrimaryKey primary key([id]));");

@@ -29,6 +29,7 @@ protected:
     TovaRunOutcome run(const std::string& db, const std::vector<std::string>& tables, const std::string& file,
                        TovaRunOptions options = {}) {
         prepareSession(db, tables, file);
+        options.keepAliveInterval = std::chrono::milliseconds(0);  // a call every few rows, whatever the speed
         TovaRun r(session(), source_, host_);
         return r.run(options);
     }

@@ -1,0 +1,73 @@
+#include "to_access/row_prefetch.h"
+
+#include "to_access/date_change.h"
+
+namespace veltrano {
+
+RowPrefetch::RowPrefetch(MYSQL_STREAM& rows, int fieldCount, std::vector<bool> isDate)
+    : rows_(rows), fieldCount_(fieldCount < 0 ? 0 : fieldCount), isDate_(std::move(isDate)) {
+    worker_ = std::thread([this] { work(); });
+}
+
+RowPrefetch::~RowPrefetch() { stop(); }
+
+void RowPrefetch::work() {
+    std::vector<Row> batch;
+    batch.reserve(kBatchRows);
+    bool more = true;
+    while (more) {
+        more = rows_.Next();
+        if (more) {
+            Row r;
+            r.reserve(static_cast<size_t>(fieldCount_));
+            for (int j = 0; j < fieldCount_; ++j) {
+                FieldValue v = rows_.Value(j);
+                if (static_cast<size_t>(j) < isDate_.size() && isDate_[j]) v = date_change(v);
+                r.push_back(std::move(v));
+            }
+            batch.push_back(std::move(r));
+        }
+        if (batch.size() == kBatchRows || (!more && !batch.empty())) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return stopping_ || ready_.size() < kBatchesAhead; });
+            if (stopping_) break;
+            ready_.push_back(std::move(batch));
+            batch.clear();
+            batch.reserve(kBatchRows);
+            changed_.notify_all();
+        }
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+    changed_.notify_all();
+}
+
+bool RowPrefetch::next() {
+    if (started_ && at_ + 1 < current_.size()) {
+        ++at_;
+        return true;
+    }
+    started_ = true;
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !ready_.empty() || finished_; });
+    if (ready_.empty()) {
+        current_.clear();
+        return false;
+    }
+    current_ = std::move(ready_.front());
+    ready_.pop_front();
+    at_ = 0;
+    changed_.notify_all();
+    return !current_.empty();
+}
+
+void RowPrefetch::stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        changed_.notify_all();
+    }
+    if (worker_.joinable()) worker_.join();
+}
+
+}  // namespace veltrano

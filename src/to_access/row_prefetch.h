@@ -1,0 +1,69 @@
+// Reading a MySQL result on a worker thread, a few batches of rows ahead of
+// the code that stores them.
+//
+// Copying a table is two jobs of similar cost: taking rows off the wire and
+// storing them in the Access file. Run one after the other they add up;
+// here the worker fetches (and turns date texts into dates) while the
+// caller's thread stores, and the bounded queue between them keeps memory
+// to a few batches whatever the size of the table.
+//
+// The stream's connection belongs to the worker from the constructor until
+// stop() or the destructor returns; errors stay in the connection's Error
+// as usual and may be read after that.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "common/field_value.h"
+#include "mysql/mysql_stream.h"
+
+namespace veltrano {
+
+class RowPrefetch {
+public:
+    using Row = std::vector<FieldValue>;
+
+    // Reads `fieldCount` fields of every row of the open `rows`; fields whose
+    // isDate flag is set go through date_change on the way.
+    RowPrefetch(MYSQL_STREAM& rows, int fieldCount, std::vector<bool> isDate);
+    ~RowPrefetch();
+    RowPrefetch(const RowPrefetch&) = delete;
+    RowPrefetch& operator=(const RowPrefetch&) = delete;
+
+    // Steps to the next row; false at the end of the rows or when the read
+    // broke off.
+    bool next();
+    // REQUIRES: next() returned true. Valid until the next call of next().
+    const Row& row() const { return current_[at_]; }
+
+    // Ends the read early and waits for the worker.
+    void stop();
+
+private:
+    static constexpr size_t kBatchRows = 512;
+    static constexpr size_t kBatchesAhead = 4;
+
+    void work();
+
+    MYSQL_STREAM& rows_;
+    const int fieldCount_;
+    const std::vector<bool> isDate_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::vector<Row>> ready_;  // guarded by mutex_
+    bool finished_ = false;                // guarded by mutex_: the worker is done
+    bool stopping_ = false;                // guarded by mutex_: the reader wants no more
+
+    std::vector<Row> current_;  // the batch being handed out
+    size_t at_ = 0;
+    bool started_ = false;
+    std::thread worker_;
+};
+
+}  // namespace veltrano
