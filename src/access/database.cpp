@@ -39,6 +39,13 @@ const CatalogEntry* Database::findTable(std::string_view name) const {
     return nullptr;
 }
 
+Result<std::vector<PropertySet>> Database::tableProperties(std::string_view name) const {
+    const CatalogEntry* e = findTable(name);
+    if (!e) return Status::notFound("The table '" + std::string(name) + "' does not exist.");
+    Bytes blob(reinterpret_cast<const uint8_t*>(e->properties.data()), e->properties.size());
+    return parseProperties(blob, pager_->format(), pager_->header().codePage);
+}
+
 Result<std::shared_ptr<const TableDef>> Database::tableDef(std::string_view name) {
     const CatalogEntry* e = findTable(name);
     if (!e) return Status::notFound("The table '" + std::string(name) + "' does not exist.");

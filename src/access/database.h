@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "access/catalog.h"
+#include "access/properties.h"
 #include "access/file.h"
 #include "access/pager.h"
 #include "access/status.h"
@@ -49,6 +50,8 @@ public:
     const std::vector<const CatalogEntry*>& userTables() const { return userTables_; }
     // A user table by name: exact first, then case-insensitively.
     const CatalogEntry* findTable(std::string_view name) const;
+    // Every property block of a user table (the table's own first, as stored).
+    Result<std::vector<PropertySet>> tableProperties(std::string_view name) const;
 
     // The definition of a user table, columns carrying their properties.
     Result<std::shared_ptr<const TableDef>> tableDef(std::string_view name);

@@ -326,7 +326,7 @@ Result<std::vector<std::string>> WriteDatabase::userTables() {
     return out;
 }
 
-Status WriteDatabase::addCatalogRows(const std::string& name, uint32_t tdefPage) {
+Status WriteDatabase::addCatalogRows(const std::string& name, uint32_t tdefPage, const std::string& properties) {
     ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
     uint32_t tables = kTablesId;
     std::string owner("\xA6\x33", 2);
@@ -350,6 +350,10 @@ Status WriteDatabase::addCatalogRows(const std::string& name, uint32_t tdefPage)
     set("DateUpdate", dateCell(now));
     set("Owner", owner);
     set("Flags", le32(0));
+    if (const ColumnModel* lvProp = objects.columnNamed("LvProp"); lvProp && !properties.empty()) {
+        ACCESS_ASSIGN_OR_RETURN(std::string cell, storeCatalogLongValue(*this, objects, lvProp->number, properties));
+        cells[lvProp->number] = StoredCell::of(std::move(cell));
+    }
     ACCESS_RETURN_IF_ERROR(insertRow(objects, cells).status());
     ACCESS_RETURN_IF_ERROR(rebuildAllIndexes(objects));
     if (acesPage == 0) return Status::ok();
@@ -377,13 +381,13 @@ Status WriteDatabase::addCatalogRows(const std::string& name, uint32_t tdefPage)
 
 // ------------------------------------------------------------- statements
 
-Status WriteDatabase::execute(const std::string& sql) {
+Status WriteDatabase::execute(const std::string& sql, const std::vector<ObjectProperties>& extra) {
     if (!store_) return Status::invalidArgument("the connection is closed");
     if (busy_) return Status::invalidArgument("a table of this connection is still open for adding rows");
     ACCESS_ASSIGN_OR_RETURN(JetStatement st, parseJetSql(sql));
     ACCESS_RETURN_IF_ERROR(begin());
     Status s;
-    if (auto* ct = std::get_if<CreateTableStmt>(&st)) s = createTable(*ct);
+    if (auto* ct = std::get_if<CreateTableStmt>(&st)) s = createTable(*ct, extra);
     else if (auto* ci = std::get_if<CreateIndexStmt>(&st)) s = createIndex(*ci);
     else s = dropTable(std::get<DropTableStmt>(st));
     if (!s.isOk()) {
@@ -394,6 +398,39 @@ Status WriteDatabase::execute(const std::string& sql) {
         return s;
     }
     return commit();
+}
+
+Result<std::vector<PropertySet>> WriteDatabase::tableProperties(const std::string& table) {
+    if (!store_) return Status::invalidArgument("the connection is closed");
+    ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
+    ACCESS_ASSIGN_OR_RETURN(const CatalogRow* e, findTable(catalog, table));
+    ACCESS_ASSIGN_OR_RETURN(TableModel objects, readTableModel(*store_, catalog_const::kCatalogTdefPage));
+    const ColumnModel* lvProp = objects.columnNamed("LvProp");
+    if (!lvProp) return std::vector<PropertySet>();
+    ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(objects));
+    for (const auto& r : rows) {
+        if (r.page != e->page || r.row != e->row) continue;
+        const StoredCell& cell = r.cells[lvProp->number];
+        if (cell.null) break;
+        ACCESS_ASSIGN_OR_RETURN(std::string blob, readCatalogLongValue(*this, cell.bytes));
+        return parseProperties(Bytes(reinterpret_cast<const uint8_t*>(blob.data()), blob.size()), Format::jet4(), 0);
+    }
+    return std::vector<PropertySet>();
+}
+
+Result<std::vector<std::string>> WriteDatabase::requiredColumns(const std::string& table) {
+    ACCESS_ASSIGN_OR_RETURN(auto sets, tableProperties(table));
+    ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
+    ACCESS_ASSIGN_OR_RETURN(const CatalogRow* e, findTable(catalog, table));
+    ACCESS_ASSIGN_OR_RETURN(TableModel t, readTableModel(*store_, e->id & 0x00FFFFFF));
+    std::vector<std::string> out;
+    for (const auto& set : sets) {
+        const ColumnModel* c = t.columnNamed(set.objectName);
+        if (!c || (c->flags & (column_flag::kAutoLong | column_flag::kAutoGuid)) || c->type == ColumnType::Boolean) continue;
+        const Value* req = set.find("Required");
+        if (req && req->kind == ValueKind::Boolean && req->integer != 0 && !set.find("DefaultValue")) out.push_back(c->name);
+    }
+    return out;
 }
 
 Result<std::unique_ptr<AppendSession>> WriteDatabase::openAppend(const std::string& table) {

@@ -21,6 +21,8 @@
 #include "access/journal.h"
 #include "access/lock_file.h"
 #include "access/lval_writer.h"
+#include "access/properties.h"
+#include "access/property_writer.h"
 #include "access/row_writer.h"
 #include "access/tdef_writer.h"
 #include "access/unique_keys.h"
@@ -55,9 +57,14 @@ public:
     static Result<std::shared_ptr<WriteDatabase>> adopt(std::unique_ptr<PageStore> store);
     ~WriteDatabase();
 
-    Status execute(const std::string& sql);
+    // `extra`: further properties of a table CREATE TABLE makes (see property_writer.h).
+    Status execute(const std::string& sql, const std::vector<ObjectProperties>& extra = {});
     Result<std::unique_ptr<AppendSession>> openAppend(const std::string& table);
     Result<std::vector<std::string>> userTables();
+    // The property blocks of a table (its catalog row's LvProp).
+    Result<std::vector<PropertySet>> tableProperties(const std::string& table);
+    // Columns whose Required property refuses nulls: not auto-numbers, no DefaultValue.
+    Result<std::vector<std::string>> requiredColumns(const std::string& table);
     Status close();
 
     // --- for AppendSession and createDatabase ---
@@ -84,11 +91,11 @@ public:
 private:
     explicit WriteDatabase(std::unique_ptr<PageStore> store) : store_(std::move(store)) {}
     Status load();
-    Status createTable(const CreateTableStmt& s);
+    Status createTable(const CreateTableStmt& s, const std::vector<ObjectProperties>& extra);
     Status createIndex(const CreateIndexStmt& s);
     Status dropTable(const DropTableStmt& s);
     Result<const CatalogRow*> findTable(const std::vector<CatalogRow>& catalog, const std::string& name);
-    Status addCatalogRows(const std::string& name, uint32_t tdefPage);
+    Status addCatalogRows(const std::string& name, uint32_t tdefPage, const std::string& properties);
 
     std::unique_ptr<PageStore> store_;
     std::unique_ptr<LockFileGuard> lockFile_;

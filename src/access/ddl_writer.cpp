@@ -3,13 +3,14 @@
 // A new table gets: its TDEF page (and continuation pages when long), one
 // owner-0 data page of usage-map rows (owned pages, free-space pages, one per
 // real index, two per memo/OLE column), an empty root leaf per real index,
-// a catalog row and one access-control row per user/group that has rights
+// a catalog row (with the table's properties in LvProp) and one access-control row per user/group that has rights
 // on the "Tables" container, with the system indexes rebuilt afterwards.
 #include <algorithm>
 #include <map>
 
 #include "access/database_writer.h"
 #include "access/index_key.h"
+#include "access/property_writer.h"
 #include "access/sort_order.h"
 #include "access/text.h"
 
@@ -108,9 +109,39 @@ Result<std::vector<IndexColumnModel>> indexColumns(const TableModel& t, const st
     return cols;
 }
 
+// Required and DefaultValue from the statement (a GUID auto-number gets the
+// GenGUID() default Access gives it), then `extra`, whose values replace
+// same-named ones.
+std::vector<ObjectProperties> propertiesOf(const CreateTableStmt& s, const std::vector<ColumnSpec>& specs,
+                                              const std::vector<ObjectProperties>& extra) {
+    constexpr uint8_t kEngine = 1;
+    std::vector<ObjectProperties> out;
+    auto objectFor = [&](const std::string& name) -> ObjectProperties& {
+        for (auto& o : out)
+            if (sameName(o.object, name)) return o;
+        out.push_back({name, {}});
+        return out.back();
+    };
+    for (const auto& o : extra)
+        if (o.object.empty()) objectFor("").values = o.values;
+    for (size_t i = 0; i < s.columns.size(); ++i) {
+        const SqlColumn& col = s.columns[i];
+        ObjectProperties& o = objectFor(col.name);
+        o.object = col.name;  // the column's own spelling
+        if (col.notNull) o.values.push_back({"Required", Value::ofInteger(ValueKind::Boolean, 1), kEngine});
+        if (col.hasDefault)
+            o.values.push_back({"DefaultValue", Value::ofBytes(ValueKind::Text, col.defaultValue), kEngine});
+        else if (specs[i].autoNumber && specs[i].type == ColumnType::Guid)
+            o.values.push_back({"DefaultValue", Value::ofBytes(ValueKind::Text, "GenGUID()"), kEngine});
+        for (const auto& e : extra)
+            if (!e.object.empty() && sameName(e.object, col.name)) o.values.insert(o.values.end(), e.values.begin(), e.values.end());
+    }
+    return out;
+}
+
 }  // namespace
 
-Status WriteDatabase::createTable(const CreateTableStmt& s) {
+Status WriteDatabase::createTable(const CreateTableStmt& s, const std::vector<ObjectProperties>& extra) {
     ACCESS_RETURN_IF_ERROR(checkObjectName(s.table, "table"));
     if (!isIndexableText(s.table))
         return Status::badCommand("The table name '" + s.table +
@@ -145,7 +176,9 @@ Status WriteDatabase::createTable(const CreateTableStmt& s) {
         c.length = specs[i].length;
         c.precision = specs[i].precision;
         c.scale = specs[i].scale;
-        c.flags = (specs[i].required ? 0 : column_flag::kNullable) | (specs[i].fixed ? column_flag::kFixed : 0);
+        // Access keeps 0x02 on every column, Required ones too: NOT NULL lives
+        // in the Required property alone.
+        c.flags = column_flag::kNullable | (specs[i].fixed ? column_flag::kFixed : 0);
         if (specs[i].autoNumber) c.flags |= c.type == ColumnType::Guid ? column_flag::kAutoGuid : column_flag::kAutoLong;
         if (specs[i].fixed && c.type != ColumnType::Boolean) {
             c.fixedOffset = fixedOffset;
@@ -201,7 +234,10 @@ Status WriteDatabase::createTable(const CreateTableStmt& s) {
     ACCESS_RETURN_IF_ERROR(maps.flush());
     std::vector<uint32_t> freed;
     ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, t, allocator(), freed));
-    return addCatalogRows(s.table, t.page);
+    for (const auto& o : extra)
+        if (!o.object.empty() && !t.columnNamed(o.object))
+            return Status::badCommand("Properties were given for the field '" + o.object + "', which the table does not have.");
+    return addCatalogRows(s.table, t.page, encodeProperties(propertiesOf(s, specs, extra)));
 }
 
 Status WriteDatabase::createIndex(const CreateIndexStmt& s) {
@@ -318,8 +354,14 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
         ACCESS_RETURN_IF_ERROR(store_->write(page, pg));
         if (!anyLive && ByteReader(pg).u32(4) == 0) release.push_back(page);
     }
-    // Catalog and access-control rows.
+    // Catalog and access-control rows; the catalog row's properties first.
     ACCESS_ASSIGN_OR_RETURN(TableModel objects, readTableModel(*store_, catalog_const::kCatalogTdefPage));
+    if (const ColumnModel* lvProp = objects.columnNamed("LvProp")) {
+        ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(objects));
+        for (const auto& r : rows)
+            if (r.page == e.page && r.row == e.row && !r.cells[lvProp->number].null)
+                ACCESS_RETURN_IF_ERROR(releaseCatalogLongValue(*this, objects, lvProp->number, r.cells[lvProp->number].bytes));
+    }
     ACCESS_RETURN_IF_ERROR(store_->read(e.page, pg));
     markRowDeleted(pg, e.row);
     ACCESS_RETURN_IF_ERROR(store_->write(e.page, pg));

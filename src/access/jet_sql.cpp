@@ -9,9 +9,9 @@ namespace veltrano::access {
 namespace {
 
 struct Token {
-    enum Kind { Word, Name, Number, Punct, End } kind = End;
+    enum Kind { Word, Name, Number, Punct, String, End } kind = End;
     std::string text;  // Word: lower-cased; Name: as written
-    size_t pos = 0;
+    size_t pos = 0, end = 0;  // where it stands in the statement
 };
 
 Status syntax(const std::string& what) { return Status::badCommand("Syntax error in " + what + "."); }
@@ -42,18 +42,43 @@ Result<std::vector<Token>> tokenize(std::string_view s) {
             t.text = std::string(s.substr(i, j - i));
             i = j;
         } else if (std::isdigit(c)) {
+            auto digitAt = [&](size_t k) { return k < s.size() && std::isdigit(static_cast<unsigned char>(s[k])); };
             size_t j = i;
-            while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
+            while (digitAt(j)) ++j;
+            if (j < s.size() && s[j] == '.' && digitAt(j + 1))
+                for (++j; digitAt(j);) ++j;
+            if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
+                size_t k = j + 1;
+                if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
+                if (digitAt(k))
+                    for (j = k; digitAt(j);) ++j;
+            }
             t.kind = Token::Number;
             t.text = std::string(s.substr(i, j - i));
             i = j;
-        } else if (c == '(' || c == ')' || c == ',' || c == ';') {
+        } else if (c == '\'' || c == '"') {
+            // A quoted text; the quote doubled stands for itself.
+            size_t j = i + 1;
+            for (;; ++j) {
+                if (j >= s.size()) return Status::badCommand("Syntax error: a quoted text is not closed.");
+                if (s[j] != static_cast<char>(c)) continue;
+                if (j + 1 < s.size() && s[j + 1] == static_cast<char>(c)) {
+                    ++j;
+                    continue;
+                }
+                break;
+            }
+            t.kind = Token::String;
+            t.text = std::string(s.substr(i, j + 1 - i));
+            i = j + 1;
+        } else if (c == '(' || c == ')' || c == ',' || c == ';' || c == '-' || c == '+') {
             t.kind = Token::Punct;
             t.text = std::string(1, static_cast<char>(c));
             ++i;
         } else {
             return Status::badCommand(std::string("Syntax error: unexpected character '") + static_cast<char>(c) + "'.");
         }
+        t.end = i;
         out.push_back(std::move(t));
     }
     Token end;
@@ -69,7 +94,7 @@ std::string lower(std::string s) {
 
 class Parser {
 public:
-    explicit Parser(std::vector<Token> t) : t_(std::move(t)) {}
+    Parser(std::string_view sql, std::vector<Token> t) : sql_(sql), t_(std::move(t)) {}
 
     const Token& peek() const { return t_[i_]; }
     bool isWord(const char* w) const { return peek().kind == Token::Word && lower(peek().text) == w; }
@@ -149,7 +174,9 @@ public:
             col.typeWord = lower(t_[i_++].text);
             if (acceptPunct('(')) {
                 do {
-                    if (peek().kind != Token::Number) return syntax("field definition of [" + col.name + "]");
+                    if (peek().kind != Token::Number ||
+                        !std::all_of(peek().text.begin(), peek().text.end(), [](char ch) { return std::isdigit(static_cast<unsigned char>(ch)); }))
+                        return syntax("field definition of [" + col.name + "]");
                     col.args.push_back(std::stoi(t_[i_++].text.substr(0, 9)));
                 } while (acceptPunct(','));
                 ACCESS_RETURN_IF_ERROR(expectPunct(')', "field definition"));
@@ -159,6 +186,10 @@ public:
                     ACCESS_RETURN_IF_ERROR(expectWord("null", "field definition"));
                     col.notNull = true;
                 } else if (acceptWord("null")) {
+                } else if (acceptWord("default")) {
+                    if (col.hasDefault) return syntax("field definition of [" + col.name + "]: DEFAULT given twice");
+                    ACCESS_ASSIGN_OR_RETURN(col.defaultValue, defaultValue(col.name));
+                    col.hasDefault = true;
                 } else if (acceptWord("primary")) {
                     ACCESS_RETURN_IF_ERROR(expectWord("key", "field definition"));
                     if (!ct.primaryKeyName.empty()) return Status::badCommand("Table has more than one primary key.");
@@ -173,6 +204,40 @@ public:
         ACCESS_RETURN_IF_ERROR(expectPunct(')', "CREATE TABLE statement"));
         ACCESS_RETURN_IF_ERROR(end());
         return JetStatement(ct);
+    }
+
+    // One literal: a number with an optional sign, or a quoted text.
+    bool acceptLiteral() {
+        if (peek().kind == Token::String || peek().kind == Token::Number) {
+            ++i_;
+            return true;
+        }
+        if ((isPunct('-') || isPunct('+')) && t_[i_ + 1].kind == Token::Number) {
+            i_ += 2;
+            return true;
+        }
+        return false;
+    }
+
+    // DEFAULT's value: a literal, or a word with an optional argument list
+    // of literals (GenGUID(), Now(), Date(), True, Null). Kept as written.
+    Result<std::string> defaultValue(const std::string& column) {
+        const size_t first = i_;
+        if (!acceptLiteral()) {
+            if (peek().kind != Token::Word) return syntax("DEFAULT value of [" + column + "]");
+            ++i_;
+            if (acceptPunct('(')) {
+                if (!isPunct(')')) {
+                    do {
+                        if (!acceptLiteral()) return syntax("DEFAULT value of [" + column + "]");
+                    } while (acceptPunct(','));
+                }
+                ACCESS_RETURN_IF_ERROR(expectPunct(')', "DEFAULT value"));
+            }
+        }
+        std::string text(sql_.substr(t_[first].pos, t_[i_ - 1].end - t_[first].pos));
+        if (text.size() > 255) return Status::badCommand("The DEFAULT value of [" + column + "] is longer than 255 characters.");
+        return text;
     }
 
     Result<JetStatement> createIndex(bool unique) {
@@ -209,6 +274,7 @@ public:
     }
 
 private:
+    std::string_view sql_;
     std::vector<Token> t_;
     size_t i_ = 0;
 };
@@ -220,7 +286,7 @@ static Result<ColumnSpec> resolveTypeWord(const SqlColumn& col);
 
 Result<JetStatement> parseJetSql(std::string_view sql) {
     ACCESS_ASSIGN_OR_RETURN(auto tokens, tokenize(sql));
-    Parser p(std::move(tokens));
+    Parser p(sql, std::move(tokens));
     return p.statement();
 }
 

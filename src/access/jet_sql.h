@@ -1,5 +1,8 @@
 // The small Jet SQL dialect the writer runs: CREATE TABLE, CREATE [UNIQUE]
-// INDEX and DROP TABLE, with bracketed or bare names. Every rejection is a
+// INDEX and DROP TABLE, with bracketed or bare names. A column definition
+// may end in NOT NULL / NULL / PRIMARY KEY and DEFAULT followed by a number
+// (-1.5, 2e3), a quoted text ('it''s') or a function call or word
+// (GenGUID(), Now(), True). Every rejection is a
 // BadCommand status (0x80040E14) whose description names the problem.
 #pragma once
 
@@ -18,6 +21,8 @@ struct SqlColumn {
     std::string typeWord;   // as written, lower-cased, without arguments
     std::vector<int> args;  // (n) or (p, s)
     bool notNull = false;
+    bool hasDefault = false;
+    std::string defaultValue;  // DEFAULT's literal or expression, as written
 };
 
 // A column type as the engine stores it.

@@ -54,6 +54,7 @@ void parseBlock(const ByteReader& r, const std::vector<std::string>& names, cons
         size_t valueLen = r.u16(pos + 6);
         if (recLen < 8 || nameIndex >= names.size() || !r.has(pos + 8, valueLen)) break;
         set.values.emplace_back(names[nameIndex], decodePropertyValue(type, r.slice(pos + 8, valueLen), f, codePage));
+        set.flags.push_back(r.u8(pos + 2));
         pos += recLen;
     }
     out.push_back(std::move(set));

@@ -25,6 +25,7 @@ namespace veltrano::access {
 struct PropertySet {
     std::string objectName;  // "" or the table name for the table itself
     std::vector<std::pair<std::string, Value>> values;
+    std::vector<uint8_t> flags;  // the stored flag byte of each value
     const Value* find(std::string_view name) const;  // case-insensitive
 };
 

@@ -1,5 +1,6 @@
 #include "access/writer.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "access/database_writer.h"
@@ -27,18 +28,32 @@ Status recoverJournal(const std::string& path) { return rollbackHotJournal(path)
 
 Appender::Appender() = default;
 Appender::Appender(std::unique_ptr<AppendSession> s) : s_(std::move(s)) {}
+Appender::Appender(std::unique_ptr<AppendSession> s, std::vector<bool> required)
+    : s_(std::move(s)), required_(std::move(required)), given_(required_.size(), false) {}
 Appender::Appender(Appender&&) noexcept = default;
 Appender& Appender::operator=(Appender&&) noexcept = default;
 Appender::~Appender() = default;
 
-Status Appender::addNew() { return s_ ? s_->addNew() : Status::invalidArgument("the table is not open"); }
+Status Appender::addNew() {
+    std::fill(given_.begin(), given_.end(), false);
+    return s_ ? s_->addNew() : Status::invalidArgument("the table is not open");
+}
 int Appender::fieldCount() const { return s_ ? s_->fieldCount() : 0; }
 int Appender::fieldType(int pos) const { return s_ ? s_->fieldType(pos) : 0; }
 std::string Appender::fieldName(int pos) const { return s_ ? s_->fieldName(pos) : std::string(); }
 Status Appender::setField(int pos, const FieldValue& value) {
-    return s_ ? s_->setField(pos, value) : Status::invalidArgument("the table is not open");
+    if (!s_) return Status::invalidArgument("the table is not open");
+    Status s = s_->setField(pos, value);
+    if (s.isOk() && pos >= 0 && static_cast<size_t>(pos) < given_.size()) given_[pos] = !value.isNull() && !value.isEmpty();
+    return s;
 }
-Status Appender::update() { return s_ ? s_->update() : Status::invalidArgument("the table is not open"); }
+Status Appender::update() {
+    if (!s_) return Status::invalidArgument("the table is not open");
+    for (size_t i = 0; i < required_.size(); ++i)
+        if (required_[i] && !given_[i])
+            return Status::invalidArgument("The field '" + s_->fieldName(static_cast<int>(i)) + "' cannot contain a Null value.");
+    return s_->update();
+}
 Status Appender::close() {
     if (!s_) return Status::ok();
     Status s = s_->close();
@@ -90,10 +105,20 @@ Status WriteConnection::execute(const std::string& jetSql) {
     return db_->execute(jetSql);
 }
 
+Status WriteConnection::execute(const std::string& createTableSql, const std::vector<ObjectProperties>& properties) {
+    if (!db_) return Status::invalidArgument("the connection is not open");
+    return db_->execute(createTableSql, properties);
+}
+
 Result<Appender> WriteConnection::openTableForAppend(const std::string& table) {
     if (!db_) return Status::invalidArgument("the connection is not open");
+    ACCESS_ASSIGN_OR_RETURN(auto required, db_->requiredColumns(table));
     ACCESS_ASSIGN_OR_RETURN(auto s, db_->openAppend(table));
-    return Appender(std::move(s));
+    std::vector<bool> byPosition(static_cast<size_t>(s->fieldCount()), false);
+    for (int i = 0; i < s->fieldCount(); ++i)
+        for (const auto& name : required)
+            if (sameName(name, s->fieldName(i))) byPosition[static_cast<size_t>(i)] = true;
+    return Appender(std::move(s), std::move(byPosition));
 }
 
 std::vector<std::string> WriteConnection::tableNames() const {

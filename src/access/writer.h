@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "access/status.h"
+#include "access/value.h"
 #include "common/field_value.h"
 
 namespace veltrano::access {
@@ -30,6 +31,24 @@ Status createDatabase(const std::string& path, const std::string& password = {})
 // call it before reading. Harmless when there is no journal.
 Status recoverJournal(const std::string& path);
 
+// One property of a table or column as Access keeps it (Description,
+// Format, Caption, DefaultValue...). `value` kinds written: Boolean, Byte,
+// Integer, Long, Currency, Single, Double, DateTime, Text, Binary, Guid;
+// others are skipped. `flags` is stored as is: Access writes 1 on the
+// properties the engine itself keeps (DefaultValue, Required, GUID...), 0 on
+// those of its user interface (ColumnWidth, Format...).
+struct ObjectProperty {
+    std::string name;
+    Value value;
+    uint8_t flags = 0;
+};
+
+// The properties of one object: "" for the table, else a column name.
+struct ObjectProperties {
+    std::string object;
+    std::vector<ObjectProperty> values;
+};
+
 // Provider type codes reported by Appender::fieldType.
 namespace provider_type {
 constexpr int kSmallInt = 2, kInteger = 3, kSingle = 4, kDouble = 5, kCurrency = 6, kDate = 7,
@@ -43,6 +62,8 @@ class Appender {
 public:
     Appender();
     explicit Appender(std::unique_ptr<AppendSession> s);
+    // `required`: by field position, fields that refuse a row leaving them null.
+    Appender(std::unique_ptr<AppendSession> s, std::vector<bool> required);
     Appender(Appender&&) noexcept;
     Appender& operator=(Appender&&) noexcept;
     ~Appender();  // closes (stores the session) if still open
@@ -56,7 +77,9 @@ public:
     // Boolean. A value the field refuses fails this assignment only.
     Status setField(int pos, const FieldValue& value);
     // Stores the row. Refused (and nothing stored) on a duplicate key in a
-    // unique index, a null in a primary-key column or a row that is too big.
+    // unique index, a null in a primary-key column or in a Required column
+    // (one made NOT NULL; auto-numbers and columns with a DEFAULT excepted),
+    // or a row that is too big.
     Status update();
     // Writes the indexes and table counters and commits the session.
     Status close();
@@ -68,6 +91,7 @@ public:
 
 private:
     std::unique_ptr<AppendSession> s_;
+    std::vector<bool> required_, given_;  // by field position
 };
 
 class WriteConnection {
@@ -84,8 +108,12 @@ public:
     bool isOpen() const;
 
     // CREATE TABLE, CREATE [UNIQUE] INDEX, DROP TABLE. A rejected statement
-    // gives 0x80040E14 and leaves the file unchanged.
+    // gives 0x80040E14 and leaves the file unchanged. A column's NOT NULL
+    // becomes its Required property, DEFAULT x its DefaultValue property.
     Status execute(const std::string& jetSql);
+    // CREATE TABLE with further properties of the table ("") and its
+    // columns; values given here replace same-named ones of the statement.
+    Status execute(const std::string& createTableSql, const std::vector<ObjectProperties>& properties);
 
     // REQUIRES: no other Appender of this connection is open.
     Result<Appender> openTableForAppend(const std::string& table);

@@ -64,6 +64,35 @@ FieldValue copiedValue(const access::Value& v) {
     }
 }
 
+// The source's table and column properties (Description, Format, Caption,
+// DefaultValue, ValidationRule...), for the new table. Binary ones (GUID,
+// NameMap) name objects of the source file and stay behind, as do values of
+// kinds a property cannot hold and blocks of columns the table no longer has.
+std::vector<access::ObjectProperties> copiedProperties(access::Database& src, const access::TableDef& t,
+                                                       const std::string& name) {
+    std::vector<access::ObjectProperties> out;
+    auto sets = src.tableProperties(name);
+    if (!sets.isOk()) return out;
+    for (const auto& set : *sets) {
+        access::ObjectProperties o;
+        if (!set.objectName.empty() && !access::namesEqual(set.objectName, name)) {
+            const access::ColumnDef* c = t.columnByName(set.objectName);
+            if (!c) continue;
+            o.object = c->name;
+        }
+        for (size_t i = 0; i < set.values.size(); ++i) {
+            const auto& [pname, v] = set.values[i];
+            using access::ValueKind;
+            if (v.kind == ValueKind::Null || v.kind == ValueKind::Binary || v.kind == ValueKind::Guid ||
+                v.kind == ValueKind::Decimal)
+                continue;
+            o.values.push_back({pname, v, i < set.flags.size() ? set.flags[i] : uint8_t{0}});
+        }
+        if (!o.values.empty()) out.push_back(std::move(o));
+    }
+    return out;
+}
+
 struct TableResult {
     long long rows = 0, refused = 0;
     std::string error;
@@ -86,7 +115,8 @@ TableResult copyTable(access::Database& src, access::WriteConnection& dest, cons
     std::string sql = "CREATE TABLE " + bracket(name) + "(";
     for (size_t i = 0; i < t.columns.size(); ++i)
         sql += (i ? "," : "") + bracket(t.columns[i].name) + " " + typeWord(t.columns[i], jet3) +
-               (t.columns[i].flags & access::column_flag::kNullable || t.columns[i].type == access::ColumnType::Boolean
+               ((t.columns[i].flags & access::column_flag::kNullable && !t.columns[i].required) ||
+                        t.columns[i].type == access::ColumnType::Boolean
                     ? ""
                     : " NOT NULL");
     auto columnName = [&](uint16_t number) -> std::string {
@@ -103,7 +133,7 @@ TableResult copyTable(access::Database& src, access::WriteConnection& dest, cons
         break;
     }
     sql += ");";
-    access::Status s = dest.execute(sql);
+    access::Status s = dest.execute(sql, copiedProperties(src, t, name));
     if (!s.isOk()) {
         r.error = s.description();
         return r;
