@@ -1,12 +1,37 @@
 // Opening a database for reading; see database.h.
 #include "access/database.h"
 
+#include <filesystem>
+
+#include "access/journal.h"
 #include "access/lock_file.h"
 #include "access/properties.h"
 
 namespace veltrano::access {
 
+namespace {
+
+// A writer killed in the middle of a change leaves the file half-written,
+// with the originals of the pages it overwrote in its journal. Such a file
+// is rolled back before it is read, as the next writer would do. The
+// writer's own page store does it under the writer's lock, so the journal
+// of a writer still at work is never touched (the file is in use then).
+Status rollBackUnfinishedChange(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::exists(journalPath(path), ec)) return Status::ok();
+    auto store = PageStore::open(path, false);
+    if (store.isOk()) return Status::ok();
+    const Status& s = store.status();
+    if (s.category() == Category::InUse || s.category() == Category::NotFound) return s;
+    return Status::make(s.category(), "The file " + path + " holds a change that a writer did not finish (" + journalPath(path) +
+                                          "). It must be undone before the file can be read, and undoing it failed: " +
+                                          s.description());
+}
+
+}  // namespace
+
 Result<std::unique_ptr<Database>> Database::open(const std::string& path, const OpenOptions& options) {
+    ACCESS_RETURN_IF_ERROR(rollBackUnfinishedChange(path));
     ACCESS_ASSIGN_OR_RETURN(auto file, openPosixFile(path, OpenMode::ReadOnly));
     ACCESS_RETURN_IF_ERROR(checkNotInUse(path));
     // The shared lock keeps our own writers out while we read, and fails when

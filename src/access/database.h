@@ -33,7 +33,10 @@ class Database {
 public:
     // Opens `path` read-only, after checking that it is not in use (a write
     // lock held by another open file, or a live lock file; see lock_file.h),
-    // and holds a shared lock on it while open.
+    // and holds a shared lock on it while open. A change a killed writer left
+    // unfinished (its journal, see journal.h) is rolled back first; when that
+    // is impossible (say, the file is read-only) the open fails rather than
+    // read a half-written file.
     static Result<std::unique_ptr<Database>> open(const std::string& path, const OpenOptions& options = {});
     // Opens an already opened file (memory files in tests and fuzzing).
     static Result<std::unique_ptr<Database>> openFile(std::unique_ptr<File> file, const OpenOptions& options = {});

@@ -27,8 +27,8 @@ class AppendSession;  // internal
 Status createDatabase(const std::string& path, const std::string& password = {});
 
 // Rolls back an unfinished change left by a killed writer (a "hot" journal
-// next to `path`). Opening a WriteConnection does this itself; readers may
-// call it before reading. Harmless when there is no journal.
+// next to `path`). Opening a WriteConnection or a Database for reading does
+// this itself. Harmless when there is no journal.
 Status recoverJournal(const std::string& path);
 
 // One property of a table or column as Access keeps it (Description,
