@@ -88,6 +88,10 @@ public:
     // it. A copy carries the source's counter this way, so numbers that the
     // source already handed out (and whose rows were deleted) are not reused.
     void raiseAutoNumber(uint32_t lastUsed);
+    // Lets rows leave Required columns null. For copies: Access lets a
+    // Required rule be added without testing the rows already there, so a
+    // source may hold such rows, and a copy keeps them as they are.
+    void acceptNullsInRequiredColumns() { required_.assign(required_.size(), false); }
 
 private:
     std::unique_ptr<AppendSession> s_;

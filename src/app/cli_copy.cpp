@@ -3,8 +3,10 @@
 //
 // Makes DEST a new Access 2000 (Jet 4) database and copies every user table
 // of SRC (Access 97 or 2000-2003) into it: columns and types, primary key,
-// other indexes, auto-numbers and every row, through the same engine calls
-// the wizard makes (Jet SQL statements, then one appender per table).
+// other indexes, auto-numbers, the properties of tables and columns
+// (Required, DefaultValue, Description, Format, Caption...) and every row,
+// through the same engine calls the wizard makes (Jet SQL statements, then
+// one appender per table).
 // Exit status 1 when a table or a row could not be copied (the rest is).
 #include <filesystem>
 #include <iostream>
@@ -163,6 +165,7 @@ TableResult copyTable(access::Database& src, access::WriteConnection& dest, cons
         return r;
     }
     app->raiseAutoNumber(t.lastAutoNumber);
+    app->acceptNullsInRequiredColumns();
     while ((*cursor)->next()) {
         ++r.rows;
         access::Status st = app->addNew();

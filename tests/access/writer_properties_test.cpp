@@ -237,6 +237,28 @@ TEST(WriterProperties, ACopyKeepsTheSourcesPropertiesRequiredAndDefaults) {
     ASSERT_TRUE(db.isOk());
     EXPECT_EQ((*(*db)->tableDef("Table4"))->columnByName("data")->defaultValue, "GenGUID()");
     EXPECT_TRUE((*(*db)->tableDef("Table1"))->columnByName("C")->hasDefault);
+    db->reset();
+
+    // Rows older than their column's Required rule (Access lets the rule be
+    // added without testing them) are copied as they are.
+    Fixture f("props-copy-src");
+    f.exec("CREATE TABLE [late]([id] long,[t] text(5));", {{"t", {{"Required", Value::ofInteger(ValueKind::Boolean, 1), 1}}}});
+    auto a = f.c.openTableForAppend("late");
+    ASSERT_TRUE(a.isOk());
+    ASSERT_TRUE(a->addNew().isOk());
+    ASSERT_TRUE(a->setField(0, FieldValue(1)).isOk());
+    EXPECT_FALSE(a->update().isOk());  // the rule holds for new rows
+    a->acceptNullsInRequiredColumns();
+    ASSERT_TRUE(a->update().isOk());
+    ASSERT_TRUE(a->close().isOk());
+    ASSERT_TRUE(f.c.close().isOk());
+    const std::string dest = dir + "/late.mdb";
+    std::string log;
+    ASSERT_EQ(writer_test::run(shellQuote(cli) + " copy " + shellQuote(f.file) + " " + shellQuote(dest) + " 2>&1", &log), 0) << log;
+    auto copy = Database::open(dest);
+    ASSERT_TRUE(copy.isOk());
+    EXPECT_EQ(*(*copy)->countRows("late"), 1u);
+    EXPECT_TRUE((*(*copy)->tableDef("late"))->columnByName("t")->required);
 }
 
 }  // namespace
