@@ -418,17 +418,25 @@ Result<std::vector<PropertySet>> WriteDatabase::tableProperties(const std::strin
     return std::vector<PropertySet>();
 }
 
-Result<std::vector<std::string>> WriteDatabase::requiredColumns(const std::string& table) {
+Result<std::vector<WriteDatabase::ColumnRule>> WriteDatabase::columnRules(const std::string& table) {
     ACCESS_ASSIGN_OR_RETURN(auto sets, tableProperties(table));
     ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
     ACCESS_ASSIGN_OR_RETURN(const CatalogRow* e, findTable(catalog, table));
     ACCESS_ASSIGN_OR_RETURN(TableModel t, readTableModel(*store_, e->id & 0x00FFFFFF));
-    std::vector<std::string> out;
+    std::vector<ColumnRule> out;
     for (const auto& set : sets) {
         const ColumnModel* c = t.columnNamed(set.objectName);
-        if (!c || (c->flags & (column_flag::kAutoLong | column_flag::kAutoGuid)) || c->type == ColumnType::Boolean) continue;
+        if (!c) continue;
+        ColumnRule rule;
+        rule.column = c->name;
         const Value* req = set.find("Required");
-        if (req && req->kind == ValueKind::Boolean && req->integer != 0 && !set.find("DefaultValue")) out.push_back(c->name);
+        rule.required = req && req->kind == ValueKind::Boolean && req->integer != 0 && c->type != ColumnType::Boolean &&
+                        !(c->flags & (column_flag::kAutoLong | column_flag::kAutoGuid));
+        if (const Value* d = set.find("DefaultValue"); d && d->kind == ValueKind::Text) {
+            rule.hasDefault = true;
+            rule.defaultValue = d->bytes;
+        }
+        if (rule.required || rule.hasDefault) out.push_back(std::move(rule));
     }
     return out;
 }

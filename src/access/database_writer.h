@@ -63,8 +63,15 @@ public:
     Result<std::vector<std::string>> userTables();
     // The property blocks of a table (its catalog row's LvProp).
     Result<std::vector<PropertySet>> tableProperties(const std::string& table);
-    // Columns whose Required property refuses nulls: not auto-numbers, no DefaultValue.
-    Result<std::vector<std::string>> requiredColumns(const std::string& table);
+    // Required and DefaultValue of each column that has either (auto-numbers
+    // and yes/no columns are never Required: they are never null).
+    struct ColumnRule {
+        std::string column;
+        bool required = false;
+        bool hasDefault = false;
+        std::string defaultValue;
+    };
+    Result<std::vector<ColumnRule>> columnRules(const std::string& table);
     Status close();
 
     // --- for AppendSession and createDatabase ---

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ctime>
+#include <string>
 
 #include "access/database_writer.h"
 
@@ -20,7 +22,67 @@ std::string lowered(std::string s) {
     return s;
 }
 
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+long long daysSinceEpoch(long long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+// Local date and time now as an OLE date (days since 1899-12-30).
+double localNow(bool dateOnly) {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    double days = static_cast<double>(daysSinceEpoch(tm.tm_year + 1900, static_cast<unsigned>(tm.tm_mon + 1),
+                                                     static_cast<unsigned>(tm.tm_mday)) + 25569);
+    if (!dateOnly) days += (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
+    return days;
+}
+
 }  // namespace
+
+std::optional<FieldValue> defaultFieldValue(const std::string& expression) {
+    std::string e = trimmed(expression);
+    if (!e.empty() && e[0] == '=') e = trimmed(e.substr(1));
+    if (e.empty()) return std::nullopt;
+    if ((e[0] == '\'' || e[0] == '"') && e.size() >= 2 && e.back() == e[0]) {
+        std::string text;
+        for (size_t i = 1; i + 1 < e.size(); ++i) {
+            if (e[i] == e[0]) {
+                if (e[i + 1] != e[0] || i + 2 >= e.size()) return std::nullopt;  // a lone quote inside: an expression
+                ++i;
+            }
+            text.push_back(e[i]);
+        }
+        return FieldValue(text);
+    }
+    const std::string w = lowered(e);
+    if (w == "true" || w == "yes" || w == "on") return FieldValue::boolean(true);
+    if (w == "false" || w == "no" || w == "off") return FieldValue::boolean(false);
+    if (w == "null") return FieldValue::null();
+    auto call = [&](const char* name) {
+        std::string x;
+        for (char c : w)
+            if (!std::isspace(static_cast<unsigned char>(c))) x.push_back(c);
+        return x == std::string(name) + "()" || x == name;
+    };
+    if (call("now")) return FieldValue::dateTime(localNow(false));
+    if (call("date")) return FieldValue::dateTime(localNow(true));
+    size_t used = 0;
+    double number = 0;
+    try {
+        number = std::stod(e, &used);
+    } catch (...) {
+        return std::nullopt;
+    }
+    // Only plain decimal numbers; stod also takes hex, "inf" and "nan".
+    if (used != e.size() || e.find_first_not_of("0123456789+-.eE") != std::string::npos) return std::nullopt;
+    return FieldValue(number);
+}
 
 Status recoverJournal(const std::string& path) { return rollbackHotJournal(path); }
 
@@ -28,13 +90,21 @@ Status recoverJournal(const std::string& path) { return rollbackHotJournal(path)
 
 Appender::Appender() = default;
 Appender::Appender(std::unique_ptr<AppendSession> s) : s_(std::move(s)) {}
-Appender::Appender(std::unique_ptr<AppendSession> s, std::vector<bool> required)
-    : s_(std::move(s)), required_(std::move(required)), given_(required_.size(), false) {}
+Appender::Appender(std::unique_ptr<AppendSession> s, std::vector<bool> required,
+                   std::vector<std::optional<FieldValue>> defaults)
+    : s_(std::move(s)),
+      required_(std::move(required)),
+      assigned_(required_.size(), false),
+      given_(required_.size(), false),
+      defaults_(std::move(defaults)) {
+    defaults_.resize(required_.size());
+}
 Appender::Appender(Appender&&) noexcept = default;
 Appender& Appender::operator=(Appender&&) noexcept = default;
 Appender::~Appender() = default;
 
 Status Appender::addNew() {
+    std::fill(assigned_.begin(), assigned_.end(), false);
     std::fill(given_.begin(), given_.end(), false);
     return s_ ? s_->addNew() : Status::invalidArgument("the table is not open");
 }
@@ -44,11 +114,23 @@ std::string Appender::fieldName(int pos) const { return s_ ? s_->fieldName(pos) 
 Status Appender::setField(int pos, const FieldValue& value) {
     if (!s_) return Status::invalidArgument("the table is not open");
     Status s = s_->setField(pos, value);
-    if (s.isOk() && pos >= 0 && static_cast<size_t>(pos) < given_.size()) given_[pos] = !value.isNull() && !value.isEmpty();
+    if (s.isOk() && pos >= 0 && static_cast<size_t>(pos) < given_.size()) {
+        assigned_[pos] = true;
+        given_[pos] = !value.isNull() && !value.isEmpty();
+    }
     return s;
 }
 Status Appender::update() {
     if (!s_) return Status::invalidArgument("the table is not open");
+    for (size_t i = 0; i < defaults_.size(); ++i) {
+        if (assigned_[i] || !defaults_[i]) continue;
+        Status s = s_->setField(static_cast<int>(i), *defaults_[i]);
+        if (!s.isOk())
+            return Status::invalidArgument("The default value of the field '" + s_->fieldName(static_cast<int>(i)) +
+                                           "' does not fit it: " + s.description());
+        assigned_[i] = true;
+        given_[i] = !defaults_[i]->isNull();
+    }
     for (size_t i = 0; i < required_.size(); ++i)
         if (required_[i] && !given_[i])
             return Status::invalidArgument("The field '" + s_->fieldName(static_cast<int>(i)) + "' cannot contain a Null value.");
@@ -112,13 +194,19 @@ Status WriteConnection::execute(const std::string& createTableSql, const std::ve
 
 Result<Appender> WriteConnection::openTableForAppend(const std::string& table) {
     if (!db_) return Status::invalidArgument("the connection is not open");
-    ACCESS_ASSIGN_OR_RETURN(auto required, db_->requiredColumns(table));
+    ACCESS_ASSIGN_OR_RETURN(auto rules, db_->columnRules(table));
     ACCESS_ASSIGN_OR_RETURN(auto s, db_->openAppend(table));
-    std::vector<bool> byPosition(static_cast<size_t>(s->fieldCount()), false);
-    for (int i = 0; i < s->fieldCount(); ++i)
-        for (const auto& name : required)
-            if (sameName(name, s->fieldName(i))) byPosition[static_cast<size_t>(i)] = true;
-    return Appender(std::move(s), std::move(byPosition));
+    const size_t n = static_cast<size_t>(s->fieldCount());
+    std::vector<bool> required(n, false);
+    std::vector<std::optional<FieldValue>> defaults(n);
+    for (size_t i = 0; i < n; ++i)
+        for (const auto& rule : rules) {
+            if (!sameName(rule.column, s->fieldName(static_cast<int>(i)))) continue;
+            if (rule.hasDefault) defaults[i] = defaultFieldValue(rule.defaultValue);
+            // A default we cannot work out may well fill the field in Access.
+            required[i] = rule.required && (!rule.hasDefault || defaults[i]);
+        }
+    return Appender(std::move(s), std::move(required), std::move(defaults));
 }
 
 std::vector<std::string> WriteConnection::tableNames() const {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,11 @@ struct ObjectProperties {
     std::vector<ObjectProperty> values;
 };
 
+// The value a DefaultValue stands for when it is a constant: a number,
+// 'text' or "text", True/False/Yes/No/On/Off, Null, Now() or Date() (local
+// time). Nothing for other expressions (functions, references to fields).
+std::optional<FieldValue> defaultFieldValue(const std::string& expression);
+
 // Provider type codes reported by Appender::fieldType.
 namespace provider_type {
 constexpr int kSmallInt = 2, kInteger = 3, kSingle = 4, kDouble = 5, kCurrency = 6, kDate = 7,
@@ -62,13 +68,16 @@ class Appender {
 public:
     Appender();
     explicit Appender(std::unique_ptr<AppendSession> s);
-    // `required`: by field position, fields that refuse a row leaving them null.
-    Appender(std::unique_ptr<AppendSession> s, std::vector<bool> required);
+    // By field position: fields that refuse a row leaving them null, and the
+    // values fields take when a row does not assign them.
+    Appender(std::unique_ptr<AppendSession> s, std::vector<bool> required, std::vector<std::optional<FieldValue>> defaults);
     Appender(Appender&&) noexcept;
     Appender& operator=(Appender&&) noexcept;
     ~Appender();  // closes (stores the session) if still open
 
-    // Starts a new row; every field begins unset (null, or the next auto-number).
+    // Starts a new row; every field begins unset: its DefaultValue when that
+    // is a constant (a number, 'text', True/False, Now(), Date()), the next
+    // auto-number, or null.
     Status addNew();
     int fieldCount() const;
     int fieldType(int pos) const;          // provider type code, 7 = date
@@ -78,8 +87,8 @@ public:
     Status setField(int pos, const FieldValue& value);
     // Stores the row. Refused (and nothing stored) on a duplicate key in a
     // unique index, a null in a primary-key column or in a Required column
-    // (one made NOT NULL; auto-numbers and columns with a DEFAULT excepted),
-    // or a row that is too big.
+    // (one made NOT NULL; a DEFAULT the engine cannot work out, such as an
+    // expression over other fields, lifts the check), or a row that is too big.
     Status update();
     // Writes the indexes and table counters and commits the session.
     Status close();
@@ -95,7 +104,10 @@ public:
 
 private:
     std::unique_ptr<AppendSession> s_;
-    std::vector<bool> required_, given_;  // by field position
+    // By field position: the Required rule, this row's assignments (and
+    // whether they were non-null), and the defaults.
+    std::vector<bool> required_, assigned_, given_;
+    std::vector<std::optional<FieldValue>> defaults_;
 };
 
 class WriteConnection {
