@@ -128,13 +128,33 @@ Status AppendSession::addNew() {
     return Status::ok();
 }
 
-Status AppendSession::setField(int pos, const FieldValue& v) {
+Result<StoredCell> AppendSession::convert(int pos, const FieldValue& v) const {
+    if (pos < 0 || pos >= fieldCount()) return Status::invalidArgument("no field at position " + std::to_string(pos));
+    return convertField(*order_[pos], v);
+}
+
+Status AppendSession::setCell(int pos, StoredCell cell) {
     if (!db_) return Status::invalidArgument("the table is closed");
     if (pos < 0 || pos >= fieldCount()) return Status::invalidArgument("no field at position " + std::to_string(pos));
     if (!rowStarted_) ACCESS_RETURN_IF_ERROR(addNew());
-    ACCESS_ASSIGN_OR_RETURN(StoredCell cell, convertField(*order_[pos], v));
     cells_[order_[pos]->number] = std::move(cell);
     return Status::ok();
+}
+
+Status AppendSession::copyCell(int pos, bool null, const std::string& bytes) {
+    if (!db_) return Status::invalidArgument("the table is closed");
+    if (pos < 0 || pos >= fieldCount()) return Status::invalidArgument("no field at position " + std::to_string(pos));
+    if (!rowStarted_) ACCESS_RETURN_IF_ERROR(addNew());
+    StoredCell& cell = cells_[order_[pos]->number];
+    cell.null = null;
+    cell.bytes.assign(bytes);
+    return Status::ok();
+}
+
+Status AppendSession::setField(int pos, const FieldValue& v) {
+    if (!db_) return Status::invalidArgument("the table is closed");
+    ACCESS_ASSIGN_OR_RETURN(StoredCell cell, convert(pos, v));
+    return setCell(pos, std::move(cell));
 }
 
 Status AppendSession::placeRow(const std::vector<uint8_t>& row, uint32_t& page, uint8_t& slot) {
@@ -252,7 +272,7 @@ Status AppendSession::finish() {
     for (auto& u : uniqueKeys_) u.clear();
     for (size_t r = 0; r < t_.realIndexes.size(); ++r) {
         auto& entries = entries_[r];
-        std::sort(entries.begin(), entries.end());
+        if (!std::is_sorted(entries.begin(), entries.end())) std::sort(entries.begin(), entries.end());
         uint32_t distinct = 0;
         for (size_t i = 0; i < entries.size(); ++i)
             if (i == 0 || keyOf(entries[i - 1]) != keyOf(entries[i])) ++distinct;

@@ -120,6 +120,11 @@ public:
     int fieldType(int pos) const;
     std::string fieldName(int pos) const;
     Status setField(int pos, const FieldValue& v);
+    // setField in two steps; convert() reads only the table's definition.
+    Result<StoredCell> convert(int pos, const FieldValue& v) const;
+    Status setCell(int pos, StoredCell cell);
+    // setCell that copies into the cell's kept buffer.
+    Status copyCell(int pos, bool null, const std::string& bytes);
     Status update();
     Status close();
     bool open() const { return db_ != nullptr; }

@@ -1,5 +1,6 @@
 #include "access/journal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -184,12 +185,26 @@ Status PageStore::read(uint32_t n, std::vector<uint8_t>& out) {
         out = it->second;
         return Status::ok();
     }
+    if (n >= filePages_) {  // allocated, never written yet
+        out.assign(kJet4PageSize, 0);
+        return Status::ok();
+    }
     out.resize(kJet4PageSize);
     return readAll(fd_, out.data(), kJet4PageSize, uint64_t(n) * kJet4PageSize, path_);
 }
 
 Status PageStore::writeThrough(uint32_t n, Bytes image) {
-    return writeAll(fd_, image.data(), image.size(), uint64_t(n) * kJet4PageSize, path_);
+    Status s = writeAll(fd_, image.data(), image.size(), uint64_t(n) * kJet4PageSize, path_);
+    if (s.isOk() && n >= filePages_) filePages_ = n + 1;
+    return s;
+}
+
+Status PageStore::growFileToPageCount() {
+    if (filePages_ >= pageCount_) return Status::ok();
+    if (::ftruncate(fd_, static_cast<off_t>(uint64_t(pageCount_) * kJet4PageSize)) != 0)
+        return osError("cannot grow", path_, errno);
+    filePages_ = pageCount_;
+    return Status::ok();
 }
 
 Status PageStore::write(uint32_t n, Bytes image) {
@@ -210,10 +225,8 @@ Status PageStore::write(uint32_t n, Bytes image) {
 Result<uint32_t> PageStore::extend() {
     if (pageCount_ >= kMaxJet4Pages)
         return Status::ioError("the database would grow past the 2 GB limit of the Access format");
-    std::vector<uint8_t> zero(kJet4PageSize, 0);
-    uint32_t n = pageCount_;
-    ACCESS_RETURN_IF_ERROR(write(n, zero));
-    return n;
+    if (!fresh_ && !inChange_) return Status::internal("page allocation outside a change");
+    return pageCount_++;
 }
 
 Status PageStore::begin() {
@@ -249,7 +262,8 @@ Status PageStore::begin() {
 Status PageStore::commit() {
     if (!inChange_) return Status::internal("commit without a change");
     if (fresh_) {
-        Status s = ::fsync(fd_) == 0 ? Status::ok() : osError("cannot sync", path_, errno);
+        Status s = growFileToPageCount();
+        if (s.isOk() && ::fsync(fd_) != 0) s = osError("cannot sync", path_, errno);
         if (s.isOk()) {
             fresh_ = false;
             inChange_ = false;
@@ -277,6 +291,7 @@ Status PageStore::commit() {
             if (!s.isOk()) break;
             crashPoint("page-written");
         }
+    if (s.isOk()) s = growFileToPageCount();
     if (s.isOk() && ::fsync(fd_) != 0) s = osError("cannot sync", path_, errno);
     if (!s.isOk()) {
         (void)rollback();
@@ -298,6 +313,7 @@ Status PageStore::rollback() {
     inChange_ = false;
     pageCount_ = originalCount_;
     if (fresh_) return Status::ok();
+    filePages_ = std::min(filePages_, originalCount_);  // the recovery truncates the file to its old size
     if (journalFd_ >= 0) {
         ::close(journalFd_);
         journalFd_ = -1;

@@ -67,14 +67,19 @@ public:
 
 private:
     PageStore(std::string path, int fd, uint32_t pageCount, bool fresh)
-        : path_(std::move(path)), fd_(fd), pageCount_(pageCount), fresh_(fresh) {}
+        : path_(std::move(path)), fd_(fd), pageCount_(pageCount), filePages_(pageCount), fresh_(fresh) {}
     Status writeThrough(uint32_t n, Bytes image);
+    Status growFileToPageCount();
 
     std::string path_;
     int fd_ = -1;
     int journalFd_ = -1;
     uint32_t pageCount_ = 0;
     uint32_t originalCount_ = 0;
+    // Pages the file physically holds. New pages are only counted until
+    // their first write (or the commit, which grows the file to pageCount_
+    // with zero pages), so that a new page costs one write, not two.
+    uint32_t filePages_ = 0;
     bool fresh_ = false;  // being created: no journal
     bool inChange_ = false;
     std::map<uint32_t, std::vector<uint8_t>> dirty_;

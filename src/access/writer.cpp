@@ -120,6 +120,24 @@ Status Appender::setField(int pos, const FieldValue& value) {
     }
     return s;
 }
+Result<PreparedValue> Appender::prepare(int pos, const FieldValue& value) const {
+    if (!s_) return Status::invalidArgument("the table is not open");
+    ACCESS_ASSIGN_OR_RETURN(StoredCell cell, s_->convert(pos, value));
+    PreparedValue p;
+    p.null_ = cell.null;
+    p.bytes_ = std::move(cell.bytes);
+    p.given_ = !value.isNull() && !value.isEmpty();
+    return p;
+}
+Status Appender::setPrepared(int pos, const PreparedValue& value) {
+    if (!s_) return Status::invalidArgument("the table is not open");
+    Status s = s_->copyCell(pos, value.null_, value.bytes_);
+    if (s.isOk() && pos >= 0 && static_cast<size_t>(pos) < given_.size()) {
+        assigned_[pos] = true;
+        given_[pos] = value.given_;
+    }
+    return s;
+}
 Status Appender::update() {
     if (!s_) return Status::invalidArgument("the table is not open");
     for (size_t i = 0; i < defaults_.size(); ++i) {

@@ -62,6 +62,18 @@ constexpr int kSmallInt = 2, kInteger = 3, kSingle = 4, kDouble = 5, kCurrency =
               kVarWChar = 202, kLongVarWChar = 203, kLongVarBinary = 205;
 }
 
+// A value already converted to a field's stored form (Appender::prepare).
+class PreparedValue {
+public:
+    PreparedValue() = default;
+
+private:
+    friend class Appender;
+    bool null_ = true;
+    bool given_ = false;  // neither Null nor Empty
+    std::string bytes_;
+};
+
 // One table open for adding rows. Rows are stored by update(); the whole
 // session becomes durable at close() (or when the Appender is destroyed).
 class Appender {
@@ -85,6 +97,14 @@ public:
     // Null/Empty, Text (converted as the provider would), Number, DateTime,
     // Boolean. A value the field refuses fails this assignment only.
     Status setField(int pos, const FieldValue& value);
+    // setField in two steps, for importers that convert values on another
+    // thread: prepare() makes the conversion and checks of setField and
+    // reads nothing but the table's definition, so it may run on any thread
+    // while the Appender stays open and in place (not during close() or a
+    // move). setPrepared() then assigns (copies) the result as setField
+    // would, so the value's memory stays with the thread that made it.
+    Result<PreparedValue> prepare(int pos, const FieldValue& value) const;
+    Status setPrepared(int pos, const PreparedValue& value);
     // Stores the row. Refused (and nothing stored) on a duplicate key in a
     // unique index, a null in a primary-key column or in a Required column
     // (one made NOT NULL; a DEFAULT the engine cannot work out, such as an

@@ -4,8 +4,8 @@
 
 namespace veltrano {
 
-RowPrefetch::RowPrefetch(MYSQL_STREAM& rows, int fieldCount, std::vector<bool> isDate)
-    : rows_(rows), fieldCount_(fieldCount < 0 ? 0 : fieldCount), isDate_(std::move(isDate)) {
+RowPrefetch::RowPrefetch(MYSQL_STREAM& rows, int fieldCount, std::vector<bool> isDate, const access::Appender& target)
+    : rows_(rows), fieldCount_(fieldCount < 0 ? 0 : fieldCount), isDate_(std::move(isDate)), target_(target) {
     worker_ = std::thread([this] { work(); });
 }
 
@@ -19,22 +19,32 @@ void RowPrefetch::work() {
         more = rows_.Next();
         if (more) {
             Row r;
-            r.reserve(static_cast<size_t>(fieldCount_));
+            r.values.reserve(static_cast<size_t>(fieldCount_));
             for (int j = 0; j < fieldCount_; ++j) {
                 FieldValue v = rows_.Value(j);
                 if (static_cast<size_t>(j) < isDate_.size() && isDate_[j]) v = date_change(v);
-                r.push_back(std::move(v));
+                auto prepared = target_.prepare(j, v);
+                if (!prepared) {
+                    r.refused = true;
+                    break;
+                }
+                r.values.push_back(std::move(prepared).value());
             }
             batch.push_back(std::move(r));
         }
         if (batch.size() == kBatchRows || (!more && !batch.empty())) {
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [this] { return stopping_ || ready_.size() < kBatchesAhead; });
-            if (stopping_) break;
-            ready_.push_back(std::move(batch));
+            std::vector<std::vector<Row>> spent;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [this] { return stopping_ || ready_.size() < kBatchesAhead; });
+                if (stopping_) break;
+                ready_.push_back(std::move(batch));
+                spent.swap(spent_);
+                changed_.notify_all();
+            }
+            spent.clear();  // outside the lock
             batch.clear();
             batch.reserve(kBatchRows);
-            changed_.notify_all();
         }
     }
     std::lock_guard<std::mutex> lock(mutex_);
@@ -54,6 +64,7 @@ bool RowPrefetch::next() {
         current_.clear();
         return false;
     }
+    if (!current_.empty()) spent_.push_back(std::move(current_));
     current_ = std::move(ready_.front());
     ready_.pop_front();
     at_ = 0;

@@ -1,11 +1,13 @@
 // Reading a MySQL result on a worker thread, a few batches of rows ahead of
-// the code that stores them.
+// the code that stores them in an Access table.
 //
 // Copying a table is two jobs of similar cost: taking rows off the wire and
-// storing them in the Access file. Run one after the other they add up;
-// here the worker fetches (and turns date texts into dates) while the
-// caller's thread stores, and the bounded queue between them keeps memory
-// to a few batches whatever the size of the table.
+// converting their values, and storing them in the Access file. Run one
+// after the other they add up; here the worker fetches and converts (date
+// texts into dates, then every value into its field's stored form through
+// Appender::prepare) while the caller's thread stores, and the bounded
+// queue between them keeps memory to a few batches whatever the size of the
+// table.
 //
 // The stream's connection belongs to the worker from the constructor until
 // stop() or the destructor returns; errors stay in the connection's Error
@@ -19,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "access/writer.h"
 #include "common/field_value.h"
 #include "mysql/mysql_stream.h"
 
@@ -26,11 +29,15 @@ namespace veltrano {
 
 class RowPrefetch {
 public:
-    using Row = std::vector<FieldValue>;
+    struct Row {
+        std::vector<access::PreparedValue> values;  // fields 0.. in order
+        bool refused = false;  // a field refused its value: the row cannot be stored
+    };
 
-    // Reads `fieldCount` fields of every row of the open `rows`; fields whose
-    // isDate flag is set go through date_change on the way.
-    RowPrefetch(MYSQL_STREAM& rows, int fieldCount, std::vector<bool> isDate);
+    // Reads `fieldCount` fields of every row of the open `rows` and prepares
+    // them for `target`; fields whose isDate flag is set go through
+    // date_change first. `target` must stay open and in place until stop().
+    RowPrefetch(MYSQL_STREAM& rows, int fieldCount, std::vector<bool> isDate, const access::Appender& target);
     ~RowPrefetch();
     RowPrefetch(const RowPrefetch&) = delete;
     RowPrefetch& operator=(const RowPrefetch&) = delete;
@@ -53,10 +60,15 @@ private:
     MYSQL_STREAM& rows_;
     const int fieldCount_;
     const std::vector<bool> isDate_;
+    const access::Appender& target_;
 
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::vector<Row>> ready_;  // guarded by mutex_
+    // Batches the reader is done with, freed by the worker that allocated
+    // them: memory handed back to its own thread's allocator is cheap to
+    // free and to reuse. Guarded by mutex_.
+    std::vector<std::vector<Row>> spent_;
     bool finished_ = false;                // guarded by mutex_: the worker is done
     bool stopping_ = false;                // guarded by mutex_: the reader wants no more
 

@@ -281,7 +281,7 @@ TovaRun::Step TovaRun::populate(access::WriteConnection& db, SourceTable& t) {
     bool cancelled = false;
     if (readable) {
         // The worker owns the connection until prefetch.stop().
-        RowPrefetch prefetch(rows, count, isDate);
+        RowPrefetch prefetch(rows, count, isDate, appender);
         auto lastKeepAlive = std::chrono::steady_clock::now();
         int64_t sinceCheck = 0;
         while (prefetch.next()) {
@@ -298,8 +298,9 @@ TovaRun::Step TovaRun::populate(access::WriteConnection& db, SourceTable& t) {
                 }
             }
             const RowPrefetch::Row& row = prefetch.row();
-            bool ok = static_cast<bool>(appender.addNew());
-            for (int j = 0; ok && j < count; ++j) ok = static_cast<bool>(appender.setField(j, row[j]));
+            bool ok = !row.refused && static_cast<bool>(appender.addNew());
+            for (size_t j = 0; ok && j < row.values.size(); ++j)
+                ok = static_cast<bool>(appender.setPrepared(static_cast<int>(j), row.values[j]));
             if (ok) ok = static_cast<bool>(appender.update());
             if (ok) {
                 ++stored;

@@ -183,3 +183,59 @@ TEST(WriterCrash, TheTwoGigabyteLimitIsAClearErrorBeforeAnyDamage) {
 }
 
 }  // namespace
+
+namespace {
+
+// New pages cost one write: one that is allocated but never written reads
+// as zeros, and the file covers it once the change commits; a rolled-back
+// change takes its pages (written or not) away again.
+TEST(WriterCrash, AllocatedPagesReadAsZerosAndCommitsCoverThem) {
+    const std::string dir = writer_test::tempDir("lazy-pages");
+    const std::string file = dir + "/pages.bin";
+    auto fileSize = [&] { return std::filesystem::file_size(file); };
+    std::vector<uint8_t> page(kJet4PageSize, 0xAB), back;
+    {
+        auto store = PageStore::open(file, true);
+        ASSERT_TRUE(store.isOk()) << store.status().description();
+        PageStore& s = *store.value();
+        ASSERT_TRUE(s.begin().isOk());
+        ASSERT_EQ(s.extend().value(), 0u);
+        ASSERT_TRUE(s.write(0, page).isOk());
+        ASSERT_EQ(s.extend().value(), 1u);  // never written
+        ASSERT_EQ(s.extend().value(), 2u);
+        ASSERT_TRUE(s.write(2, page).isOk());
+        ASSERT_TRUE(s.read(1, back).isOk());
+        EXPECT_EQ(back, std::vector<uint8_t>(kJet4PageSize, 0));
+        ASSERT_TRUE(s.commit().isOk());
+    }
+    EXPECT_EQ(fileSize(), 3u * kJet4PageSize);
+    {
+        auto store = PageStore::open(file, false);
+        ASSERT_TRUE(store.isOk()) << store.status().description();
+        PageStore& s = *store.value();
+        ASSERT_EQ(s.pageCount(), 3u);
+        ASSERT_TRUE(s.begin().isOk());
+        ASSERT_EQ(s.extend().value(), 3u);  // the last page, never written
+        ASSERT_TRUE(s.commit().isOk());
+        EXPECT_EQ(fileSize(), 4u * kJet4PageSize);
+        ASSERT_TRUE(s.read(3, back).isOk());
+        EXPECT_EQ(back, std::vector<uint8_t>(kJet4PageSize, 0));
+
+        ASSERT_TRUE(s.begin().isOk());
+        ASSERT_EQ(s.extend().value(), 4u);
+        ASSERT_EQ(s.extend().value(), 5u);
+        ASSERT_TRUE(s.write(5, page).isOk());
+        ASSERT_TRUE(s.rollback().isOk());
+        EXPECT_EQ(s.pageCount(), 4u);
+        EXPECT_EQ(fileSize(), 4u * kJet4PageSize);
+        ASSERT_TRUE(s.begin().isOk());
+        ASSERT_EQ(s.extend().value(), 4u);
+        ASSERT_TRUE(s.read(4, back).isOk());
+        EXPECT_EQ(back, std::vector<uint8_t>(kJet4PageSize, 0));
+        ASSERT_TRUE(s.commit().isOk());
+    }
+    EXPECT_EQ(fileSize(), 5u * kJet4PageSize);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
