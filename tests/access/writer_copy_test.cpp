@@ -24,10 +24,10 @@ std::string sortedLines(const std::string& text) {
     return out;
 }
 
-// Column lines of mdb-schema (types and sizes), without the banner.
+// Column lines of mdb-schema (types, sizes and NOT NULL), without the banner.
 std::string schemaColumns(const std::string& file) {
     std::string out;
-    run("mdb-schema --no-not-null --no-indexes --no-relations " + shellQuote(file) + " access 2>/dev/null | grep -v '^--'", &out);
+    run("mdb-schema --no-indexes --no-relations " + shellQuote(file) + " access 2>/dev/null | grep -v '^--'", &out);
     return out;
 }
 
