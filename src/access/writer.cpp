@@ -22,25 +22,21 @@ std::string lowered(std::string s) {
     return s;
 }
 
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-long long daysSinceEpoch(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
 // Local date and time now as an OLE date (days since 1899-12-30).
 double localNow(bool dateOnly) {
     std::time_t t = std::time(nullptr);
     std::tm tm{};
     localtime_r(&t, &tm);
-    double days = static_cast<double>(daysSinceEpoch(tm.tm_year + 1900, static_cast<unsigned>(tm.tm_mon + 1),
-                                                     static_cast<unsigned>(tm.tm_mday)) + 25569);
-    if (!dateOnly) days += (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
-    return days;
+    CalendarTime c;
+    c.year = tm.tm_year + 1900;
+    c.month = tm.tm_mon + 1;
+    c.day = tm.tm_mday;
+    if (!dateOnly) {
+        c.hour = tm.tm_hour;
+        c.minute = tm.tm_min;
+        c.second = tm.tm_sec;
+    }
+    return calendarToOleDate(c);
 }
 
 }  // namespace
