@@ -133,21 +133,23 @@ Result<StoredCell> AppendSession::convert(int pos, const FieldValue& v) const {
     return convertField(*order_[pos], v);
 }
 
-Status AppendSession::setCell(int pos, StoredCell cell) {
+Result<StoredCell*> AppendSession::cellOfField(int pos) {
     if (!db_) return Status::invalidArgument("the table is closed");
     if (pos < 0 || pos >= fieldCount()) return Status::invalidArgument("no field at position " + std::to_string(pos));
     if (!rowStarted_) ACCESS_RETURN_IF_ERROR(addNew());
-    cells_[order_[pos]->number] = std::move(cell);
+    return &cells_[order_[pos]->number];
+}
+
+Status AppendSession::setCell(int pos, StoredCell cell) {
+    ACCESS_ASSIGN_OR_RETURN(StoredCell * target, cellOfField(pos));
+    *target = std::move(cell);
     return Status::ok();
 }
 
 Status AppendSession::copyCell(int pos, bool null, const std::string& bytes) {
-    if (!db_) return Status::invalidArgument("the table is closed");
-    if (pos < 0 || pos >= fieldCount()) return Status::invalidArgument("no field at position " + std::to_string(pos));
-    if (!rowStarted_) ACCESS_RETURN_IF_ERROR(addNew());
-    StoredCell& cell = cells_[order_[pos]->number];
-    cell.null = null;
-    cell.bytes.assign(bytes);
+    ACCESS_ASSIGN_OR_RETURN(StoredCell * target, cellOfField(pos));
+    target->null = null;
+    target->bytes.assign(bytes);
     return Status::ok();
 }
 

@@ -135,6 +135,8 @@ public:
 private:
     AppendSession() = default;
     Status store();  // update() without the clean-up after a failed write
+    // The cell field `pos` of the current row sets (starting a row if none is).
+    Result<StoredCell*> cellOfField(int pos);
     Status placeRow(const std::vector<uint8_t>& row, uint32_t& page, uint8_t& slot);
     Status finish();
 

@@ -110,11 +110,13 @@ std::string Appender::fieldName(int pos) const { return s_ ? s_->fieldName(pos) 
 Status Appender::setField(int pos, const FieldValue& value) {
     if (!s_) return Status::invalidArgument("the table is not open");
     Status s = s_->setField(pos, value);
-    if (s.isOk() && pos >= 0 && static_cast<size_t>(pos) < given_.size()) {
-        assigned_[pos] = true;
-        given_[pos] = !value.isNull() && !value.isEmpty();
-    }
+    if (s.isOk()) noteAssigned(pos, !value.isNull() && !value.isEmpty());
     return s;
+}
+void Appender::noteAssigned(int pos, bool given) {
+    if (pos < 0 || static_cast<size_t>(pos) >= given_.size()) return;
+    assigned_[pos] = true;
+    given_[pos] = given;
 }
 Result<PreparedValue> Appender::prepare(int pos, const FieldValue& value) const {
     if (!s_) return Status::invalidArgument("the table is not open");
@@ -128,10 +130,7 @@ Result<PreparedValue> Appender::prepare(int pos, const FieldValue& value) const 
 Status Appender::setPrepared(int pos, const PreparedValue& value) {
     if (!s_) return Status::invalidArgument("the table is not open");
     Status s = s_->copyCell(pos, value.null_, value.bytes_);
-    if (s.isOk() && pos >= 0 && static_cast<size_t>(pos) < given_.size()) {
-        assigned_[pos] = true;
-        given_[pos] = value.given_;
-    }
+    if (s.isOk()) noteAssigned(pos, value.given_);
     return s;
 }
 Status Appender::update() {

@@ -123,6 +123,8 @@ public:
     void acceptNullsInRequiredColumns() { required_.assign(required_.size(), false); }
 
 private:
+    void noteAssigned(int pos, bool given);  // a field of this row was set
+
     std::unique_ptr<AppendSession> s_;
     // By field position: the Required rule, this row's assignments (and
     // whether they were non-null), and the defaults.

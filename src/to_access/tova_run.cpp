@@ -10,7 +10,6 @@
 #include "access/writer.h"
 #include "mysql/mysql_connection.h"
 #include "mysql/mysql_stream.h"
-#include "to_access/date_change.h"
 #include "to_access/module1.h"
 #include "to_access/mysql_schema.h"
 #include "to_access/row_prefetch.h"
