@@ -11,9 +11,9 @@
 #include <string>
 #include <sys/resource.h>
 
-#include "access/database.h"
-#include "access/table.h"
-#include "access/writer.h"
+#include "access/read/database.h"
+#include "access/read/table.h"
+#include "access/write/writer.h"
 
 using namespace veltrano::access;
 using veltrano::FieldValue;

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "access/database.h"
-#include "access/provider.h"
+#include "access/read/database.h"
+#include "access/provider/provider.h"
 
 using namespace veltrano::access;
 

@@ -11,10 +11,10 @@
 #include <filesystem>
 #include <iostream>
 
-#include "access/database.h"
-#include "access/lock_file.h"
-#include "access/table.h"
-#include "access/writer.h"
+#include "access/read/database.h"
+#include "access/storage/lock_file.h"
+#include "access/read/table.h"
+#include "access/write/writer.h"
 #include "app/cli_command.h"
 
 namespace veltrano::cli {

@@ -6,7 +6,7 @@
 // in the engine's canonical text form (see access/value.h).
 #include <iostream>
 
-#include "access/database.h"
+#include "access/read/database.h"
 #include "app/cli_command.h"
 
 namespace veltrano::cli {

@@ -4,7 +4,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "access/database.h"
+#include "access/read/database.h"
 #include "app/cli_command.h"
 
 namespace veltrano::cli {

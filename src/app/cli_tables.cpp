@@ -2,7 +2,7 @@
 // catalog order.
 #include <iostream>
 
-#include "access/database.h"
+#include "access/read/database.h"
 #include "app/cli_command.h"
 
 namespace veltrano::cli {

@@ -16,7 +16,7 @@
 #include "mysql/mysql_connection.h"
 #include "to_access/mysql_schema.h"
 #include "to_access/tova_run.h"
-#include "to_mysql/conversion_report.h"
+#include "common/conversion_report.h"
 
 namespace veltrano::cli {
 

@@ -8,12 +8,12 @@
 #include <iostream>
 #include <set>
 
-#include "access/provider.h"
+#include "access/provider/provider.h"
 #include "app/cli_command.h"
 #include "common/conversion_session.h"
 #include "common/run_host.h"
 #include "mysql/mysql_connection.h"
-#include "to_mysql/conversion_report.h"
+#include "common/conversion_report.h"
 #include "to_mysql/conversion_run.h"
 #include "to_mysql/provider_source.h"
 

@@ -18,6 +18,30 @@ namespace veltrano {
 
 class MYSQL_CONNECTION;
 
+// Something of the source the target cannot hold, or that the run had to
+// change to carry the rows (a key made non-unique, a column widened): the
+// table converts and the report names the item with its reason.
+struct NotCarriedItem {
+    std::string table;   // the table it belongs to; empty for the database as a whole
+    std::string item;    // what, e.g. "FULLTEXT index ft_title" or "default of column price"
+    std::string reason;  // why, in words
+};
+
+// A row the target refused, named on the report with the target's reason.
+struct RefusedRow {
+    std::string table;
+    int64_t recordNumber = 0;  // 1-based position of the row in its source table
+    std::string reason;
+};
+
+// A selected table whose copy stopped part-way (Cancel, a failed write): it
+// is not listed as converted; the report says how many of its rows were stored.
+struct PartialTable {
+    std::string table;
+    int64_t storedRecords = 0;
+    std::string reason;
+};
+
 // One Access column on its way to MySQL.
 struct ColumnDefinition {
     std::string name;              // Access column name
@@ -87,6 +111,9 @@ struct ConversionSession {
     int64_t refusedRecords = 0;    // rows the target refused in the run
     bool skipAllExisting = false;  // standing answers to "table exists"
     bool overwriteAllExisting = false;
+    std::vector<NotCarriedItem> notCarried;  // items named in the report's "Not carried" section
+    std::vector<RefusedRow> refusedRows;     // each refused row, in the order refused
+    std::vector<PartialTable> partialTables; // tables cut short, with the rows they kept
 };
 
 // The program-wide session. Tests reset it with resetSession().

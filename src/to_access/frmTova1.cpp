@@ -13,7 +13,7 @@
 #include "shell/wizard.h"
 #include "to_access/frmTova2.h"
 #include "to_access/mysql_schema.h"
-#include "to_mysql/table_selection.h"
+#include "shell/table_selection.h"
 
 namespace veltrano {
 

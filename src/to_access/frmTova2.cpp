@@ -7,7 +7,7 @@
 #include "shell/my_message.h"
 #include "shell/wizard.h"
 #include "to_access/frmTova3.h"
-#include "to_mysql/table_selection.h"
+#include "shell/table_selection.h"
 
 namespace veltrano {
 

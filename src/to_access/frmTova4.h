@@ -1,7 +1,7 @@
 // Report page of the MySQL-to-Access path. Finish ends the program.
 #pragma once
 
-#include "to_mysql/report_page.h"
+#include "shell/report_page.h"
 
 namespace veltrano {
 

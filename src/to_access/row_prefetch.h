@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "access/writer.h"
+#include "access/write/writer.h"
 #include "common/field_value.h"
 #include "mysql/mysql_stream.h"
 

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "access/lock_file.h"
-#include "access/writer.h"
+#include "access/storage/lock_file.h"
+#include "access/write/writer.h"
 #include "mysql/mysql_connection.h"
 #include "mysql/mysql_stream.h"
 #include "to_access/module1.h"

@@ -12,7 +12,7 @@
 #include "shell/shell_hooks.h"
 #include "shell/wizard.h"
 #include "to_mysql/frm2.h"
-#include "to_mysql/table_selection.h"
+#include "shell/table_selection.h"
 
 namespace veltrano {
 

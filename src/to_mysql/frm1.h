@@ -3,7 +3,7 @@
 // source through source().
 #pragma once
 
-#include "access/provider.h"
+#include "access/provider/provider.h"
 #include "shell/wizard_page.h"
 #include "to_mysql/provider_source.h"
 

@@ -10,7 +10,7 @@
 #include "shell/wizard.h"
 #include "to_mysql/conversion_run.h"
 #include "to_mysql/frm1.h"
-#include "to_mysql/table_selection.h"
+#include "shell/table_selection.h"
 
 namespace veltrano {
 

@@ -2,7 +2,7 @@
 // objects (closeRunObjects) and every window.
 #pragma once
 
-#include "to_mysql/report_page.h"
+#include "shell/report_page.h"
 
 namespace veltrano {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "access/provider.h"
+#include "access/provider/provider.h"
 #include "to_mysql/access_source.h"
 
 namespace veltrano::tomysql {

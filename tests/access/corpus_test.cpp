@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "access/database.h"
+#include "access/read/database.h"
 #include "testutil.h"
 
 namespace veltrano::access {

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <random>
 
-#include "access/coding.h"
-#include "access/database.h"
-#include "access/long_value.h"
-#include "access/tdef.h"
+#include "access/base/coding.h"
+#include "access/read/database.h"
+#include "access/format/long_value.h"
+#include "access/format/tdef.h"
 #include "testutil.h"
 
 namespace veltrano::access {

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "access/database.h"
-#include "access/lock_file.h"
+#include "access/read/database.h"
+#include "access/storage/lock_file.h"
 #include "testutil.h"
 
 namespace veltrano::access {

@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "access/provider.h"
+#include "access/provider/provider.h"
 #include "testutil.h"
 
 namespace veltrano::access {

@@ -12,9 +12,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "access/database.h"
-#include "access/journal.h"
-#include "access/writer.h"
+#include "access/read/database.h"
+#include "access/storage/journal.h"
+#include "access/write/writer.h"
 #include "testutil.h"
 #include "writer_check.h"
 

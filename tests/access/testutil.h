@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "access/database.h"
+#include "access/read/database.h"
 
 namespace veltrano::access::testing {
 

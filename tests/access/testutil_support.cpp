@@ -10,7 +10,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "access/pager.h"
+#include "access/storage/pager.h"
 
 namespace veltrano::access::testing {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <limits>
 
-#include "access/text.h"
-#include "access/value.h"
+#include "access/format/text.h"
+#include "access/format/value.h"
 
 namespace veltrano::access {
 namespace {

@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "access/index_key.h"
-#include "access/sort_order.h"
-#include "access/text.h"
+#include "access/format/index_key.h"
+#include "access/format/sort_order.h"
+#include "access/format/text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // and the forms it must refuse.
 #include <gtest/gtest.h>
 
-#include "access/jet_sql.h"
+#include "access/sql/jet_sql.h"
 
 namespace {
 

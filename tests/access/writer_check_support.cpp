@@ -7,12 +7,12 @@
 #include <map>
 #include <sstream>
 
-#include "access/database.h"
-#include "access/database_writer.h"
-#include "access/table.h"
-#include "access/index_key.h"
-#include "access/index_writer.h"
-#include "access/sort_order.h"
+#include "access/read/database.h"
+#include "access/write/database_writer.h"
+#include "access/read/table.h"
+#include "access/format/index_key.h"
+#include "access/write/index_writer.h"
+#include "access/format/sort_order.h"
 
 namespace writer_test {
 namespace fs = std::filesystem;

@@ -14,8 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "access/journal.h"
-#include "access/writer.h"
+#include "access/storage/journal.h"
+#include "access/write/writer.h"
 #include "writer_check.h"
 
 namespace {

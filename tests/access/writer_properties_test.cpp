@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "access/database.h"
-#include "access/jet_sql.h"
-#include "access/writer.h"
+#include "access/read/database.h"
+#include "access/sql/jet_sql.h"
+#include "access/write/writer.h"
 #include "testutil.h"
 #include "writer_check.h"
 

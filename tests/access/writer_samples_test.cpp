@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "access/writer.h"
+#include "access/write/writer.h"
 #include "writer_check.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "access/provider.h"
+#include "access/provider/provider.h"
 
 namespace veltrano::tatest {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "access/writer.h"
+#include "access/write/writer.h"
 #include "common/conversion_session.h"
 #include "mysql/mysql_rs.h"
 #include "to_access/dataset_support.h"

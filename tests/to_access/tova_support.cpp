@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "access/provider.h"
-#include "access/value.h"
+#include "access/provider/provider.h"
+#include "access/format/value.h"
 #include "common/conversion_session.h"
 #include "mysql/mysql_rs.h"
 

@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "access/writer.h"
+#include "access/write/writer.h"
 #include "common/conversion_session.h"
 #include "shell/my_message.h"
 #include "shell/shell_hooks.h"
@@ -26,7 +26,7 @@
 #include "to_access/frmTova3.h"
 #include "to_access/frmTova4.h"
 #include "to_access/to_access_pages.h"
-#include "to_mysql/table_selection.h"
+#include "shell/table_selection.h"
 
 namespace veltrano::tatest {
 namespace {

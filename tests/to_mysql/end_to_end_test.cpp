@@ -28,7 +28,7 @@
 #include "to_mysql/frm4.h"
 #include "to_mysql/frm5.h"
 #include "to_mysql/run_support.h"
-#include "to_mysql/table_selection.h"
+#include "shell/table_selection.h"
 #include "to_mysql/to_mysql_pages.h"
 
 namespace veltrano::tomysql {

@@ -187,7 +187,7 @@ void addColumn(FakeSource::Table& t, const std::string& name, int dataType, std:
 #include <cmath>
 #include <filesystem>
 
-#include "access/provider.h"
+#include "access/provider/provider.h"
 #include "to_mysql/provider_source.h"
 
 namespace veltrano::tomysql::test {

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "shell/shell_hooks.h"
-#include "to_mysql/conversion_report.h"
-#include "to_mysql/table_selection.h"
+#include "common/conversion_report.h"
+#include "shell/table_selection.h"
 
 namespace veltrano {
 namespace {

@@ -1,0 +1,233 @@
+// Text conversions; see text.h for the stored forms.
+#include "access/format/text.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace veltrano::access {
+
+namespace {
+
+void appendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Decodes one UTF-8 sequence at s[i]; advances i. Invalid input gives U+FFFD.
+uint32_t nextUtf8(std::string_view s, size_t& i) {
+    auto b = static_cast<uint8_t>(s[i]);
+    size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) {
+        ++i;
+        return 0xFFFD;
+    }
+    uint32_t cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+    for (size_t k = 1; k < len; ++k) {
+        auto c = static_cast<uint8_t>(s[i + k]);
+        if ((c & 0xC0) != 0x80) {
+            ++i;
+            return 0xFFFD;
+        }
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    i += len;
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0xFFFD;
+    return cp;
+}
+
+std::string codePageName(uint16_t codePage) {
+    if (codePage == 0) return "CP1252";
+    return "CP" + std::to_string(codePage);
+}
+
+// iconv descriptors are not thread-safe; one mutex guards the small cache.
+struct IconvCache {
+    std::mutex mutex;
+    std::map<std::pair<std::string, std::string>, iconv_t> handles;
+    ~IconvCache() {
+        for (auto& [k, h] : handles)
+            if (h != reinterpret_cast<iconv_t>(-1)) iconv_close(h);
+    }
+    iconv_t get(const std::string& to, const std::string& from) {
+        auto key = std::make_pair(to, from);
+        auto it = handles.find(key);
+        if (it != handles.end()) return it->second;
+        iconv_t h = iconv_open(to.c_str(), from.c_str());
+        handles.emplace(key, h);
+        return h;
+    }
+};
+
+IconvCache& iconvCache() {
+    static IconvCache cache;
+    return cache;
+}
+
+}  // namespace
+
+std::string utf16leToUtf8(Bytes data) {
+    std::string out;
+    out.reserve(data.size());
+    size_t n = data.size() / 2;
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t u = data[2 * i] | (data[2 * i + 1] << 8);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n) {
+            uint32_t lo = data[2 * i + 2] | (data[2 * i + 3] << 8);
+            if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
+        appendUtf8(out, u);
+    }
+    return out;
+}
+
+std::string decodeJet4Text(Bytes stored) {
+    if (stored.size() < 2 || stored[0] != 0xFF || stored[1] != 0xFE) return utf16leToUtf8(stored);
+    // Compressed: rebuild plain UCS-2, then convert once.
+    std::vector<uint8_t> plain;
+    plain.reserve((stored.size() - 2) * 2);
+    bool compressed = true;
+    size_t i = 2;
+    while (i < stored.size()) {
+        if (stored[i] == 0) {  // a zero at a character boundary switches mode
+            compressed = !compressed;
+            ++i;
+            continue;
+        }
+        if (compressed) {
+            plain.push_back(stored[i]);
+            plain.push_back(0);
+            ++i;
+        } else {
+            if (i + 1 >= stored.size()) break;  // a dangling half character
+            plain.push_back(stored[i]);
+            plain.push_back(stored[i + 1]);
+            i += 2;
+        }
+    }
+    return utf16leToUtf8(plain);
+}
+
+std::string decodeCodePage(Bytes data, uint16_t codePage) {
+    std::string out;
+    bool ascii = true;
+    for (uint8_t b : data) ascii = ascii && b < 0x80;
+    if (ascii) return std::string(data.begin(), data.end());
+
+    auto& cache = iconvCache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    iconv_t h = cache.get("UTF-8", codePageName(codePage));
+    out.reserve(data.size() * 2);
+    for (size_t i = 0; i < data.size(); ++i) {
+        uint8_t b = data[i];
+        if (b < 0x80 || h == reinterpret_cast<iconv_t>(-1)) {
+            appendUtf8(out, b);
+            continue;
+        }
+        // One byte at a time: every supported Jet3 code page here is single-byte.
+        char in[1] = {static_cast<char>(b)};
+        char buf[8];
+        char* inp = in;
+        size_t inLeft = 1;
+        char* outp = buf;
+        size_t outLeft = sizeof buf;
+        iconv(h, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(h, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1) || inLeft != 0)
+            appendUtf8(out, b);
+        else
+            out.append(buf, static_cast<size_t>(outp - buf));
+    }
+    return out;
+}
+
+std::string utf8ToUtf16le(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size() * 2);
+    size_t i = 0;
+    // ASCII runs, the bulk of most text, widen without decoding.
+    while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) ++i;
+    out.resize(2 * i);
+    for (size_t k = 0; k < i; ++k) {
+        out[2 * k] = utf8[k];
+        out[2 * k + 1] = '\0';
+    }
+    while (i < utf8.size()) {
+        uint32_t cp = nextUtf8(utf8, i);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            uint32_t hi = 0xD800 + (cp >> 10), lo = 0xDC00 + (cp & 0x3FF);
+            out.push_back(static_cast<char>(hi & 0xFF));
+            out.push_back(static_cast<char>(hi >> 8));
+            out.push_back(static_cast<char>(lo & 0xFF));
+            out.push_back(static_cast<char>(lo >> 8));
+        } else {
+            out.push_back(static_cast<char>(cp & 0xFF));
+            out.push_back(static_cast<char>(cp >> 8));
+        }
+    }
+    return out;
+}
+
+std::string encodeCodePage(std::string_view utf8, uint16_t codePage) {
+    std::string out;
+    auto& cache = iconvCache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    iconv_t h = cache.get(codePageName(codePage), "UTF-8");
+    size_t i = 0;
+    while (i < utf8.size()) {
+        size_t start = i;
+        uint32_t cp = nextUtf8(utf8, i);
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        char buf[8];
+        char* inp = const_cast<char*>(utf8.data() + start);
+        size_t inLeft = i - start;
+        char* outp = buf;
+        size_t outLeft = sizeof buf;
+        bool ok = h != reinterpret_cast<iconv_t>(-1) && cp != 0xFFFD;
+        if (ok) {
+            iconv(h, nullptr, nullptr, nullptr, nullptr);
+            ok = iconv(h, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) && inLeft == 0 &&
+                 outp - buf == 1;
+        }
+        out.push_back(ok ? buf[0] : '?');
+    }
+    return out;
+}
+
+bool namesEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace veltrano::access

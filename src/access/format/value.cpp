@@ -1,0 +1,205 @@
+// Value decoding and canonical text; stored forms in value.h.
+#include "access/format/value.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace veltrano::access {
+
+namespace {
+
+size_t fixedSize(ColumnType t) {
+    switch (t) {
+        case ColumnType::Byte: return 1;
+        case ColumnType::Integer: return 2;
+        case ColumnType::Long:
+        case ColumnType::Single: return 4;
+        case ColumnType::Currency:
+        case ColumnType::Double:
+        case ColumnType::DateTime: return 8;
+        case ColumnType::Guid: return 16;
+        case ColumnType::Numeric: return 17;
+        default: return 0;
+    }
+}
+
+const char kHex[] = "0123456789ABCDEF";
+
+// Shortest digits, positional for decimal exponents -7..20, else "1.5e-8"
+// style; "-0", "nan", "inf" and "-inf" for the special values.
+template <class T>
+std::string shortestText(T v) {
+    if (std::isnan(v)) return "nan";
+    if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
+    if (v == 0) return std::signbit(v) ? "-0" : "0";
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+    std::string sci(buf, r.ptr);
+    // sci = [-]d[.ddd]e[+-]xx
+    bool neg = sci[0] == '-';
+    size_t epos = sci.find('e');
+    std::string mant = sci.substr(neg ? 1 : 0, epos - (neg ? 1 : 0));
+    int exp = std::stoi(sci.substr(epos + 1));
+    std::string digits;
+    for (char c : mant)
+        if (c != '.') digits.push_back(c);
+    std::string out = neg ? "-" : "";
+    if (exp >= 21 || exp < -7) {
+        out += digits.substr(0, 1);
+        if (digits.size() > 1) out += "." + digits.substr(1);
+        out += exp < 0 ? "e-" : "e+";
+        out += std::to_string(std::abs(exp));
+        return out;
+    }
+    if (exp < 0) {
+        out += "0." + std::string(static_cast<size_t>(-exp - 1), '0') + digits;
+    } else if (static_cast<size_t>(exp) + 1 >= digits.size()) {
+        out += digits + std::string(static_cast<size_t>(exp) + 1 - digits.size(), '0');
+    } else {
+        out += digits.substr(0, static_cast<size_t>(exp) + 1) + "." + digits.substr(static_cast<size_t>(exp) + 1);
+    }
+    return out;
+}
+
+}  // namespace
+
+Result<Value> decodeFixedValue(ColumnType type, Bytes data, int scale) {
+    size_t need = fixedSize(type);
+    if (need == 0) return Status::internal("not a fixed-size type");
+    if (data.size() < need) return Status::corruption("value shorter than its type");
+    ByteReader r(data);
+    switch (type) {
+        case ColumnType::Byte: return Value::ofInteger(ValueKind::Byte, r.u8(0));
+        case ColumnType::Integer: return Value::ofInteger(ValueKind::Integer, r.i16(0));
+        case ColumnType::Long: return Value::ofInteger(ValueKind::Long, r.i32(0));
+        case ColumnType::Currency: return Value::ofInteger(ValueKind::Currency, r.i64(0));
+        case ColumnType::Single: return Value::ofReal(ValueKind::Single, static_cast<double>(r.f32(0)));
+        case ColumnType::Double: return Value::ofReal(ValueKind::Double, r.f64(0));
+        case ColumnType::DateTime: return Value::ofReal(ValueKind::DateTime, r.f64(0));
+        case ColumnType::Guid:
+            return Value::ofBytes(ValueKind::Guid, std::string(data.begin(), data.begin() + 16));
+        case ColumnType::Numeric: {
+            Value v = Value::ofBytes(ValueKind::Decimal, decimalToText(data.first(17), scale));
+            v.scale = scale;
+            return v;
+        }
+        default: return Status::internal("not a fixed-size type");
+    }
+}
+
+std::string decimalToText(Bytes s, int scale) {
+    if (s.size() < 17) return {};
+    // Magnitude: four u32 LE words, most significant word first.
+    uint32_t words[4];
+    for (int w = 0; w < 4; ++w) {
+        size_t o = 1 + 4 * static_cast<size_t>(w);
+        words[w] = static_cast<uint32_t>(s[o] | (s[o + 1] << 8) | (s[o + 2] << 16)) |
+                   (static_cast<uint32_t>(s[o + 3]) << 24);
+    }
+    // Repeated division by 10 over the 128-bit number.
+    std::string digits;
+    bool zero = false;
+    while (!zero) {
+        uint64_t rem = 0;
+        zero = true;
+        for (auto& w : words) {
+            uint64_t cur = (rem << 32) | w;
+            w = static_cast<uint32_t>(cur / 10);
+            rem = cur % 10;
+            if (w != 0) zero = false;
+        }
+        digits.insert(digits.begin(), static_cast<char>('0' + rem));
+    }
+    if (scale < 0) scale = 0;
+    if (scale > 38) scale = 38;
+    auto sc = static_cast<size_t>(scale);
+    if (digits.size() <= sc) digits.insert(0, sc + 1 - digits.size(), '0');
+    std::string out = digits;
+    if (sc > 0) out.insert(out.size() - sc, ".");
+    bool allZero = digits.find_first_not_of('0') == std::string::npos;
+    if ((s[0] & 0x80) && !allZero) out.insert(0, "-");
+    return out;
+}
+
+std::string guidToText(Bytes g) {
+    if (g.size() < 16) return {};
+    // Data1, Data2, Data3 little-endian; the last 8 bytes as stored.
+    const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    std::string out = "{";
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) out += '-';
+        uint8_t b = g[static_cast<size_t>(order[i])];
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+    }
+    return out + "}";
+}
+
+std::string shortestDouble(double v) { return shortestText(v); }
+std::string shortestSingle(float v) { return shortestText(v); }
+
+std::string currencyToText(int64_t scaled) {
+    bool neg = scaled < 0;
+    // Magnitude without overflow for INT64_MIN.
+    uint64_t m = neg ? static_cast<uint64_t>(0) - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%s%llu.%04llu", neg ? "-" : "", static_cast<unsigned long long>(m / 10000),
+                  static_cast<unsigned long long>(m % 10000));
+    return buf;
+}
+
+std::string canonicalText(const Value& v) {
+    switch (v.kind) {
+        case ValueKind::Null: return {};
+        case ValueKind::Boolean: return v.integer ? "1" : "0";
+        case ValueKind::Byte:
+        case ValueKind::Integer:
+        case ValueKind::Long: return std::to_string(v.integer);
+        case ValueKind::Currency: return currencyToText(v.integer);
+        case ValueKind::Single: return shortestSingle(static_cast<float>(v.real));
+        case ValueKind::Double: return shortestDouble(v.real);
+        case ValueKind::DateTime: return formatOleDate(v.real);
+        case ValueKind::Text:
+        case ValueKind::Decimal: return v.bytes;
+        case ValueKind::Guid: return guidToText(Bytes(reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size()));
+        case ValueKind::Binary: {
+            std::string out;
+            out.reserve(v.bytes.size() * 2);
+            for (unsigned char b : v.bytes) {
+                out += kHex[b >> 4];
+                out += kHex[b & 15];
+            }
+            return out;
+        }
+    }
+    return {};
+}
+
+FieldValue toFieldValue(const Value& v) {
+    switch (v.kind) {
+        case ValueKind::Null: return FieldValue::null();
+        case ValueKind::Boolean: return FieldValue::boolean(v.integer != 0);
+        case ValueKind::Byte:
+        case ValueKind::Integer:
+        case ValueKind::Long: return FieldValue::number(static_cast<double>(v.integer));
+        case ValueKind::Currency: return FieldValue::number(static_cast<double>(v.integer) / 10000.0);
+        case ValueKind::Single:
+            // Through the float's shortest text, so 0.1f reads as 0.1 and not 0.10000000149011612.
+        {
+            std::string t = shortestSingle(static_cast<float>(v.real));
+            double d = v.real;
+            std::from_chars(t.data(), t.data() + t.size(), d);  // locale-free; NaN/Inf keep the widened value
+            return FieldValue::number(d);
+        }
+        case ValueKind::Double: return FieldValue::number(v.real);
+        case ValueKind::DateTime: return FieldValue::dateTime(v.real);
+        case ValueKind::Text:
+        case ValueKind::Decimal:
+        case ValueKind::Binary:
+        case ValueKind::Guid: return FieldValue::text(v.bytes);
+    }
+    return FieldValue::null();
+}
+
+}  // namespace veltrano::access

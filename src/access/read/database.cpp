@@ -1,0 +1,112 @@
+// Opening a database for reading; see database.h.
+#include "access/read/database.h"
+
+#include <filesystem>
+
+#include "access/storage/journal.h"
+#include "access/storage/lock_file.h"
+#include "access/format/properties.h"
+
+namespace veltrano::access {
+
+namespace {
+
+// A writer killed in the middle of a change leaves the file half-written,
+// with the originals of the pages it overwrote in its journal. Such a file
+// is rolled back before it is read, as the next writer would do. The
+// writer's own page store does it under the writer's lock, so the journal
+// of a writer still at work is never touched (the file is in use then).
+Status rollBackUnfinishedChange(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::exists(journalPath(path), ec)) return Status::ok();
+    auto store = PageStore::open(path, false);
+    if (store.isOk()) return Status::ok();
+    const Status& s = store.status();
+    if (s.category() == Category::InUse || s.category() == Category::NotFound) return s;
+    return Status::make(s.category(), "The file " + path + " holds a change that a writer did not finish (" + journalPath(path) +
+                                          "). It must be undone before the file can be read, and undoing it failed: " +
+                                          s.description());
+}
+
+}  // namespace
+
+Result<std::unique_ptr<Database>> Database::open(const std::string& path, const OpenOptions& options) {
+    ACCESS_RETURN_IF_ERROR(rollBackUnfinishedChange(path));
+    ACCESS_ASSIGN_OR_RETURN(auto file, openPosixFile(path, OpenMode::ReadOnly));
+    ACCESS_RETURN_IF_ERROR(checkNotInUse(path));
+    // The shared lock keeps our own writers out while we read, and fails when
+    // one got in between the check above and now.
+    ACCESS_RETURN_IF_ERROR(file->tryLock(LockKind::Shared));
+    return openFile(std::move(file), options);
+}
+
+Result<std::unique_ptr<Database>> Database::openFile(std::unique_ptr<File> file, const OpenOptions& options) {
+    ACCESS_ASSIGN_OR_RETURN(auto pager, Pager::open(std::move(file)));
+    std::unique_ptr<Database> db(new Database(std::move(pager)));
+    ACCESS_RETURN_IF_ERROR(db->load(options));
+    return db;
+}
+
+Status Database::load(const OpenOptions& options) {
+    const std::string& stored = pager_->header().password;
+    if (!stored.empty() && (!options.password || *options.password != stored)) return Status::wrongPassword();
+    ACCESS_ASSIGN_OR_RETURN(catalog_, readCatalog(*pager_));
+    for (const auto& e : catalog_)
+        if (e.isUserTable()) userTables_.push_back(&e);
+    return {};
+}
+
+const CatalogEntry* Database::findTable(std::string_view name) const {
+    for (const auto* e : userTables_)
+        if (e->name == name) return e;
+    for (const auto* e : userTables_)
+        if (namesEqual(e->name, name)) return e;
+    return nullptr;
+}
+
+Result<std::vector<PropertySet>> Database::tableProperties(std::string_view name) const {
+    const CatalogEntry* e = findTable(name);
+    if (!e) return Status::notFound("The table '" + std::string(name) + "' does not exist.");
+    Bytes blob(reinterpret_cast<const uint8_t*>(e->properties.data()), e->properties.size());
+    return parseProperties(blob, pager_->format(), pager_->header().codePage);
+}
+
+Result<std::shared_ptr<const TableDef>> Database::tableDef(std::string_view name) {
+    const CatalogEntry* e = findTable(name);
+    if (!e) return Status::notFound("The table '" + std::string(name) + "' does not exist.");
+    auto it = defs_.find(e->tdefPage());
+    if (it != defs_.end()) return it->second;
+    ACCESS_ASSIGN_OR_RETURN(TableDef def, loadTableDef(*pager_, e->tdefPage()));
+    if (!e->properties.empty()) {
+        Bytes blob(reinterpret_cast<const uint8_t*>(e->properties.data()), e->properties.size());
+        for (const auto& set : parseProperties(blob, pager_->format(), pager_->header().codePage)) {
+            for (auto& c : def.columns) {
+                if (!namesEqual(c.name, set.objectName)) continue;
+                if (const Value* d = set.find("DefaultValue"); d && d->kind == ValueKind::Text) {
+                    c.hasDefault = true;
+                    c.defaultValue = d->bytes;
+                }
+                if (const Value* r = set.find("Required"); r && r->kind == ValueKind::Boolean)
+                    c.required = r->integer != 0;
+            }
+        }
+    }
+    auto shared = std::make_shared<const TableDef>(std::move(def));
+    defs_.emplace(e->tdefPage(), shared);
+    return shared;
+}
+
+Result<std::unique_ptr<TableCursor>> Database::openCursor(std::string_view name, bool decodeValues) {
+    ACCESS_ASSIGN_OR_RETURN(auto def, tableDef(name));
+    return std::make_unique<TableCursor>(*pager_, def, decodeValues);
+}
+
+Result<uint64_t> Database::countRows(std::string_view name) {
+    ACCESS_ASSIGN_OR_RETURN(auto cursor, openCursor(name, false));
+    uint64_t n = 0;
+    while (cursor->next()) ++n;
+    if (!cursor->status().isOk()) return cursor->status();
+    return n;
+}
+
+}  // namespace veltrano::access

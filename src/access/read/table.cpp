@@ -1,0 +1,166 @@
+// Table scans; see table.h.
+#include "access/read/table.h"
+
+#include <unordered_set>
+
+#include "access/format/data_page.h"
+#include "access/format/long_value.h"
+#include "access/format/text.h"
+#include "access/format/usage_map.h"
+
+namespace veltrano::access {
+
+namespace {
+
+constexpr int kMaxOverflowHops = 64;
+
+std::string decodeText(Bytes stored, const ColumnDef& c, const Format& f, uint16_t dbCodePage) {
+    if (f.isJet4()) return decodeJet4Text(stored);
+    return decodeCodePage(stored, c.codePage != 0 ? c.codePage : dbCodePage);
+}
+
+}  // namespace
+
+Result<Value> decodeCell(Pager& pager, const ColumnDef& c, const Cell& cell, uint16_t dbCodePage) {
+    if (c.type == ColumnType::Boolean) return Value::ofInteger(ValueKind::Boolean, cell.boolValue ? 1 : 0);
+    if (cell.isNull) return Value::null();
+    const Format& f = pager.format();
+    switch (c.type) {
+        case ColumnType::Byte:
+        case ColumnType::Integer:
+        case ColumnType::Long:
+        case ColumnType::Currency:
+        case ColumnType::Single:
+        case ColumnType::Double:
+        case ColumnType::DateTime:
+        case ColumnType::Guid:
+        case ColumnType::Numeric: {
+            auto v = decodeFixedValue(c.type, cell.data, c.scale);
+            if (!v.isOk())
+                return Status::corruption("column '" + c.name + "': " + v.status().description());
+            return v;
+        }
+        case ColumnType::Text:
+            return Value::ofBytes(ValueKind::Text, decodeText(cell.data, c, f, dbCodePage));
+        case ColumnType::Binary:
+        case ColumnType::Unknown0D:
+        case ColumnType::Unknown11:
+            return Value::ofBytes(ValueKind::Binary, std::string(cell.data.begin(), cell.data.end()));
+        case ColumnType::Memo:
+        case ColumnType::Ole: {
+            auto raw = readLongValue(pager, cell.data);
+            if (!raw.isOk())
+                return Status::make(raw.status().category(),
+                                    "column '" + c.name + "': " + raw.status().description(), raw.status().page());
+            if (c.type == ColumnType::Ole) return Value::ofBytes(ValueKind::Binary, std::move(*raw));
+            Bytes b(reinterpret_cast<const uint8_t*>(raw->data()), raw->size());
+            return Value::ofBytes(ValueKind::Text, decodeText(b, c, f, dbCodePage));
+        }
+        default:
+            return Status::notSupported("column '" + c.name + "' has a data type this engine does not read (code " +
+                                        std::to_string(static_cast<int>(c.type)) + ")");
+    }
+}
+
+TableCursor::TableCursor(Pager& pager, std::shared_ptr<const TableDef> def, bool decodeValues)
+    : pager_(pager), def_(std::move(def)), decode_(decodeValues) {}
+
+bool TableCursor::fail(Status s) {
+    status_ = std::move(s);
+    current_.reset();
+    return false;
+}
+
+void TableCursor::rewind() {
+    status_ = Status();
+    started_ = false;
+    pageIndex_ = 0;
+    current_.reset();
+    nextRow_ = 0;
+}
+
+bool TableCursor::loadRow(Bytes image) {
+    if (!decode_) return true;
+    Status s = crackRow(image, *def_, pager_.format(), cells_);
+    if (!s.isOk()) return fail(Status::corruption(s.description() + " in table row", page_));
+    values_.resize(def_->columns.size());
+    for (size_t i = 0; i < def_->columns.size(); ++i) {
+        auto v = decodeCell(pager_, def_->columns[i], cells_[i], pager_.header().codePage);
+        if (!v.isOk()) {
+            Status e = v.status();
+            return fail(Status::make(e.category(), e.description(), e.page() >= 0 ? e.page() : page_));
+        }
+        values_[i] = std::move(*v);
+    }
+    return true;
+}
+
+bool TableCursor::next() {
+    if (!status_.isOk()) return false;
+    if (!started_) {
+        started_ = true;
+        auto pages = readUsageMap(pager_, def_->ownedMap);
+        if (!pages.isOk()) return fail(pages.status());
+        pages_ = std::move(*pages);
+        pageIndex_ = 0;
+        current_.reset();
+    }
+    const Format& f = pager_.format();
+    for (;;) {
+        if (!current_) {
+            // Next data page owned by this table.
+            while (pageIndex_ < pages_.size()) {
+                uint32_t p = pages_[pageIndex_++];
+                auto h = pager_.page(p);
+                if (!h.isOk()) return fail(h.status());
+                ByteReader r(**h);
+                if (r.u8(0) == page_type::kData && r.u32(4) == def_->firstPage) {
+                    current_ = *h;
+                    page_ = p;
+                    nextRow_ = 0;
+                    break;
+                }
+            }
+            if (!current_) return false;  // end of table
+        }
+        Bytes pageBytes(*current_);
+        unsigned count = rowSlotCount(pageBytes, f);
+        if (nextRow_ >= count) {
+            current_.reset();
+            continue;
+        }
+        row_ = nextRow_++;
+        auto slot = rowSlot(pageBytes, row_, f, page_);
+        if (!slot.isOk()) return fail(slot.status());
+        if (slot->deleted) continue;
+        if (!slot->overflow) {
+            if (!loadRow(pageBytes.subspan(slot->start, slot->end - slot->start))) return false;
+            return true;
+        }
+        // Follow the overflow pointer(s) to the row's real image.
+        PageHandle hold = current_;
+        RowSlot s = *slot;
+        uint32_t atPage = page_;
+        for (int hop = 0;; ++hop) {
+            if (hop >= kMaxOverflowHops) return fail(Status::corruption("overflow rows form a loop", atPage));
+            ByteReader r(Bytes(*hold).subspan(s.start, s.end - s.start));
+            if (s.end - s.start < 4) return fail(Status::corruption("overflow row pointer cut short", atPage));
+            uint8_t targetRow = r.u8(0);
+            uint32_t targetPage = r.u24(1);
+            auto h = pager_.page(targetPage);
+            if (!h.isOk()) return fail(h.status());
+            if ((**h)[0] != page_type::kData)
+                return fail(Status::corruption("overflow row points to a page that is not a data page", targetPage));
+            auto t = rowSlot(**h, targetRow, f, targetPage);
+            if (!t.isOk()) return fail(t.status());
+            hold = *h;
+            s = *t;
+            atPage = targetPage;
+            if (!s.overflow) break;
+        }
+        if (!loadRow(Bytes(*hold).subspan(s.start, s.end - s.start))) return false;
+        return true;
+    }
+}
+
+}  // namespace veltrano::access

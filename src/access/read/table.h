@@ -1,0 +1,66 @@
+// Streaming scan of a table's rows.
+//
+// The table's pages come from its owned-pages usage map (TDEF); only data
+// pages whose owner field names this table's TDEF are read, one at a time,
+// in page order, rows in slot order. Deleted slots are skipped; an overflow
+// slot holds [row byte][3-byte page] of the row's real place, followed
+// (possibly more than once) to an image whose own slot is marked deleted.
+// Nothing but the current page and row is held, so a scan never keeps the
+// table in memory.
+//
+// Use: while (cursor.next()) { ... cursor.value(i) ... } then check status().
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "access/storage/pager.h"
+#include "access/format/row.h"
+#include "access/base/status.h"
+#include "access/format/tdef.h"
+#include "access/format/value.h"
+
+namespace veltrano::access {
+
+// Decodes one column's cell (text to UTF-8, long values fetched).
+Result<Value> decodeCell(Pager& pager, const ColumnDef& column, const Cell& cell, uint16_t dbCodePage);
+
+class TableCursor {
+public:
+    // `decodeValues` false: rows are only counted (no cells decoded).
+    TableCursor(Pager& pager, std::shared_ptr<const TableDef> def, bool decodeValues = true);
+
+    // Moves to the next live row. False at the end or on failure (see status()).
+    bool next();
+    // Back before the first row.
+    void rewind();
+    const Status& status() const { return status_; }
+
+    const TableDef& definition() const { return *def_; }
+    // The current row's value of def().columns[i]. REQUIRES: next() returned true.
+    const Value& value(size_t i) const { return values_[i]; }
+    const std::vector<Value>& values() const { return values_; }
+    // Position of the current row.
+    uint32_t page() const { return page_; }
+    unsigned row() const { return row_; }
+
+private:
+    bool fail(Status s);
+    bool loadRow(Bytes image);
+
+    Pager& pager_;
+    std::shared_ptr<const TableDef> def_;
+    bool decode_;
+    bool started_ = false;
+    Status status_;
+    std::vector<uint32_t> pages_;
+    size_t pageIndex_ = 0;
+    PageHandle current_;
+    uint32_t page_ = 0;
+    unsigned row_ = 0;
+    unsigned nextRow_ = 0;
+    std::vector<Cell> cells_;
+    std::vector<Value> values_;
+};
+
+}  // namespace veltrano::access

@@ -1,0 +1,162 @@
+// WriteDatabase: one Jet 4 file open for writing, and the statements and
+// row appends run on it. Internal to the engine; callers use writer.h.
+//
+// Owns, while open: the page store (with its journal), the .ldb lock file,
+// the global usage map (page 1 row 0, where a set bit means the page is
+// free), and the rows and indexes of the system tables MSysObjects and
+// MSysACEs. Every public operation is one change of the page store: it
+// commits as a whole or is rolled back, and in-memory state is reloaded
+// from the file after a rollback.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "access/write/index_writer.h"
+#include "access/sql/jet_sql.h"
+#include "access/storage/journal.h"
+#include "access/storage/lock_file.h"
+#include "access/write/long_value_writer.h"
+#include "access/format/properties.h"
+#include "access/write/properties_writer.h"
+#include "access/write/row_writer.h"
+#include "access/write/tdef_writer.h"
+#include "access/write/unique_keys.h"
+#include "common/field_value.h"
+
+namespace veltrano::access {
+
+struct CatalogRow {
+    uint32_t id = 0, parentId = 0;
+    std::string name;
+    int16_t type = 0;
+    uint32_t flags = 0;
+    std::string owner;
+    uint32_t page = 0;  // where the row's header slot is
+    uint8_t row = 0;
+};
+
+// A row found while scanning a table: the header slot (what index entries
+// name) and the row bytes (followed through a moved-row pointer).
+struct ScannedRow {
+    uint32_t page = 0;
+    uint8_t row = 0;
+    std::vector<StoredCell> cells;
+};
+
+class AppendSession;
+
+class WriteDatabase : public std::enable_shared_from_this<WriteDatabase> {
+public:
+    static Result<std::shared_ptr<WriteDatabase>> open(const std::string& path, const std::string& password);
+    // Used by createDatabase: takes a freshly written store.
+    static Result<std::shared_ptr<WriteDatabase>> adopt(std::unique_ptr<PageStore> store);
+    ~WriteDatabase();
+
+    // `extra`: further properties of a table CREATE TABLE makes (see properties_writer.h).
+    Status execute(const std::string& sql, const std::vector<ObjectProperties>& extra = {});
+    Result<std::unique_ptr<AppendSession>> openAppend(const std::string& table);
+    Result<std::vector<std::string>> userTables();
+    // The property blocks of a table (its catalog row's LvProp).
+    Result<std::vector<PropertySet>> tableProperties(const std::string& table);
+    // Required and DefaultValue of each column that has either (auto-numbers
+    // and yes/no columns are never Required: they are never null).
+    struct ColumnRule {
+        std::string column;
+        bool required = false;
+        bool hasDefault = false;
+        std::string defaultValue;
+    };
+    Result<std::vector<ColumnRule>> columnRules(const std::string& table);
+    Status close();
+
+    // --- for AppendSession and createDatabase ---
+    PageStore& store() { return *store_; }
+    Result<uint32_t> allocatePage();
+    Allocator allocator();
+    void releasePages(const std::vector<uint32_t>& pages);
+    Status begin();
+    Status commit();
+    void abandon();  // roll back and reload
+    bool busy() const { return busy_; }
+    void setBusy(bool b) { busy_ = b; }
+
+    Result<std::vector<ScannedRow>> scanTable(const TableModel& t);
+    // Adds a row to a table through its owned map (system tables). Updates
+    // t.rowCount but does not write the TDEF or any index.
+    Result<std::pair<uint32_t, uint8_t>> insertRow(TableModel& t, const std::vector<StoredCell>& cells);
+    // Rebuilds real index r of t from the table's rows and writes t's TDEF.
+    Status rebuildIndex(TableModel& t, size_t r, const std::vector<ScannedRow>& rows);
+    Status rebuildAllIndexes(TableModel& t);
+    Result<std::vector<CatalogRow>> readCatalog();
+    Status writeGlobalMap();
+
+private:
+    explicit WriteDatabase(std::unique_ptr<PageStore> store) : store_(std::move(store)) {}
+    Status load();
+    Status createTable(const CreateTableStmt& s, const std::vector<ObjectProperties>& extra);
+    Status createIndex(const CreateIndexStmt& s);
+    Status dropTable(const DropTableStmt& s);
+    Result<const CatalogRow*> findTable(const std::vector<CatalogRow>& catalog, const std::string& name);
+    Status addCatalogRows(const std::string& name, uint32_t tdefPage, const std::string& properties);
+
+    std::unique_ptr<PageStore> store_;
+    std::unique_ptr<LockFileGuard> lockFile_;
+    PageSet free_;  // free pages inside the file
+    bool busy_ = false;
+};
+
+class AppendSession {
+public:
+    static Result<std::unique_ptr<AppendSession>> start(std::shared_ptr<WriteDatabase> db, uint32_t tdefPage);
+    ~AppendSession();
+
+    Status addNew();
+    int fieldCount() const { return static_cast<int>(order_.size()); }
+    int fieldType(int pos) const;
+    std::string fieldName(int pos) const;
+    Status setField(int pos, const FieldValue& v);
+    // setField in two steps; convert() reads only the table's definition.
+    Result<StoredCell> convert(int pos, const FieldValue& v) const;
+    Status setCell(int pos, StoredCell cell);
+    // setCell that copies into the cell's kept buffer.
+    Status copyCell(int pos, bool null, const std::string& bytes);
+    Status update();
+    Status close();
+    bool open() const { return db_ != nullptr; }
+    void raiseAutoNumber(uint32_t lastUsed) {
+        if (t_.autoNumber < lastUsed) t_.autoNumber = lastUsed;
+    }
+
+private:
+    AppendSession() = default;
+    Status store();  // update() without the clean-up after a failed write
+    // The cell field `pos` of the current row sets (starting a row if none is).
+    Result<StoredCell*> cellOfField(int pos);
+    Status placeRow(const std::vector<uint8_t>& row, uint32_t& page, uint8_t& slot);
+    Status finish();
+
+    std::shared_ptr<WriteDatabase> db_;
+    TableModel t_;
+    std::vector<const ColumnModel*> order_;  // by column number
+    std::vector<StoredCell> cells_;              // by column number
+    std::vector<bool> set_;
+    bool rowStarted_ = false;
+    PageSet owned_;
+    std::vector<uint8_t> page_;
+    uint32_t pageNumber_ = 0;
+    bool pageIsNew_ = false;
+    std::vector<std::vector<std::string>> entries_;            // per real index
+    std::vector<UniqueKeySet> uniqueKeys_;                     // per unique real index
+    RowLayout layout_;
+    std::vector<std::string> keys_;  // this row's index keys, buffers kept between rows
+    std::vector<uint8_t> row_;       // this row's image
+    std::vector<std::unique_ptr<LongValueWriter>> lv_;               // by column number (null if not LV)
+    std::mt19937_64 random_{std::random_device{}()};  // auto-GUIDs
+};
+
+}  // namespace veltrano::access

@@ -1,0 +1,391 @@
+// CREATE TABLE, CREATE INDEX and DROP TABLE on a WriteDatabase.
+//
+// A new table gets: its TDEF page (and continuation pages when long), one
+// owner-0 data page of usage-map rows (owned pages, free-space pages, one per
+// real index, two per memo/OLE column), an empty root leaf per real index,
+// a catalog row (with the table's properties in LvProp) and one access-control row per user/group that has rights
+// on the "Tables" container, with the system indexes rebuilt afterwards.
+#include <algorithm>
+#include <map>
+
+#include "access/write/database_writer.h"
+#include "access/format/index_key.h"
+#include "access/write/properties_writer.h"
+#include "access/format/sort_order.h"
+#include "access/format/text.h"
+
+namespace veltrano::access {
+namespace {
+
+constexpr size_t kMaxColumns = 255;
+constexpr size_t kMaxIndexColumns = 10;
+constexpr uint8_t kPrimaryKeyFlags = 0x80 | index_flag::kUnique | index_flag::kRequired;
+
+std::vector<uint8_t> emptyLeaf(uint32_t tdefPage) {
+    std::vector<uint8_t> pg(kJet4PageSize, 0);
+    pg[0] = page_type::kIndexLeaf;
+    pg[1] = 0x01;
+    put::u16(pg, 2, static_cast<uint16_t>(kIndexEntryArea));
+    put::u32(pg, 4, tdefPage);
+    return pg;
+}
+
+std::vector<uint8_t> mapRow(uint32_t page) {
+    std::vector<uint8_t> row(kUsageMapRowLength, 0);
+    if (page) {
+        uint32_t start = (page / 8) * 8;
+        put::u32(row, 1, start);
+        row[5 + (page - start) / 8] |= static_cast<uint8_t>(1u << ((page - start) % 8));
+    }
+    return row;
+}
+
+// Lays the map rows out on as many owner-0 pages as they need.
+class MapPages {
+public:
+    explicit MapPages(WriteDatabase& db) : db_(db) {}
+    Result<uint32_t> add(const std::vector<uint8_t>& row) {
+        if (page_.empty() || !rowFits(page_, row.size())) {
+            ACCESS_RETURN_IF_ERROR(flush());
+            ACCESS_ASSIGN_OR_RETURN(number_, db_.allocatePage());
+            page_ = newDataPage(0);
+        }
+        int slot = addRowToPage(page_, row);
+        return (number_ << 8) | static_cast<uint32_t>(slot);
+    }
+    Status flush() {
+        if (page_.empty()) return Status::ok();
+        Status s = db_.store().write(number_, page_);
+        page_.clear();
+        return s;
+    }
+
+private:
+    WriteDatabase& db_;
+    std::vector<uint8_t> page_;
+    uint32_t number_ = 0;
+};
+
+Status checkIndexable(const TableModel& t, uint16_t column) {
+    const ColumnModel* c = t.column(column);
+    if (!c || !isIndexableType(c->type))
+        return Status::badCommand("The field '" + (c ? c->name : std::string("?")) +
+                                  "' cannot be indexed (memo and OLE fields cannot be part of an index).");
+    return Status::ok();
+}
+
+// Finds an existing real index with these columns and flags, or adds one.
+Result<size_t> realIndexFor(WriteDatabase& db, TableModel& t, MapPages& maps, const std::vector<IndexColumnModel>& cols,
+                            uint8_t flags) {
+    for (size_t r = 0; r < t.realIndexes.size(); ++r) {
+        const auto& ri = t.realIndexes[r];
+        if (ri.flags == flags && ri.columns.size() == cols.size() &&
+            std::equal(cols.begin(), cols.end(), ri.columns.begin(),
+                       [](const IndexColumnModel& a, const IndexColumnModel& b) { return a.column == b.column && a.ascending == b.ascending; }))
+            return r;
+    }
+    RealIndexModel ri;
+    ri.columns = cols;
+    ri.flags = flags;
+    ACCESS_ASSIGN_OR_RETURN(ri.rootPage, db.allocatePage());
+    ACCESS_RETURN_IF_ERROR(db.store().write(ri.rootPage, emptyLeaf(t.page)));
+    ACCESS_ASSIGN_OR_RETURN(ri.usageMap, maps.add(mapRow(ri.rootPage)));
+    t.realIndexes.push_back(std::move(ri));
+    return t.realIndexes.size() - 1;
+}
+
+Result<std::vector<IndexColumnModel>> indexColumns(const TableModel& t, const std::vector<std::pair<std::string, bool>>& names) {
+    if (names.empty() || names.size() > kMaxIndexColumns)
+        return Status::badCommand("An index has 1 to 10 fields.");
+    std::vector<IndexColumnModel> cols;
+    for (const auto& [name, asc] : names) {
+        const ColumnModel* c = t.columnNamed(name);
+        if (!c) return Status::badCommand("The field '" + name + "' does not exist in the table.");
+        for (const auto& ic : cols)
+            if (ic.column == c->number) return Status::badCommand("The field '" + name + "' appears twice in the index.");
+        ACCESS_RETURN_IF_ERROR(checkIndexable(t, c->number));
+        cols.push_back({c->number, asc});
+    }
+    return cols;
+}
+
+// Required and DefaultValue from the statement (a GUID auto-number gets the
+// GenGUID() default Access gives it), then `extra`, whose values replace
+// same-named ones.
+std::vector<ObjectProperties> propertiesOf(const CreateTableStmt& s, const std::vector<ColumnSpec>& specs,
+                                              const std::vector<ObjectProperties>& extra) {
+    constexpr uint8_t kEngine = 1;
+    std::vector<ObjectProperties> out;
+    auto objectFor = [&](const std::string& name) -> ObjectProperties& {
+        for (auto& o : out)
+            if (sameName(o.object, name)) return o;
+        out.push_back({name, {}});
+        return out.back();
+    };
+    for (const auto& o : extra)
+        if (o.object.empty()) objectFor("").values = o.values;
+    for (size_t i = 0; i < s.columns.size(); ++i) {
+        const SqlColumn& col = s.columns[i];
+        ObjectProperties& o = objectFor(col.name);
+        o.object = col.name;  // the column's own spelling
+        if (col.notNull) o.values.push_back({"Required", Value::ofInteger(ValueKind::Boolean, 1), kEngine});
+        if (col.hasDefault)
+            o.values.push_back({"DefaultValue", Value::ofBytes(ValueKind::Text, col.defaultValue), kEngine});
+        else if (specs[i].autoNumber && specs[i].type == ColumnType::Guid)
+            o.values.push_back({"DefaultValue", Value::ofBytes(ValueKind::Text, "GenGUID()"), kEngine});
+        for (const auto& e : extra)
+            if (!e.object.empty() && sameName(e.object, col.name)) o.values.insert(o.values.end(), e.values.begin(), e.values.end());
+    }
+    return out;
+}
+
+}  // namespace
+
+Status WriteDatabase::createTable(const CreateTableStmt& s, const std::vector<ObjectProperties>& extra) {
+    ACCESS_RETURN_IF_ERROR(checkObjectName(s.table, "table"));
+    if (!isIndexableText(s.table))
+        return Status::badCommand("The table name '" + s.table +
+                                  "' holds characters beyond Latin-1, which this engine cannot enter in the catalog index.");
+    if (s.columns.empty()) return Status::badCommand("A table needs at least one field.");
+    if (s.columns.size() > kMaxColumns) return Status::badCommand("Too many fields defined (at most 255).");
+    ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
+    if (findTable(catalog, s.table).isOk()) return Status::badCommand("Table '" + s.table + "' already exists.");
+    for (const auto& e : catalog)
+        if (sameName(e.name, s.table) && e.parentId != 0x0F000000u)
+            return Status::badCommand("An object named '" + s.table + "' already exists.");
+
+    TableModel t;
+    t.tableType = 0x4E;
+    std::vector<ColumnSpec> specs;
+    for (size_t i = 0; i < s.columns.size(); ++i) {
+        const SqlColumn& col = s.columns[i];
+        ACCESS_RETURN_IF_ERROR(checkObjectName(col.name, "field"));
+        for (size_t k = 0; k < i; ++k)
+            if (sameName(s.columns[k].name, col.name))
+                return Status::badCommand("Field '" + col.name + "' is defined more than once.");
+        ACCESS_ASSIGN_OR_RETURN(ColumnSpec columnType, resolveColumnType(col));
+        specs.push_back(columnType);
+    }
+    // Fixed offsets in column order; var slots first for short values, then memo/OLE.
+    uint16_t fixedOffset = 0, varIndex = 0;
+    for (size_t i = 0; i < specs.size(); ++i) {
+        ColumnModel c;
+        c.name = s.columns[i].name;
+        c.type = specs[i].type;
+        c.number = static_cast<uint16_t>(i);
+        c.length = specs[i].length;
+        c.precision = specs[i].precision;
+        c.scale = specs[i].scale;
+        // Access keeps 0x02 on every column, Required ones too: NOT NULL lives
+        // in the Required property alone.
+        c.flags = column_flag::kNullable | (specs[i].fixed ? column_flag::kFixed : 0);
+        if (specs[i].autoNumber) c.flags |= c.type == ColumnType::Guid ? column_flag::kAutoGuid : column_flag::kAutoLong;
+        if (specs[i].fixed && c.type != ColumnType::Boolean) {
+            c.fixedOffset = fixedOffset;
+            fixedOffset = static_cast<uint16_t>(fixedOffset + c.length);
+        }
+        t.columns.push_back(c);
+    }
+    for (int pass = 0; pass < 2; ++pass)
+        for (auto& c : t.columns)
+            if (!c.isFixed() && c.isLongValue() == (pass == 1)) c.varIndex = varIndex++;
+    t.maxCols = static_cast<uint16_t>(t.columns.size());
+    t.varCols = varIndex;
+
+    ACCESS_ASSIGN_OR_RETURN(t.page, allocatePage());
+    MapPages maps(*this);
+    ACCESS_ASSIGN_OR_RETURN(t.ownedMap, maps.add(mapRow(0)));
+    ACCESS_ASSIGN_OR_RETURN(t.freeMap, maps.add(mapRow(0)));
+
+    auto addLogical = [&](const std::string& name, size_t real, uint8_t type) -> Status {
+        ACCESS_RETURN_IF_ERROR(checkObjectName(name, "index"));
+        for (const auto& l : t.logicalIndexes)
+            if (sameName(l.name, name)) return Status::badCommand("Index '" + name + "' already exists.");
+        LogicalIndexModel li;
+        li.name = name;
+        li.number = static_cast<uint32_t>(t.logicalIndexes.size());
+        li.realIndex = static_cast<uint32_t>(real);
+        li.type = type;
+        t.logicalIndexes.push_back(std::move(li));
+        return Status::ok();
+    };
+    if (!s.primaryKeyName.empty()) {
+        std::vector<std::pair<std::string, bool>> names;
+        for (const auto& n : s.primaryKey) names.push_back({n, true});
+        ACCESS_ASSIGN_OR_RETURN(auto cols, indexColumns(t, names));
+        ACCESS_ASSIGN_OR_RETURN(size_t r, realIndexFor(*this, t, maps, cols, kPrimaryKeyFlags));
+        ACCESS_RETURN_IF_ERROR(addLogical(s.primaryKeyName, r, 1));
+    }
+    for (const auto& u : s.uniques) {
+        std::vector<std::pair<std::string, bool>> names;
+        for (const auto& n : u.columns) names.push_back({n, true});
+        ACCESS_ASSIGN_OR_RETURN(auto cols, indexColumns(t, names));
+        ACCESS_ASSIGN_OR_RETURN(size_t r, realIndexFor(*this, t, maps, cols, 0x80 | index_flag::kUnique));
+        ACCESS_RETURN_IF_ERROR(addLogical(u.name, r, 0));
+    }
+    for (const auto& c : t.columns) {
+        if (!c.isLongValue()) continue;
+        LvMapModel m;
+        m.column = c.number;
+        ACCESS_ASSIGN_OR_RETURN(m.ownedMap, maps.add(mapRow(0)));
+        ACCESS_ASSIGN_OR_RETURN(m.freeMap, maps.add(mapRow(0)));
+        t.lvMaps.push_back(m);
+    }
+    ACCESS_RETURN_IF_ERROR(maps.flush());
+    std::vector<uint32_t> freed;
+    ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, t, allocator(), freed));
+    for (const auto& o : extra)
+        if (!o.object.empty() && !t.columnNamed(o.object))
+            return Status::badCommand("Properties were given for the field '" + o.object + "', which the table does not have.");
+    return addCatalogRows(s.table, t.page, encodeProperties(propertiesOf(s, specs, extra)));
+}
+
+Status WriteDatabase::createIndex(const CreateIndexStmt& s) {
+    ACCESS_RETURN_IF_ERROR(checkObjectName(s.name, "index"));
+    ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
+    auto found = findTable(catalog, s.table);
+    if (!found.isOk()) return Status::badCommand("The table '" + s.table + "' does not exist.");
+    const CatalogRow* e = found.value();
+    if (e->flags & (catalog_const::kFlagSystem | catalog_const::kFlagAltSystem))
+        return Status::badCommand("System tables cannot be changed.");
+    ACCESS_ASSIGN_OR_RETURN(TableModel t, readTableModel(*store_, e->id & 0x00FFFFFF));
+    for (const auto& l : t.logicalIndexes)
+        if (sameName(l.name, s.name)) return Status::badCommand("Index '" + s.name + "' already exists on table '" + s.table + "'.");
+    if (s.primary)
+        for (size_t r = 0; r < t.realIndexes.size(); ++r)
+            if (t.isPrimaryKey(r)) return Status::badCommand("Table '" + s.table + "' already has a primary key.");
+    if (t.logicalIndexes.size() >= 32) return Status::badCommand("Too many indexes on table '" + s.table + "'.");
+    ACCESS_ASSIGN_OR_RETURN(auto cols, indexColumns(t, s.columns));
+    uint8_t flags = 0x80;
+    if (s.unique) flags |= index_flag::kUnique;
+    if (s.disallowNull) flags |= index_flag::kRequired;
+    if (s.ignoreNull) flags |= index_flag::kIgnoreNulls;
+    if (s.primary) flags = kPrimaryKeyFlags;
+    MapPages maps(*this);
+    size_t before = t.realIndexes.size();
+    ACCESS_ASSIGN_OR_RETURN(size_t r, realIndexFor(*this, t, maps, cols, flags));
+    ACCESS_RETURN_IF_ERROR(maps.flush());
+    LogicalIndexModel li;
+    li.name = s.name;
+    li.number = static_cast<uint32_t>(t.logicalIndexes.size());
+    li.realIndex = static_cast<uint32_t>(r);
+    li.type = s.primary ? 1 : 0;
+    t.logicalIndexes.push_back(std::move(li));
+    if (t.realIndexes.size() > before) {
+        ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(t));
+        ACCESS_RETURN_IF_ERROR(rebuildIndex(t, r, rows));
+    }
+    std::vector<uint32_t> freed;
+    ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, t, allocator(), freed));
+    releasePages(freed);
+    return Status::ok();
+}
+
+Status WriteDatabase::dropTable(const DropTableStmt& s) {
+    ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
+    auto found = findTable(catalog, s.table);
+    if (!found.isOk()) return Status::badCommand("The table '" + s.table + "' does not exist.");
+    const CatalogRow e = *found.value();
+    if (e.flags & (catalog_const::kFlagSystem | catalog_const::kFlagAltSystem) || e.name.rfind("MSys", 0) == 0)
+        return Status::badCommand("System tables cannot be dropped.");
+    uint32_t acesPage = 0, relPage = 0;
+    for (const auto& c : catalog) {
+        if (c.name == "MSysACEs" && (c.type & 0x7F) == 1) acesPage = c.id & 0x00FFFFFF;
+        if (c.name == "MSysRelationships" && (c.type & 0x7F) == 1) relPage = c.id & 0x00FFFFFF;
+    }
+    if (relPage) {
+        ACCESS_ASSIGN_OR_RETURN(TableModel rel, readTableModel(*store_, relPage));
+        ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(rel));
+        for (const char* col : {"szObject", "szReferencedObject"}) {
+            const ColumnModel* c = rel.columnNamed(col);
+            if (!c) continue;
+            for (const auto& r : rows) {
+                const StoredCell& cell = r.cells[c->number];
+                if (!cell.null && sameName(decodeJet4Text(Bytes(reinterpret_cast<const uint8_t*>(cell.bytes.data()), cell.bytes.size())), e.name))
+                    return Status::badCommand("Cannot delete table '" + e.name + "'; it takes part in one or more relationships.");
+            }
+        }
+    }
+    const uint32_t tdefPage = e.id & 0x00FFFFFF;
+    ACCESS_ASSIGN_OR_RETURN(TableModel t, readTableModel(*store_, tdefPage));
+    std::vector<uint32_t> release{t.page};
+    release.insert(release.end(), t.continuation.begin(), t.continuation.end());
+    std::vector<uint32_t> mapRefs{t.ownedMap, t.freeMap};
+    for (const auto& ri : t.realIndexes) mapRefs.push_back(ri.usageMap);
+    for (const auto& m : t.lvMaps) {
+        mapRefs.push_back(m.ownedMap);
+        mapRefs.push_back(m.freeMap);
+    }
+    std::vector<uint8_t> pg;
+    PageSet candidates;
+    for (uint32_t ref : mapRefs) {
+        if ((ref >> 8) == 0 || (ref >> 8) >= store_->pageCount()) continue;
+        auto pages = readMapPages(*store_, ref);
+        if (!pages.isOk()) continue;  // a broken map only means fewer pages come back
+        candidates.insert(pages->begin(), pages->end());
+        ACCESS_RETURN_IF_ERROR(store_->read(ref >> 8, pg));
+        bool del = false;
+        Bytes row = rowOnPage(pg, static_cast<int>(ref & 0xFF), &del, nullptr);
+        for (uint32_t p : usageMapPages(row)) release.push_back(p);
+    }
+    for (uint32_t p : candidates) {
+        if (p < 2 || p >= store_->pageCount()) continue;
+        ACCESS_RETURN_IF_ERROR(store_->read(p, pg));
+        uint32_t owner = ByteReader(pg).u32(4);
+        bool ours = ((pg[0] == page_type::kData) && (owner == t.page || owner == kLvalOwner)) ||
+                    ((pg[0] == page_type::kIndexLeaf || pg[0] == page_type::kIndexNode) && owner == t.page);
+        if (ours) release.push_back(p);
+    }
+    // Delete the map rows; a map page left without live rows is freed too.
+    std::map<uint32_t, std::vector<int>> rowsByPage;
+    for (uint32_t ref : mapRefs)
+        if ((ref >> 8) >= 2 && (ref >> 8) < store_->pageCount()) rowsByPage[ref >> 8].push_back(static_cast<int>(ref & 0xFF));
+    for (auto& [page, rows] : rowsByPage) {
+        ACCESS_RETURN_IF_ERROR(store_->read(page, pg));
+        if (pg[0] != page_type::kData) continue;
+        for (int r : rows)
+            if (r < rowCountOnPage(pg)) markRowDeleted(pg, r);
+        bool anyLive = false;
+        for (int i = 0; i < rowCountOnPage(pg); ++i) {
+            bool del = false;
+            rowOnPage(pg, i, &del, nullptr);
+            anyLive = anyLive || !del;
+        }
+        ACCESS_RETURN_IF_ERROR(store_->write(page, pg));
+        if (!anyLive && ByteReader(pg).u32(4) == 0) release.push_back(page);
+    }
+    // Catalog and access-control rows; the catalog row's properties first.
+    ACCESS_ASSIGN_OR_RETURN(TableModel objects, readTableModel(*store_, catalog_const::kCatalogTdefPage));
+    if (const ColumnModel* lvProp = objects.columnNamed("LvProp")) {
+        ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(objects));
+        for (const auto& r : rows)
+            if (r.page == e.page && r.row == e.row && !r.cells[lvProp->number].null)
+                ACCESS_RETURN_IF_ERROR(releaseCatalogLongValue(*this, objects, lvProp->number, r.cells[lvProp->number].bytes));
+    }
+    ACCESS_RETURN_IF_ERROR(store_->read(e.page, pg));
+    markRowDeleted(pg, e.row);
+    ACCESS_RETURN_IF_ERROR(store_->write(e.page, pg));
+    if (objects.rowCount > 0) --objects.rowCount;
+    ACCESS_RETURN_IF_ERROR(rebuildAllIndexes(objects));
+    if (acesPage) {
+        ACCESS_ASSIGN_OR_RETURN(TableModel aces, readTableModel(*store_, acesPage));
+        const ColumnModel* oid = aces.columnNamed("ObjectId");
+        ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(aces));
+        for (const auto& r : rows) {
+            if (!oid || r.cells[oid->number].null || r.cells[oid->number].bytes.size() < 4) continue;
+            uint32_t id = ByteReader(Bytes(reinterpret_cast<const uint8_t*>(r.cells[oid->number].bytes.data()), 4)).u32(0);
+            if (id != e.id) continue;
+            ACCESS_RETURN_IF_ERROR(store_->read(r.page, pg));
+            markRowDeleted(pg, r.row);
+            ACCESS_RETURN_IF_ERROR(store_->write(r.page, pg));
+            if (aces.rowCount > 0) --aces.rowCount;
+        }
+        ACCESS_RETURN_IF_ERROR(rebuildAllIndexes(aces));
+    }
+    std::sort(release.begin(), release.end());
+    release.erase(std::unique(release.begin(), release.end()), release.end());
+    releasePages(release);
+    return Status::ok();
+}
+
+}  // namespace veltrano::access

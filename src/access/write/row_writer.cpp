@@ -1,0 +1,173 @@
+#include "access/write/row_writer.h"
+
+#include <algorithm>
+
+namespace veltrano::access {
+
+RowLayout rowLayout(const TableModel& t) {
+    RowLayout l;
+    l.varSlots.assign(t.varCols, nullptr);
+    for (const auto& c : t.columns) {
+        if (c.type == ColumnType::Boolean) continue;
+        if (c.isFixed()) {
+            l.fixedSize = std::max<size_t>(l.fixedSize, size_t(c.fixedOffset) + c.length);
+        } else if (c.varIndex < l.varSlots.size()) {
+            l.varSlots[c.varIndex] = &c;
+        }
+    }
+    return l;
+}
+
+Status encodeRowInto(const TableModel& t, const RowLayout& layout, const std::vector<StoredCell>& cells,
+                     std::vector<uint8_t>& row) {
+    const uint16_t numCols = t.maxCols;
+    static const StoredCell kNull;
+    auto cellOf = [&](const ColumnModel& c) -> const StoredCell& {
+        return c.number < cells.size() ? cells[c.number] : kNull;
+    };
+    // Size first, so the row is built in place without growing.
+    const size_t maskLen = (numCols + 7u) / 8u;
+    size_t size = 2 + layout.fixedSize + maskLen;
+    if (t.varCols > 0) {
+        size += 2 * (layout.varSlots.size() + 1) + 2;
+        for (const ColumnModel* c : layout.varSlots)
+            if (c && !cellOf(*c).null) size += cellOf(*c).bytes.size();
+    }
+    if (size > 4060)
+        return Status::invalidArgument("the record is too large (" + std::to_string(size) +
+                                       " bytes; a row holds at most 4060)");
+    row.assign(size, 0);
+    put::u16(row, 0, numCols);
+    uint8_t* mask = row.data() + size - maskLen;
+    auto setBit = [&](uint16_t n) {
+        if (n < numCols) mask[n / 8] |= static_cast<uint8_t>(1u << (n % 8));
+    };
+    for (const auto& c : t.columns) {
+        const StoredCell& cell = cellOf(c);
+        if (c.type == ColumnType::Boolean) {
+            if (!cell.null && !cell.bytes.empty() && cell.bytes[0]) setBit(c.number);
+            continue;
+        }
+        if (cell.null) continue;
+        setBit(c.number);
+        if (c.isFixed()) {
+            size_t n = std::min<size_t>(cell.bytes.size(), c.length);
+            std::copy_n(cell.bytes.data(), n, row.data() + 2 + c.fixedOffset);
+        }
+    }
+    if (t.varCols > 0) {
+        // Values in slot order after the fixed area; the offsets (end of
+        // data first, then the slots in reverse) and the slot count sit
+        // just before the null mask.
+        size_t at = 2 + layout.fixedSize;
+        size_t offsetAt = size - maskLen - 2;
+        put::u16(row, offsetAt, t.varCols);
+        const size_t slots = layout.varSlots.size();
+        for (size_t i = 0; i < slots; ++i) {
+            put::u16(row, offsetAt - 2 * (i + 1), static_cast<uint16_t>(at));
+            const ColumnModel* c = layout.varSlots[i];
+            if (c && !cellOf(*c).null) {
+                const std::string& b = cellOf(*c).bytes;
+                std::copy_n(b.data(), b.size(), row.data() + at);
+                at += b.size();
+            }
+        }
+        put::u16(row, offsetAt - 2 * (slots + 1), static_cast<uint16_t>(at));
+    }
+    return Status::ok();
+}
+
+Result<std::vector<uint8_t>> encodeRow(const TableModel& t, const std::vector<StoredCell>& cells) {
+    std::vector<uint8_t> row;
+    ACCESS_RETURN_IF_ERROR(encodeRowInto(t, rowLayout(t), cells, row));
+    return row;
+}
+
+Result<std::vector<StoredCell>> decodeRow(const TableModel& t, Bytes rowBytes) {
+    ByteReader r(rowBytes);
+    const size_t len = rowBytes.size();
+    uint16_t numCols = r.u16(0);
+    size_t maskLen = (numCols + 7u) / 8u;
+    if (len < 2 + maskLen) return Status::corruption("row shorter than its null mask");
+    size_t maskStart = len - maskLen;
+    auto present = [&](uint16_t n) { return n < numCols && (r.u8(maskStart + n / 8) >> (n % 8)) & 1; };
+    uint16_t varCount = 0;
+    size_t offTable = 0;
+    if (t.varCols > 0) {
+        varCount = r.u16(maskStart - 2);
+        offTable = maskStart - 4;  // off[0]
+    }
+    std::vector<StoredCell> cells(std::max<size_t>(t.maxCols, numCols));
+    for (const auto& c : t.columns) {
+        StoredCell cell;
+        if (c.type == ColumnType::Boolean) {
+            cell = StoredCell::of(std::string(1, present(c.number) ? '\1' : '\0'));
+        } else if (present(c.number)) {
+            if (c.isFixed()) {
+                auto s = r.slice(2 + c.fixedOffset, c.length);
+                cell = StoredCell::of(std::string(s.begin(), s.end()));
+            } else if (c.varIndex < varCount) {
+                size_t a = r.u16(offTable - 2 * c.varIndex), b = r.u16(offTable - 2 * (c.varIndex + 1u));
+                if (b < a || b > len) return Status::corruption("bad variable column offsets");
+                auto s = r.slice(a, b - a);
+                cell = StoredCell::of(std::string(s.begin(), s.end()));
+            }
+        }
+        if (c.number < cells.size()) cells[c.number] = std::move(cell);
+    }
+    if (!r.ok()) return Status::corruption("row overruns its bounds");
+    return cells;
+}
+
+std::vector<uint8_t> newDataPage(uint32_t owner) {
+    std::vector<uint8_t> pg(kJet4PageSize, 0);
+    pg[0] = 0x01;
+    pg[1] = 0x01;
+    put::u16(pg, 2, static_cast<uint16_t>(kJet4PageSize - kDataPageHeader));
+    put::u32(pg, 4, owner);
+    return pg;
+}
+
+int rowCountOnPage(Bytes page) { return ByteReader(page).u16(12); }
+
+bool rowFits(Bytes page, size_t rowLength) {
+    ByteReader r(page);
+    return rowLength + 2 <= r.u16(2) && r.u16(12) < kMaxRowsPerPage;
+}
+
+int addRowToPage(MutableBytes page, Bytes row) {
+    ByteReader r(page);
+    int n = r.u16(12);
+    size_t top = kJet4PageSize;
+    for (int i = 0; i < n; ++i) top = std::min<size_t>(top, r.u16(14 + 2 * i) & row_flag::kOffsetMask);
+    size_t start = top - row.size();
+    std::copy(row.begin(), row.end(), page.begin() + static_cast<long>(start));
+    put::u16(page, 14 + 2 * n, static_cast<uint16_t>(start));
+    put::u16(page, 12, static_cast<uint16_t>(n + 1));
+    put::u16(page, 2, static_cast<uint16_t>(r.u16(2) - row.size() - 2));
+    return n;
+}
+
+Bytes rowOnPage(Bytes page, int row, bool* deleted, bool* overflow) {
+    ByteReader r(page);
+    int n = r.u16(12);
+    if (row < 0 || row >= n) {
+        if (deleted) *deleted = true;
+        return {};
+    }
+    uint16_t off = r.u16(14 + 2 * row);
+    if (deleted) *deleted = (off & row_flag::kDeleted) != 0;
+    if (overflow) *overflow = (off & row_flag::kOverflow) != 0;
+    size_t start = off & row_flag::kOffsetMask;
+    size_t end = row == 0 ? kJet4PageSize : (r.u16(14 + 2 * (row - 1)) & row_flag::kOffsetMask);
+    if (end > page.size() || start > end) return {};
+    return page.subspan(start, end - start);
+}
+
+void markRowDeleted(MutableBytes page, int row) {
+    ByteReader r(page);
+    uint16_t off = r.u16(14 + 2 * row);
+    put::u16(page, 14 + 2 * row, static_cast<uint16_t>(off | row_flag::kDeleted | row_flag::kOverflow));
+}
+
+}  // namespace veltrano::access

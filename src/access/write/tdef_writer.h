@@ -1,0 +1,107 @@
+// A mutable model of one Jet 4 table definition (TDEF), for the writer:
+// parse it from its page chain, change it, and write it back.
+//
+// Owns the bytes of TDEF pages (type 0x02) when writing. Blocks read from an
+// existing file keep their original bytes (unknown fields included) and only
+// the fields we manage are patched, so rewriting a definition Access made
+// changes nothing else. Layout (Jet 4, offsets from the first page):
+//   0  02 01 free(2) next-page(4)     8  length of the whole definition
+//   12 1625   16 rows   20 last auto-number   24 01   40 table type
+//   41 max columns  43 var slots  45 columns  47 logical idx  51 real idx
+//   55 owned map ref  59 free map ref  63 variable part:
+//   12-byte count block per real index, 25-byte column blocks, column names
+//   (uint16 byte length + UCS-2), 52-byte real index blocks, 28-byte logical
+//   index blocks, index names, long-value column maps, FF FF.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "access/format/format.h"
+#include "access/storage/journal.h"
+#include "access/base/status.h"
+
+namespace veltrano::access {
+
+struct ColumnModel {
+    std::string name;  // UTF-8
+    ColumnType type = ColumnType::Long;
+    uint16_t number = 0;
+    uint16_t varIndex = 0;
+    uint16_t fixedOffset = 0;
+    uint16_t length = 0;  // bytes (text: 2 x characters)
+    uint8_t flags = 0;
+    uint8_t extFlags = 0;
+    uint8_t precision = 0, scale = 0;
+    std::vector<uint8_t> raw;  // the 25-byte block when read from a file
+
+    bool isFixed() const { return (flags & column_flag::kFixed) != 0; }
+    bool isAutoNumber() const { return type == ColumnType::Long && (flags & column_flag::kAutoLong) != 0; }
+    bool isLongValue() const { return isLongValueType(type); }
+};
+
+struct IndexColumnModel {
+    uint16_t column = 0;  // column number
+    bool ascending = true;
+};
+
+struct RealIndexModel {
+    std::vector<IndexColumnModel> columns;
+    uint32_t usageMap = 0;  // packed row/page reference
+    uint32_t rootPage = 0;
+    uint8_t flags = 0x80;
+    uint32_t uniqueCount = 0;
+    std::vector<uint8_t> raw, rawCount;  // 52- and 12-byte blocks when read
+
+    bool unique() const { return (flags & index_flag::kUnique) != 0; }
+    bool ignoreNulls() const { return (flags & index_flag::kIgnoreNulls) != 0; }
+};
+
+struct LogicalIndexModel {
+    std::string name;
+    uint32_t number = 0;
+    uint32_t realIndex = 0;
+    uint8_t type = 0;  // 1 primary key, 2 foreign key
+    std::vector<uint8_t> raw;  // 28 bytes when read
+};
+
+struct LvMapModel {
+    uint16_t column = 0;
+    uint32_t ownedMap = 0, freeMap = 0;
+};
+
+struct TableModel {
+    uint32_t page = 0;
+    std::vector<uint32_t> continuation;  // further TDEF pages, in order
+    uint32_t rowCount = 0;
+    uint32_t autoNumber = 0;
+    uint8_t tableType = 0x4E;
+    uint16_t maxCols = 0, varCols = 0;
+    uint32_t ownedMap = 0, freeMap = 0;
+    std::vector<ColumnModel> columns;  // stored order
+    std::vector<RealIndexModel> realIndexes;
+    std::vector<LogicalIndexModel> logicalIndexes;
+    std::vector<LvMapModel> lvMaps;
+    std::vector<uint8_t> rawHeader;  // bytes 0..62 when read
+
+    const ColumnModel* column(uint16_t number) const;
+    const ColumnModel* columnNamed(const std::string& name) const;  // case-insensitive
+    std::vector<const ColumnModel*> byNumber() const;
+    // True when a logical index of type primary key uses real index r.
+    bool isPrimaryKey(size_t r) const;
+    bool isUniqueIndex(size_t r) const { return realIndexes[r].unique() || isPrimaryKey(r); }
+};
+
+Result<TableModel> readTableModel(PageStore& store, uint32_t page);
+std::vector<uint8_t> serializeTableModel(const TableModel& t);
+// Writes the definition over its page chain, taking more pages from
+// `allocate` when it has grown and returning surplus ones in `freed`.
+Status writeTableModel(PageStore& store, TableModel& t, const std::function<Result<uint32_t>()>& allocate,
+                     std::vector<uint32_t>& freed);
+
+// Case-insensitive comparison of names (Latin-1 letters folded).
+bool sameName(const std::string& a, const std::string& b);
+
+}  // namespace veltrano::access
