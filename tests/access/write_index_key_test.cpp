@@ -57,8 +57,39 @@ TEST(WriteIndexKey, KnownKeysOfTheFormat) {
     k.clear();
     ASSERT_TRUE(appendGeneralTextKey("O'Neil", true, k).isOk());
     EXPECT_EQ(hex(k), "646251595E" "01" "010101" "800B0680" "00");  // the apostrophe is positional
-    k.clear();
-    EXPECT_EQ(appendGeneralTextKey("Мир", true, k).category(), Category::NotSupported);
+}
+
+// Keys beyond Latin-1 in the shapes Access writes them, as "AA<c>AA" so the
+// extra list, flag section and unprintable records show their placeholders.
+TEST(WriteIndexKey, KeysBeyondLatin1TakeTheShapesAccessWrites) {
+    auto tk = [](const std::string& s, bool asc = true) {
+        std::string k;
+        EXPECT_TRUE(appendGeneralTextKey(s, asc, k).isOk());
+        return hex(k);
+    };
+    // Flagged international (U+3041): inline bytes, then a flag section.
+    EXPECT_EQ(tk("AA\u3041AA"), "4A4A7F024A4A" "01" "0101" "A0" "FF0280FF80" "00");
+    // Its unflagged neighbour (U+3042) leaves only the section's end.
+    EXPECT_EQ(tk("AA\u3042AA"), "4A4A7F024A4A" "01" "0101" "FF0280FF80" "00");
+    // A modifier (U+02B9, "P0C") changes the placeholder of the character before it.
+    EXPECT_EQ(tk("AA\u02B9AA"), "4A4A4A4A" "01" "020E" "00");
+    // An international with two extra bytes (U+01C4, "I4F78,214").
+    EXPECT_EQ(tk("AA\u01C4AA"), "4A4A4F784A4A" "01" "02020214" "00");
+    // A flag, an extra byte and an unprintable together (U+304C "Z7F0A,3,", U+064B "UA0").
+    EXPECT_EQ(tk("A\u304C\u064BA"), "4A7F0A4A" "01" "0203" "0101" "FF0280FF80" "FF" "01" "800F06A0" "00");
+    // Each half of a surrogate pair is a character with the extra byte 0x3F.
+    EXPECT_EQ(tk("\U0001F600"), "B03FB6FC" "01" "3F3F" "00");
+    // Characters inside a run of the generated table (U+6771, U+4EAC).
+    EXPECT_EQ(tk("東京"), "B8EE9FC6" "01" "00");
+    // Case and trailing blanks are ignored beyond Latin-1 too; accents are not.
+    EXPECT_EQ(tk("Москва  "), tk("москва"));
+    EXPECT_EQ(tk("\u0410").substr(0, 4), "792F");
+    EXPECT_NE(tk("Łódź"), tk("Lodz"));
+    EXPECT_EQ(tk("Łódź").substr(0, 8), tk("Lodz").substr(0, 8));
+    // The 255-unit limit counts UTF-16 units: a pair costs two.
+    std::string emoji;
+    for (int i = 0; i < 200; ++i) emoji += "\U0001F600";
+    EXPECT_EQ(tk(emoji), tk(emoji.substr(0, 127 * 4) + "\xED\xA0\xBD"));
 }
 
 TEST(WriteIndexKey, EncodedKeysSortLikeTheirValues) {

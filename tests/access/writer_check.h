@@ -10,7 +10,7 @@ namespace writer_test {
 
 struct IndexReport {
     int indexesChecked = 0;
-    int indexesSkipped = 0;  // text beyond Latin-1 in an indexed column
+    int indexesSkipped = 0;  // a key could not be derived from a row
     std::vector<std::string> problems;
 };
 

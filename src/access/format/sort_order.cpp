@@ -1,11 +1,15 @@
-// Character classes of the General sort order for U+0000..U+00FF. Entry
-// format: a class letter, then hex bytes. "S<inline>", "I<inline>,<accent>",
-// "U<code>", "X" (ignored). Two hex digits per byte; an odd count means a
-// leading zero was dropped.
+// Character codes of the General sort order. Entry format: a class letter,
+// then hex bytes: "S<inline>", "I<inline>,<extra>", "U<code>", "X" (ignored),
+// and above U+00FF also "P<modifier>" and "Z<inline>,<extra>,<flag>". Two hex
+// digits per byte; an odd count means a leading zero was dropped. The table
+// below covers U+0000..U+00FF; sort_order_table.cpp holds the rest.
 #include "access/format/sort_order.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
+
+#include "access/format/sort_order_table.h"
 
 namespace veltrano::access {
 namespace {
@@ -45,17 +49,24 @@ constexpr const char* kClasses[256] = {
     "I64,21", "I6F,F", "I6F,E", "I6F,12", "I6F,13", "I76,E", "S6D57", "I76,13",  // F8
 };
 
+
 constexpr uint8_t kEndText = 0x01;
-constexpr uint8_t kAccentPlaceholder = 0x02;
+constexpr uint8_t kExtraPlaceholder = 0x02;
 constexpr uint8_t kUnprintableMidfix = 0x06;
 constexpr int kUnprintableStart = 7;
 constexpr int kUnprintableStep = 4;
-constexpr size_t kMaxIndexedChars = 255;
+constexpr size_t kMaxIndexedUnits = 255;
+// Z characters each leave a 2-bit flag; trailing "clear" flags are dropped,
+// the rest packed three to a byte under kFlagByteBase.
+constexpr uint8_t kFlagSet = 2, kFlagClear = 3, kFlagByteBase = 0x80;
+constexpr uint8_t kFlagSectionEnd[] = {0xFF, 0x02, 0x80, 0xFF, 0x80};
+constexpr uint8_t kFlagsBeforeUnprintables = 0xFF;
 
-struct CharClass {
+struct CharCode {
     char kind = 'X';
     std::string inlineBytes;
-    uint8_t extra = 0;  // accent byte (I) or unprintable code (U)
+    std::string extraBytes;  // I and Z: bytes for the extra list; U: the record's code; P: the modifier
+    uint8_t flag = 0;        // Z: kFlagSet or kFlagClear
 };
 
 std::string hexBytes(std::string_view hex) {
@@ -66,28 +77,158 @@ std::string hexBytes(std::string_view hex) {
     return out;
 }
 
-const std::array<CharClass, 256>& classes() {
-    static const std::array<CharClass, 256> table = [] {
-        std::array<CharClass, 256> t{};
-        for (int i = 0; i < 256; ++i) {
-            std::string_view s = kClasses[i];
-            CharClass c;
-            c.kind = s[0];
-            std::string_view rest = s.substr(1);
-            if (c.kind == 'S') {
-                c.inlineBytes = hexBytes(rest);
-            } else if (c.kind == 'I') {
-                size_t comma = rest.find(',');
-                c.inlineBytes = hexBytes(rest.substr(0, comma));
-                c.extra = static_cast<uint8_t>(hexBytes(rest.substr(comma + 1))[0]);
-            } else if (c.kind == 'U') {
-                c.extra = static_cast<uint8_t>(hexBytes(rest)[0]);
-            }
-            t[i] = c;
-        }
+CharCode parseEntry(std::string_view entry) {
+    CharCode c;
+    c.kind = entry[0];
+    std::string_view fields[3];
+    std::string_view rest = entry.substr(1);
+    for (int f = 0; f < 3; ++f) {
+        size_t comma = rest.find(',');
+        fields[f] = rest.substr(0, comma);
+        if (comma == std::string_view::npos) break;
+        rest = rest.substr(comma + 1);
+    }
+    switch (c.kind) {
+        case 'S':
+            c.inlineBytes = hexBytes(fields[0]);
+            break;
+        case 'I':
+        case 'Z':
+            c.inlineBytes = hexBytes(fields[0]);
+            c.extraBytes = hexBytes(fields[1]);
+            if (c.kind == 'Z') c.flag = fields[2] == "1" ? kFlagSet : kFlagClear;
+            break;
+        case 'U':
+        case 'P':
+            c.extraBytes = hexBytes(fields[0]);
+            break;
+        default:
+            break;
+    }
+    return c;
+}
+
+const std::array<CharCode, 256>& latin1Codes() {
+    static const std::array<CharCode, 256> table = [] {
+        std::array<CharCode, 256> t{};
+        for (size_t i = 0; i < t.size(); ++i) t[i] = parseEntry(kClasses[i]);
         return t;
     }();
     return table;
+}
+
+// The first entry of every run of sort_order_table.cpp, parsed once.
+const std::vector<CharCode>& runCodes() {
+    static const std::vector<CharCode> codes = [] {
+        std::vector<CharCode> c;
+        c.reserve(kSortCodeRunCount);
+        for (size_t i = 0; i < kSortCodeRunCount; ++i) c.push_back(parseEntry(kSortCodeRuns[i].entry));
+        return c;
+    }();
+    return codes;
+}
+
+void addBigEndian(std::string& bytes, uint32_t n) {
+    for (size_t i = bytes.size(); i-- > 0 && n;) {
+        n += static_cast<uint8_t>(bytes[i]);
+        bytes[i] = static_cast<char>(n & 0xFF);
+        n >>= 8;
+    }
+}
+
+// Each half of a surrogate pair sorts as a character of its own: two inline
+// bytes from its value and the extra byte 0x3F. The low half's offset steps
+// down by two every 254 values.
+CharCode surrogateCode(char16_t unit) {
+    uint32_t value = unit;
+    if (unit < 0xDC00) {
+        value -= 10238;
+    } else {
+        uint32_t k = unit - 0xDC00u;
+        value -= k < 8 ? 9992 : k < 262 ? 9990 : k < 516 ? 9988 : k < 770 ? 9986 : 9984;
+    }
+    CharCode c;
+    c.kind = 'I';
+    c.inlineBytes = {static_cast<char>(value >> 8), static_cast<char>(value & 0xFF)};
+    c.extraBytes = "\x3F";
+    return c;
+}
+
+// The code of one UTF-16 unit; `scratch` holds it when it is not a stored entry.
+const CharCode& codeOf(char16_t unit, CharCode& scratch) {
+    if (unit < 0x100) return latin1Codes()[unit];
+    if (unit >= 0xD800 && unit <= 0xDFFF) return scratch = surrogateCode(unit);
+    const SortCodeRun* end = kSortCodeRuns + kSortCodeRunCount;
+    const SortCodeRun* run =
+        std::upper_bound(kSortCodeRuns, end, unit, [](char16_t u, const SortCodeRun& r) { return u < r.first; }) - 1;
+    const CharCode& first = runCodes()[static_cast<size_t>(run - kSortCodeRuns)];
+    if (run->step == 0 || unit == run->first) return first;
+    scratch = first;
+    addBigEndian(scratch.inlineBytes, unit - run->first);
+    return scratch;
+}
+
+std::u16string utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    for (char32_t c : utf8ToCodePoints(utf8)) {
+        if (c > 0x10FFFF) c = 0xFFFD;
+        if (c < 0x10000) {
+            out.push_back(static_cast<char16_t>(c));
+        } else {
+            c -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        }
+    }
+    return out;
+}
+
+// The extra list: bytes collected after the text, one group per inline
+// character from the first that needs one (earlier ones get a placeholder).
+struct ExtraList {
+    bool started = false;
+    std::string bytes;
+    int charsCovered = 0;  // inline characters the list accounts for
+    int modifierPrefix = 0;  // 1 when the list began with a bare modifier
+
+    void padTo(int position) {
+        started = true;
+        if (charsCovered < position) {
+            bytes.append(static_cast<size_t>(position - charsCovered), static_cast<char>(kExtraPlaceholder));
+            charsCovered = position;
+        }
+    }
+    void add(const std::string& extra, int position) {
+        padTo(position);
+        bytes += extra;
+        ++charsCovered;
+    }
+    // A modifier changes the last byte rather than adding a character.
+    void modify(uint8_t modifier, int position) {
+        padTo(position);
+        if (bytes.empty()) {
+            bytes.push_back(static_cast<char>(modifier));
+            modifierPrefix = 1;
+        } else {
+            bytes.back() = static_cast<char>(static_cast<uint8_t>(bytes.back()) + modifier);
+        }
+    }
+    // Where an unprintable character at inline `position` is recorded.
+    int unprintablePosition(int position) const {
+        if (!started) return position;
+        return static_cast<int>(bytes.size()) + (position - charsCovered) - modifierPrefix;
+    }
+};
+
+void appendFlagSection(std::string flags, std::string& out) {
+    while (!flags.empty() && static_cast<uint8_t>(flags.back()) == kFlagClear) flags.pop_back();
+    for (size_t i = 0; i < flags.size(); i += 3) {
+        uint8_t b = kFlagByteBase;
+        for (size_t k = 0; k < 3 && i + k < flags.size(); ++k)
+            b = static_cast<uint8_t>(b | (static_cast<uint8_t>(flags[i + k]) << (4 - 2 * k)));
+        out.push_back(static_cast<char>(b));
+    }
+    out.append(reinterpret_cast<const char*>(kFlagSectionEnd), sizeof(kFlagSectionEnd));
 }
 
 }  // namespace
@@ -121,51 +262,61 @@ std::u32string utf8ToCodePoints(std::string_view s) {
     return out;
 }
 
-bool isIndexableText(std::string_view utf8) {
-    for (char32_t c : utf8ToCodePoints(utf8))
-        if (c > 0xFF) return false;
-    return true;
-}
-
 Status appendGeneralTextKey(std::string_view utf8, bool ascending, std::string& out) {
-    std::u32string text = utf8ToCodePoints(utf8);
-    if (text.size() > kMaxIndexedChars) text.resize(kMaxIndexedChars);
-    while (!text.empty() && text.back() == U' ') text.pop_back();
-    for (char32_t c : text)
-        if (c > 0xFF)
-            return Status::notSupported("text with characters beyond Latin-1 cannot be put into an index key");
+    // Access indexes the first 255 UTF-16 units of a value, without trailing blanks.
+    std::u16string text = utf8ToUtf16(utf8);
+    if (text.size() > kMaxIndexedUnits) text.resize(kMaxIndexedUnits);
+    while (!text.empty() && text.back() == u' ') text.pop_back();
 
     const size_t start = out.size();
-    std::string extras;        // accent bytes, one per inline character covered so far
+    ExtraList extras;
     std::string unprintables;  // position records
+    std::string flags;         // one per Z character
+    CharCode scratch;
     int inlineCount = 0;
-    for (char32_t c : text) {
-        const CharClass& cc = classes()[c];
+    for (char16_t unit : text) {
+        const CharCode& cc = codeOf(unit, scratch);
         const int position = inlineCount;
         if (!cc.inlineBytes.empty()) {
             out += cc.inlineBytes;
             ++inlineCount;
         }
-        if (cc.kind == 'I') {
-            while (static_cast<int>(extras.size()) < position) extras.push_back(static_cast<char>(kAccentPlaceholder));
-            extras.push_back(static_cast<char>(cc.extra));
-        } else if (cc.kind == 'U') {
-            // With Latin-1 only, the position counts the inline characters before it.
-            int value = (kUnprintableStart + kUnprintableStep * position) | 0x8000;
-            unprintables.push_back(static_cast<char>((value >> 8) & 0xFF));
-            unprintables.push_back(static_cast<char>(value & 0xFF));
-            unprintables.push_back(static_cast<char>(kUnprintableMidfix));
-            unprintables.push_back(static_cast<char>(cc.extra));
+        switch (cc.kind) {
+            case 'I':
+            case 'Z':
+                if (!cc.extraBytes.empty()) extras.add(cc.extraBytes, position);
+                if (cc.kind == 'Z') flags.push_back(static_cast<char>(cc.flag));
+                break;
+            case 'P':
+                if (cc.extraBytes[0] != 0) extras.modify(static_cast<uint8_t>(cc.extraBytes[0]), position);
+                break;
+            case 'U': {
+                const int value = (kUnprintableStart + kUnprintableStep * extras.unprintablePosition(position)) | 0x8000;
+                unprintables.push_back(static_cast<char>((value >> 8) & 0xFF));
+                unprintables.push_back(static_cast<char>(value & 0xFF));
+                unprintables.push_back(static_cast<char>(kUnprintableMidfix));
+                unprintables += cc.extraBytes;
+                break;
+            }
+            default:
+                break;
         }
     }
     out.push_back(static_cast<char>(kEndText));
-    while (!extras.empty() && static_cast<uint8_t>(extras.back()) <= kAccentPlaceholder) extras.pop_back();
-    out += extras;
-    if (!unprintables.empty()) {
+    std::string& extraBytes = extras.bytes;
+    while (!extraBytes.empty() && static_cast<uint8_t>(extraBytes.back()) <= kExtraPlaceholder) extraBytes.pop_back();
+    out += extraBytes;
+    if (!flags.empty() || !unprintables.empty()) {
         out.push_back(static_cast<char>(kEndText));
         out.push_back(static_cast<char>(kEndText));
-        out.push_back(static_cast<char>(kEndText));
-        out += unprintables;
+        if (!flags.empty()) {
+            appendFlagSection(std::move(flags), out);
+            if (!unprintables.empty()) out.push_back(static_cast<char>(kFlagsBeforeUnprintables));
+        }
+        if (!unprintables.empty()) {
+            out.push_back(static_cast<char>(kEndText));
+            out += unprintables;
+        }
     }
     if (!ascending) {
         out.push_back(0x00);

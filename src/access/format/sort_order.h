@@ -1,12 +1,13 @@
 // Text sort keys in the "General" sort order of Access 2000 files (sort
 // version 0, often called "General Legacy"), as they appear in index entries.
 //
-// Each character of U+0000..U+00FF has a class: simple (inline bytes),
-// international (inline bytes plus one accent byte collected after the
-// text), unprintable (no inline bytes; a position record after the text) or
-// ignored. Characters above U+00FF are refused: their weights live in a
-// 63 000-entry table we do not carry, and a guessed key would silently break
-// the index for Access.
+// Keys are built from UTF-16 units, each with a class: simple (inline
+// bytes), international (inline bytes plus bytes for an extra list written
+// after the text, mostly accents), unprintable (no inline bytes; a position
+// record after the text), ignored, and above U+00FF also modifiers (change
+// the extra list's last byte) and flagged internationals (also leave a 2-bit
+// flag in a section of their own). The first level ignores case and accents:
+// "abc" and "ABC" have one key in a unique index.
 #pragma once
 
 #include <cstdint>
@@ -18,12 +19,9 @@
 namespace veltrano::access {
 
 // Appends the key bytes of `utf8` (without the leading flag byte) to `out`:
-// at most the first 255 characters, trailing spaces removed; descending keys
-// are inverted. NotSupported when a character lies above U+00FF.
+// at most the first 255 UTF-16 units, trailing spaces removed; descending
+// keys are inverted. Every text has a key.
 Status appendGeneralTextKey(std::string_view utf8, bool ascending, std::string& out);
-
-// True when every character of `utf8` can be put into a text key.
-bool isIndexableText(std::string_view utf8);
 
 // UTF-8 to code points (invalid bytes become U+FFFD).
 std::u32string utf8ToCodePoints(std::string_view utf8);

@@ -11,7 +11,6 @@
 #include "access/write/database_writer.h"
 #include "access/format/index_key.h"
 #include "access/write/properties_writer.h"
-#include "access/format/sort_order.h"
 #include "access/format/text.h"
 
 namespace veltrano::access {
@@ -143,9 +142,6 @@ std::vector<ObjectProperties> propertiesOf(const CreateTableStmt& s, const std::
 
 Status WriteDatabase::createTable(const CreateTableStmt& s, const std::vector<ObjectProperties>& extra) {
     ACCESS_RETURN_IF_ERROR(checkObjectName(s.table, "table"));
-    if (!isIndexableText(s.table))
-        return Status::badCommand("The table name '" + s.table +
-                                  "' holds characters beyond Latin-1, which this engine cannot enter in the catalog index.");
     if (s.columns.empty()) return Status::badCommand("A table needs at least one field.");
     if (s.columns.size() > kMaxColumns) return Status::badCommand("Too many fields defined (at most 255).");
     ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
