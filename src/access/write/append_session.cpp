@@ -79,20 +79,24 @@ Result<std::unique_ptr<AppendSession>> AppendSession::start(std::shared_ptr<Writ
     s->entries_.resize(td.realIndexes.size());
     s->uniqueKeys_.resize(td.realIndexes.size());
     if (td.rowCount > 0 && !td.realIndexes.empty()) {
-        auto rows = db->scanTable(td);
-        if (!rows.isOk()) return fail(rows.status());
+        // Rows are visited one at a time: only their keys stay in memory.
+        std::vector<std::vector<std::string>> existing(td.realIndexes.size());
         for (size_t r = 0; r < td.realIndexes.size(); ++r) {
-            std::vector<std::string> existing;
-            for (const auto& row : rows.value()) {
-                bool allNull = false, anyNull = false;
-                auto key = indexKey(td, r, row.cells, &allNull, &anyNull);
-                if (!key.isOk()) return fail(key.status());
-                if (td.realIndexes[r].ignoreNulls() && allNull) continue;
-                s->entries_[r].push_back(makeLeafEntry(key.value(), row.page, row.row));
-                if (td.isUniqueIndex(r) && !anyNull) existing.push_back(key.value());
-            }
-            s->uniqueKeys_[r].insertAll(std::move(existing));
+            s->entries_[r].reserve(td.rowCount);
+            if (td.isUniqueIndex(r)) existing[r].reserve(td.rowCount);
         }
+        Status scanned = db->forEachRow(td, [&](const ScannedRow& row) -> Status {
+            for (size_t r = 0; r < td.realIndexes.size(); ++r) {
+                bool allNull = false, anyNull = false;
+                ACCESS_ASSIGN_OR_RETURN(std::string key, indexKey(td, r, row.cells, &allNull, &anyNull));
+                if (td.realIndexes[r].ignoreNulls() && allNull) continue;
+                s->entries_[r].push_back(makeLeafEntry(key, row.page, row.row));
+                if (td.isUniqueIndex(r) && !anyNull) existing[r].push_back(std::move(key));
+            }
+            return Status::ok();
+        });
+        if (!scanned.isOk()) return fail(scanned);
+        for (size_t r = 0; r < td.realIndexes.size(); ++r) s->uniqueKeys_[r].insertAll(std::move(existing[r]));
     }
     s->layout_ = rowLayout(s->t_);
     s->db_ = std::move(db);

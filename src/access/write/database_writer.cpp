@@ -178,10 +178,10 @@ Status WriteDatabase::writeGlobalMap() {
 
 // ------------------------------------------------------------ table rows
 
-Result<std::vector<ScannedRow>> WriteDatabase::scanTable(const TableModel& t) {
+Status WriteDatabase::forEachRow(const TableModel& t, const std::function<Status(const ScannedRow&)>& visit) {
     ACCESS_ASSIGN_OR_RETURN(PageSet owned, readMapPages(*store_, t.ownedMap));
-    std::vector<ScannedRow> out;
-    std::vector<uint8_t> pg, target;
+    ScannedRow found;
+    std::vector<uint8_t> pg, target, bytes;
     for (uint32_t p : owned) {
         if (p >= store_->pageCount()) continue;
         ACCESS_RETURN_IF_ERROR(store_->read(p, pg));
@@ -191,7 +191,7 @@ Result<std::vector<ScannedRow>> WriteDatabase::scanTable(const TableModel& t) {
             bool deleted = false, moved = false;
             Bytes row = rowOnPage(pg, i, &deleted, &moved);
             if (deleted) continue;
-            std::vector<uint8_t> bytes(row.begin(), row.end());
+            bytes.assign(row.begin(), row.end());
             for (int hop = 0; moved; ++hop) {
                 if (hop > kMaxMovedRowHops || bytes.size() < 4) return Status::corruption("moved row chain too long", p);
                 ByteReader r(bytes);
@@ -203,10 +203,21 @@ Result<std::vector<ScannedRow>> WriteDatabase::scanTable(const TableModel& t) {
                 Bytes next = rowOnPage(target, tr, &d2, &moved);
                 bytes.assign(next.begin(), next.end());
             }
-            ACCESS_ASSIGN_OR_RETURN(auto cells, decodeRow(t, bytes));
-            out.push_back({p, static_cast<uint8_t>(i), std::move(cells)});
+            ACCESS_ASSIGN_OR_RETURN(found.cells, decodeRow(t, bytes));
+            found.page = p;
+            found.row = static_cast<uint8_t>(i);
+            ACCESS_RETURN_IF_ERROR(visit(found));
         }
     }
+    return Status::ok();
+}
+
+Result<std::vector<ScannedRow>> WriteDatabase::scanTable(const TableModel& t) {
+    std::vector<ScannedRow> out;
+    ACCESS_RETURN_IF_ERROR(forEachRow(t, [&](const ScannedRow& row) {
+        out.push_back(row);
+        return Status::ok();
+    }));
     return out;
 }
 

@@ -9,6 +9,7 @@
 // from the file after a rollback.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <random>
@@ -86,6 +87,10 @@ public:
     void setBusy(bool b) { busy_ = b; }
 
     Result<std::vector<ScannedRow>> scanTable(const TableModel& t);
+    // The rows of `t` one at a time, without holding them: `visit` sees each
+    // row once (its cells are valid during the call) and may stop the scan
+    // by returning an error, which forEachRow returns.
+    Status forEachRow(const TableModel& t, const std::function<Status(const ScannedRow&)>& visit);
     // Adds a row to a table through its owned map (system tables). Updates
     // t.rowCount but does not write the TDEF or any index.
     Result<std::pair<uint32_t, uint8_t>> insertRow(TableModel& t, const std::vector<StoredCell>& cells);
