@@ -78,25 +78,14 @@ Result<std::unique_ptr<AppendSession>> AppendSession::start(std::shared_ptr<Writ
     }
     s->entries_.resize(td.realIndexes.size());
     s->uniqueKeys_.resize(td.realIndexes.size());
-    if (td.rowCount > 0 && !td.realIndexes.empty()) {
-        // Rows are visited one at a time: only their keys stay in memory.
-        std::vector<std::vector<std::string>> existing(td.realIndexes.size());
-        for (size_t r = 0; r < td.realIndexes.size(); ++r) {
-            s->entries_[r].reserve(td.rowCount);
-            if (td.isUniqueIndex(r)) existing[r].reserve(td.rowCount);
-        }
-        Status scanned = db->forEachRow(td, [&](const ScannedRow& row) -> Status {
-            for (size_t r = 0; r < td.realIndexes.size(); ++r) {
-                bool allNull = false, anyNull = false;
-                ACCESS_ASSIGN_OR_RETURN(std::string key, indexKey(td, r, row.cells, &allNull, &anyNull));
-                if (td.realIndexes[r].ignoreNulls() && allNull) continue;
-                s->entries_[r].push_back(makeLeafEntry(key, row.page, row.row));
-                if (td.isUniqueIndex(r) && !anyNull) existing[r].push_back(std::move(key));
-            }
-            return Status::ok();
-        });
-        if (!scanned.isOk()) return fail(scanned);
-        for (size_t r = 0; r < td.realIndexes.size(); ++r) s->uniqueKeys_[r].insertAll(std::move(existing[r]));
+    // The rows already there keep their entries in the index trees: new
+    // keys are checked against the trees, and close() merges new entries
+    // into them, so memory does not grow with the table.
+    s->treeBounds_.resize(td.realIndexes.size());
+    for (size_t r = 0; r < td.realIndexes.size(); ++r) {
+        auto bound = highestIndexKey(db->store(), td.realIndexes[r].rootPage);
+        if (!bound.isOk()) return fail(bound.status());
+        s->treeBounds_[r] = bound.value();
     }
     s->layout_ = rowLayout(s->t_);
     s->db_ = std::move(db);
@@ -231,7 +220,14 @@ Status AppendSession::store() {
             return Status::invalidArgument("Index or primary key cannot contain a Null value.");
         include[r] = !(ri.ignoreNulls() && allNull);
         checkUnique[r] = t_.isUniqueIndex(r) && !anyNull;
-        if (checkUnique[r] && uniqueKeys_[r].contains(keys[r])) return duplicateKey();
+        if (checkUnique[r]) {
+            if (uniqueKeys_[r].contains(keys[r])) return duplicateKey();
+            const IndexBound& bound = treeBounds_[r];
+            if (!bound.empty && (!bound.known || keys[r] <= bound.highest)) {
+                ACCESS_ASSIGN_OR_RETURN(bool held, indexHoldsKey(db_->store(), ri.rootPage, keys[r]));
+                if (held) return duplicateKey();
+            }
+        }
     }
     // Long values short enough to sit in the row are final now; longer ones
     // go to LVAL pages, but only once the row is known to fit with their
@@ -279,16 +275,36 @@ Status AppendSession::finish() {
     for (size_t r = 0; r < t_.realIndexes.size(); ++r) {
         auto& entries = entries_[r];
         if (!std::is_sorted(entries.begin(), entries.end())) std::sort(entries.begin(), entries.end());
-        uint32_t distinct = 0;
-        for (size_t i = 0; i < entries.size(); ++i)
-            if (i == 0 || keyOf(entries[i - 1]) != keyOf(entries[i])) ++distinct;
         RealIndexModel& ri = t_.realIndexes[r];
         ACCESS_ASSIGN_OR_RETURN(PageSet old, readMapPages(store, ri.usageMap));
-        std::vector<uint32_t> reusable;
+        // The old tree is read while the new one is written, so the new one
+        // takes fresh pages (only the root, written last, stays) and the old
+        // pages are freed afterwards.
+        IndexBuilder builder(store, t_.page, ri.rootPage, {}, db.allocator());
+        IndexCursor existing;
+        ACCESS_RETURN_IF_ERROR(existing.start(store, ri.rootPage));
+        uint32_t distinct = 0;
+        std::string previousKey;
+        size_t fresh = 0;
+        while (existing.valid() || fresh < entries.size()) {
+            bool takeFresh = !existing.valid() || (fresh < entries.size() && entries[fresh] < existing.entry());
+            const std::string& e = takeFresh ? entries[fresh] : existing.entry();
+            if (distinct == 0 || keyOf(e) != previousKey) {
+                ++distinct;
+                previousKey = keyOf(e);
+            }
+            ACCESS_RETURN_IF_ERROR(builder.add(e));
+            if (takeFresh) {
+                ++fresh;
+            } else {
+                ACCESS_RETURN_IF_ERROR(existing.next());
+            }
+        }
+        ACCESS_ASSIGN_OR_RETURN(BuiltIndex built, builder.finish());
+        std::vector<uint32_t> freed;
         for (uint32_t p : old)
-            if (p != ri.rootPage && p < store.pageCount()) reusable.push_back(p);
-        ACCESS_ASSIGN_OR_RETURN(BuiltIndex built, buildIndex(store, t_.page, ri.rootPage, entries, reusable, db.allocator()));
-        db.releasePages(built.unused);
+            if (!built.pages.count(p) && p < store.pageCount()) freed.push_back(p);
+        db.releasePages(freed);
         ACCESS_RETURN_IF_ERROR(writeMapPages(store, ri.usageMap, built.pages, db.allocator()));
         ri.uniqueCount = distinct;
         std::vector<std::string>().swap(entries);

@@ -155,8 +155,11 @@ private:
     std::vector<uint8_t> page_;
     uint32_t pageNumber_ = 0;
     bool pageIsNew_ = false;
-    std::vector<std::vector<std::string>> entries_;            // per real index
-    std::vector<UniqueKeySet> uniqueKeys_;                     // per unique real index
+    std::vector<std::vector<std::string>> entries_;            // per real index: this session's rows
+    std::vector<UniqueKeySet> uniqueKeys_;                     // per unique real index: this session's keys
+    // Per real index: the highest key its tree held when the session began,
+    // so keys above it (rows arriving in key order) skip the tree lookup.
+    std::vector<IndexBound> treeBounds_;
     RowLayout layout_;
     std::vector<std::string> keys_;  // this row's index keys, buffers kept between rows
     std::vector<uint8_t> row_;       // this row's image

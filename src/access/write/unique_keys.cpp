@@ -18,12 +18,6 @@ void UniqueKeySet::insert(std::string key) {
     }
 }
 
-void UniqueKeySet::insertAll(std::vector<std::string> keys) {
-    std::sort(keys.begin(), keys.end());
-    if (run_.empty()) run_.reserve(keys.size());
-    for (auto& k : keys) insert(std::move(k));
-}
-
 void UniqueKeySet::clear() {
     std::vector<std::string>().swap(run_);
     std::unordered_set<std::string>().swap(rest_);

@@ -18,8 +18,6 @@ class UniqueKeySet {
 public:
     bool contains(const std::string& key) const;
     void insert(std::string key);
-    // Adds many keys at once (the rows a table already holds).
-    void insertAll(std::vector<std::string> keys);
     void clear();
 
 private:
