@@ -203,6 +203,7 @@ Status IndexBuilder::placeNode(Level& lv, PageDraft done, uint64_t parent, bool 
     lv.heldParent = parent;
     return Status::ok();
 }
+
 std::string makeLeafEntry(const std::string& key, uint32_t page, uint8_t row) {
     std::string e = key;
     e.push_back(static_cast<char>((page >> 16) & 0xFF));
