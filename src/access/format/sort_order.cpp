@@ -155,8 +155,8 @@ CharCode surrogateCode(char16_t unit) {
 }
 
 // The code of one UTF-16 unit; `scratch` holds it when it is not a stored entry.
-const CharCode& codeOf(char16_t unit, CharCode& scratch) {
-    if (unit < 0x100) return latin1Codes()[unit];
+const CharCode& codeOf(char16_t unit, const std::array<CharCode, 256>& latin1, CharCode& scratch) {
+    if (unit < 0x100) return latin1[unit];
     if (unit >= 0xD800 && unit <= 0xDFFF) return scratch = surrogateCode(unit);
     const SortCodeRun* end = kSortCodeRuns + kSortCodeRunCount;
     const SortCodeRun* run =
@@ -168,9 +168,34 @@ const CharCode& codeOf(char16_t unit, CharCode& scratch) {
     return scratch;
 }
 
-std::u16string utf8ToUtf16(std::string_view utf8) {
-    std::u16string out;
-    for (char32_t c : utf8ToCodePoints(utf8)) {
+// Calls `visit` with each code point of `s`; invalid bytes become U+FFFD.
+template <class Visit>
+void forEachCodePoint(std::string_view s, Visit&& visit) {
+    size_t i = 0;
+    while (i < s.size()) {
+        uint8_t b = static_cast<uint8_t>(s[i]);
+        if (b < 0x80) {
+            visit(static_cast<char32_t>(b));
+            ++i;
+            continue;
+        }
+        int len = (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        char32_t cp = len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+        bool ok = len != 0 && i + len <= s.size();
+        for (int k = 1; ok && k < len; ++k) {
+            uint8_t c = static_cast<uint8_t>(s[i + k]);
+            if ((c & 0xC0) != 0x80) ok = false;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        visit(ok ? cp : 0xFFFD);
+        i += ok ? len : 1;
+    }
+}
+
+// UTF-8 to UTF-16 units, into `out` (cleared first).
+void toUtf16(std::string_view utf8, std::u16string& out) {
+    out.clear();
+    forEachCodePoint(utf8, [&](char32_t c) {
         if (c > 0x10FFFF) c = 0xFFFD;
         if (c < 0x10000) {
             out.push_back(static_cast<char16_t>(c));
@@ -179,8 +204,7 @@ std::u16string utf8ToUtf16(std::string_view utf8) {
             out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
             out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
         }
-    }
-    return out;
+    });
 }
 
 // The extra list: bytes collected after the text, one group per inline
@@ -233,38 +257,16 @@ void appendFlagSection(std::string flags, std::string& out) {
 
 }  // namespace
 
-std::u32string utf8ToCodePoints(std::string_view s) {
+std::u32string utf8ToCodePoints(std::string_view utf8) {
     std::u32string out;
-    size_t i = 0;
-    while (i < s.size()) {
-        uint8_t b = static_cast<uint8_t>(s[i]);
-        int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        if (len == 0 || i + len > s.size()) {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        char32_t cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-        bool ok = true;
-        for (int k = 1; k < len; ++k) {
-            uint8_t c = static_cast<uint8_t>(s[i + k]);
-            if ((c & 0xC0) != 0x80) ok = false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (!ok) {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        out.push_back(cp);
-        i += len;
-    }
+    forEachCodePoint(utf8, [&](char32_t c) { out.push_back(c); });
     return out;
 }
 
 Status appendGeneralTextKey(std::string_view utf8, bool ascending, std::string& out) {
     // Access indexes the first 255 UTF-16 units of a value, without trailing blanks.
-    std::u16string text = utf8ToUtf16(utf8);
+    thread_local std::u16string text;  // keeps its buffer from key to key
+    toUtf16(utf8, text);
     if (text.size() > kMaxIndexedUnits) text.resize(kMaxIndexedUnits);
     while (!text.empty() && text.back() == u' ') text.pop_back();
 
@@ -273,15 +275,18 @@ Status appendGeneralTextKey(std::string_view utf8, bool ascending, std::string& 
     std::string unprintables;  // position records
     std::string flags;         // one per Z character
     CharCode scratch;
+    const auto& latin1 = latin1Codes();
     int inlineCount = 0;
     for (char16_t unit : text) {
-        const CharCode& cc = codeOf(unit, scratch);
+        const CharCode& cc = codeOf(unit, latin1, scratch);
         const int position = inlineCount;
         if (!cc.inlineBytes.empty()) {
             out += cc.inlineBytes;
             ++inlineCount;
         }
         switch (cc.kind) {
+            case 'S':
+                break;
             case 'I':
             case 'Z':
                 if (!cc.extraBytes.empty()) extras.add(cc.extraBytes, position);
