@@ -117,6 +117,22 @@ TEST(WriterSamples, RowsAppendedToAccessTablesKeepTheirIndexesSound) {
     auto rep = writer_test::checkIndexes(copy, "", false);
     EXPECT_GT(rep.indexesChecked, 5);
     for (const auto& p : rep.problems) ADD_FAILURE() << p;
+
+    // New keys are checked against the primary key tree Access built.
+    copy = dir + "/indexTestV2000.mdb";
+    ASSERT_TRUE(writer_test::copyFile(std::string(VELTRANO_TESTDATA_DIR) + "/indexTestV2000.mdb", copy));
+    ASSERT_TRUE(c.open(copy, "").isOk());
+    a = c.openTableForAppend("Table1");
+    ASSERT_TRUE(a.isOk());
+    for (const auto& [id, accepted] : {std::pair{1, false}, std::pair{999, true}, std::pair{0, false}}) {
+        ASSERT_TRUE(a->addNew().isOk());
+        ASSERT_TRUE(a->setField(0, FieldValue(id)).isOk());
+        EXPECT_EQ(a->update().isOk(), accepted) << id;
+    }
+    ASSERT_TRUE(a->close().isOk());
+    ASSERT_TRUE(c.close().isOk());
+    rep = writer_test::checkIndexes(copy, "", false);
+    for (const auto& p : rep.problems) ADD_FAILURE() << p;
 }
 
 TEST(WriterSamples, Access97FilesAreRefusedAndLeftUntouched) {
