@@ -45,10 +45,7 @@ std::string keyOf(const std::string& entry) { return entry.substr(0, entry.size(
 Result<std::unique_ptr<AppendSession>> AppendSession::start(std::shared_ptr<WriteDatabase> db, uint32_t tdefPage) {
     std::unique_ptr<AppendSession> s(new AppendSession());
     ACCESS_RETURN_IF_ERROR(db->begin());
-    auto fail = [&](Status st) {
-        db->abandon();
-        return st;
-    };
+    auto fail = [&](Status st) { return db->abandon(std::move(st)); };
     auto t = readTableModel(db->store(), tdefPage);
     if (!t.isOk()) return fail(t.status());
     s->t_ = std::move(t.value());
@@ -177,7 +174,7 @@ Status AppendSession::update() {
                       s.category() == Category::Corruption) && db_) {
         // A failed write leaves pages half made: the whole session is undone
         // rather than committed later.
-        db_->abandon();
+        s = db_->abandon(std::move(s));
         db_->setBusy(false);
         db_.reset();
     }
@@ -305,7 +302,7 @@ Status AppendSession::finish() {
 Status AppendSession::close() {
     if (!db_) return Status::ok();
     Status s = finish();
-    if (!s.isOk() && db_->store().inChange()) db_->abandon();
+    if (!s.isOk() && db_->store().inChange()) s = db_->abandon(std::move(s));
     db_->setBusy(false);
     db_.reset();
     return s;
