@@ -167,4 +167,22 @@ TEST(WriterFaults, EveryFailedOperationLeavesTheFileAsBeforeOrFullyChanged) {
     }
 }
 
+// A connection closed before its table: the table's new rows are undone,
+// and the table says so instead of writing through a closed file.
+TEST(WriterFaults, ClosingTheConnectionFirstUndoesTheOpenTableAndSaysSo) {
+    MemoryFileSystem mem;
+    mem.setContents(kPath, baseDatabase());
+    const std::vector<uint8_t> before = mem.contents(kPath);
+    WriteConnection c;
+    ASSERT_TRUE(c.open(mem, kPath, "").isOk());
+    auto a = c.openTableForAppend("kept");
+    ASSERT_TRUE(a.isOk());
+    ASSERT_TRUE(a->setField(1, FieldValue("lost")).isOk());
+    ASSERT_TRUE(a->update().isOk());
+    EXPECT_TRUE(c.close().isOk());
+    EXPECT_FALSE(a->update().isOk());
+    EXPECT_FALSE(a->close().isOk());
+    EXPECT_TRUE(mem.contents(kPath) == before);
+}
+
 }  // namespace

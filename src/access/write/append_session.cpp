@@ -40,6 +40,11 @@ int providerType(ColumnType t) {
 
 std::string keyOf(const std::string& entry) { return entry.substr(0, entry.size() - 4); }
 
+// Closing the connection undoes a session still open on it.
+Status connectionClosed() {
+    return Status::invalidArgument("the connection was closed before the table; its new rows were not stored");
+}
+
 }  // namespace
 
 Result<std::unique_ptr<AppendSession>> AppendSession::start(std::shared_ptr<WriteDatabase> db, uint32_t tdefPage) {
@@ -183,6 +188,7 @@ Status AppendSession::update() {
 
 Status AppendSession::store() {
     if (!db_) return Status::invalidArgument("the table is closed");
+    if (!db_->isOpen()) return connectionClosed();
     if (!rowStarted_) return Status::invalidArgument("no new row was started");
     rowStarted_ = false;
     std::vector<StoredCell>& cells = cells_;
@@ -301,8 +307,8 @@ Status AppendSession::finish() {
 
 Status AppendSession::close() {
     if (!db_) return Status::ok();
-    Status s = finish();
-    if (!s.isOk() && db_->store().inChange()) s = db_->abandon(std::move(s));
+    Status s = db_->isOpen() ? finish() : connectionClosed();
+    if (!s.isOk() && db_->isOpen() && db_->store().inChange()) s = db_->abandon(std::move(s));
     db_->setBusy(false);
     db_.reset();
     return s;

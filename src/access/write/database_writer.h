@@ -78,6 +78,8 @@ public:
     Status close();
 
     // --- for AppendSession and createDatabase ---
+    bool isOpen() const { return store_ != nullptr; }
+    // REQUIRES: isOpen().
     PageStore& store() { return *store_; }
     Result<uint32_t> allocatePage();
     Allocator allocator();
