@@ -6,17 +6,20 @@
 // ORIGINAL contents of pages the change overwrites.
 //
 // Protocol of one change (begin .. commit):
-//   begin:  write + fsync the journal header (and its directory entry)
-//           before the database is touched at all.
+//   begin:  create the journal (never over an existing one), write + fsync
+//           its header and its directory entry before the database is
+//           touched at all.
 //   writes: pages past the original end go straight to the file (undone by
 //           truncation); pages inside it are kept in memory (dirty set).
 //   commit: copy the originals of the dirty pages into the journal, fsync
 //           it, write the dirty pages, fsync the database, delete the
-//           journal. Deleting the journal is the commit point.
+//           journal. Deleting the journal is the commit point; a failure
+//           before it rolls the change back.
 //   crash:  the next open finds the journal ("hot"), writes the originals
 //           back, truncates to the original size and deletes it. A torn
 //           last record was never followed by a database write, so records
-//           are applied up to the first bad CRC.
+//           are applied up to the first bad CRC; a record that cannot be
+//           read stops the rollback with the journal kept.
 // A file created from nothing (createDatabase) is written without a journal:
 // a failure there deletes the half-made file instead.
 //
