@@ -102,7 +102,6 @@ Result<std::unique_ptr<PageStore>> PageStore::open(FileSystem& fs, const std::st
     ACCESS_ASSIGN_OR_RETURN(uint64_t size, file->size());
     if (size % kJet4PageSize != 0)
         return Status::corruption("the file size of " + path + " is not a whole number of pages");
-    if (size / kJet4PageSize > kMaxJet4Pages) return Status::fileTooLarge();
     return std::unique_ptr<PageStore>(
         new PageStore(fs, path, std::move(file), static_cast<uint32_t>(size / kJet4PageSize), createNew));
 }
