@@ -171,6 +171,13 @@ TableResult copyTable(access::Database& src, access::WriteConnection& dest, cons
         access::Status st = app->addNew();
         for (size_t i = 0; st.isOk() && i < t.columns.size(); ++i) st = app->setField(static_cast<int>(i), copiedValue((*cursor)->value(i)));
         if (st.isOk()) st = app->update();
+        if (!st.isOk() && !app->isOpen()) {
+            // A failed write undid the whole session: none of the table's
+            // rows were stored.
+            r.error = st.description();
+            r.refused = r.rows;
+            break;
+        }
         if (!st.isOk()) {
             ++r.refused;
             if (r.refused <= 5) std::cerr << "veltrano-cli: " << name << ": row " << r.rows << " refused: " << st.description() << "\n";
@@ -178,7 +185,11 @@ TableResult copyTable(access::Database& src, access::WriteConnection& dest, cons
     }
     if (!(*cursor)->status().isOk()) r.error = (*cursor)->status().toString();
     access::Status closed = app->close();
-    if (!closed.isOk() && r.error.empty()) r.error = closed.description();
+    if (!closed.isOk()) {
+        // The rows are stored together at close, or none of them.
+        r.refused = r.rows;
+        if (r.error.empty()) r.error = closed.description();
+    }
     return r;
 }
 

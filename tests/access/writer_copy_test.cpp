@@ -73,4 +73,31 @@ TEST(WriterCopy, EverySampleCopiesIntoAJet4FileWithTheSameTablesTypesAndCells) {
     }
 }
 
+// A destination that fills up part-way: the run fails, and each table line
+// claims exactly the rows the file holds, naming the full disk where rows
+// were undone.
+TEST(WriterCopy, AFullDiskIsNamedAndNoUndoneRowIsClaimed) {
+    const std::string cli = std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli";
+    if (!std::filesystem::exists(cli)) GTEST_SKIP() << "veltrano-cli is not built";
+    const std::string dest = writer_test::tempDir("copy-full") + "/full.mdb";
+    const std::string src = std::string(VELTRANO_TESTDATA_DIR) + "/testV2000.mdb";
+    std::string out;
+    // An 80 KB file-size limit stands in for the disk: room for the new
+    // file and its first table, not for that table's rows.
+    const std::string copy = "trap '' XFSZ; ulimit -f 80; exec " + shellQuote(cli) + " copy " + shellQuote(src) + " " +
+                             shellQuote(dest);
+    EXPECT_EQ(run("bash -c " + shellQuote(copy) + " 2>/dev/null", &out), 1);
+    EXPECT_NE(out.find("(The disk is full)"), std::string::npos) << out;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t colon = line.find(": ");
+        ASSERT_NE(colon, std::string::npos) << line;
+        const std::string table = line.substr(0, colon);
+        std::string rows = writer_test::readTable(dest, table);
+        if (rows.rfind("<error", 0) == 0) rows.clear();  // never created
+        const long stored = static_cast<long>(std::count(rows.begin(), rows.end(), '\n'));
+        EXPECT_EQ(std::stol(line.substr(colon + 2)), stored) << line;
+    }
+}
+
 }  // namespace

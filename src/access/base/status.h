@@ -35,6 +35,12 @@ enum class Category {
 constexpr uint32_t kCodeWrongPassword = 0x80040E4D;
 constexpr uint32_t kCodeUnspecified = 0x80004005;  // also "file in use / locked"
 constexpr uint32_t kCodeBadCommand = 0x80040E14;
+// Write failures the pages and the batch tool name in words. Their category
+// is IoError (a write failed and the change was undone); the code says why.
+// The numbers are the HRESULTs Windows gives for the same conditions.
+constexpr uint32_t kCodeDiskFull = 0x80070070;      // ERROR_DISK_FULL
+constexpr uint32_t kCodeFileTooLarge = 0x800700DF;  // ERROR_FILE_TOO_LARGE
+constexpr uint32_t kCodeReadOnly = 0x80070013;      // ERROR_WRITE_PROTECT
 
 class [[nodiscard]] Status {
 public:
@@ -54,7 +60,14 @@ public:
     static Status corruption(std::string d, int64_t page = -1) {
         return make(Category::Corruption, std::move(d), page);
     }
+    // Any other refusal of the operating system; `d` carries its own words.
     static Status ioError(std::string d) { return make(Category::IoError, std::move(d)); }
+    // No room left for the file (a full disk, a quota, a size limit of the OS).
+    static Status diskFull() { return ioErrorWithCode(kCodeDiskFull, "The disk is full"); }
+    // The format's own limit: a Jet 4 file holds at most 2^31 bytes.
+    static Status fileTooLarge() { return ioErrorWithCode(kCodeFileTooLarge, "An Access file cannot grow past 2 GB"); }
+    // The file or its folder may not be written (read-only mount, permissions).
+    static Status readOnly() { return ioErrorWithCode(kCodeReadOnly, "The destination is read-only"); }
     static Status wrongPassword() { return make(Category::WrongPassword, "Not a valid password."); }
     static Status inUse(std::string d) { return make(Category::InUse, std::move(d)); }
     static Status badCommand(std::string d) { return make(Category::BadCommand, std::move(d)); }
@@ -68,6 +81,7 @@ public:
 
     // HRESULT-style code: 0 on success.
     uint32_t code() const {
+        if (code_ != 0) return code_;
         switch (category_) {
             case Category::Ok: return 0;
             case Category::WrongPassword: return kCodeWrongPassword;
@@ -78,9 +92,22 @@ public:
 
     // Description with the page appended when known, for logs and the batch tool.
     std::string toString() const;
+    // The same failure (category, code, page) told in other words.
+    Status withDescription(std::string description) const {
+        Status s = *this;
+        s.description_ = std::move(description);
+        return s;
+    }
 
 private:
+    static Status ioErrorWithCode(uint32_t code, std::string d) {
+        Status s = make(Category::IoError, std::move(d));
+        s.code_ = code;
+        return s;
+    }
+
     Category category_ = Category::Ok;
+    uint32_t code_ = 0;  // 0: the category's usual code
     std::string description_;
     int64_t page_ = -1;
 };

@@ -23,9 +23,10 @@ Status rollBackUnfinishedChange(const std::string& path) {
     if (store.isOk()) return Status::ok();
     const Status& s = store.status();
     if (s.category() == Category::InUse || s.category() == Category::NotFound) return s;
-    return Status::make(s.category(), "The file " + path + " holds a change that a writer did not finish (" + journalPath(path) +
-                                          "). It must be undone before the file can be read, and undoing it failed: " +
-                                          s.description());
+    // Here the file is a source, not a destination.
+    const std::string why = s.code() == kCodeReadOnly ? "the file or its folder is read-only" : s.description();
+    return s.withDescription("The file " + path + " holds a change that a writer did not finish (" + journalPath(path) +
+                             "). It must be undone before the file can be read, and undoing it failed: " + why);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// POSIX and in-memory File implementations.
+// POSIX and in-memory files and file systems; see file.h.
 #include "access/storage/file.h"
 
 #include <fcntl.h>
@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 
 namespace veltrano::access {
 
@@ -14,6 +15,15 @@ namespace {
 
 std::string errnoText(const std::string& what, const std::string& path, int err) {
     return what + " '" + path + "': " + std::strerror(err);
+}
+
+// A failed write, sync or truncation, in the words callers show.
+Status writeError(const std::string& what, const std::string& path, int err) {
+    // EFBIG: the OS or the file system lets this file grow no further,
+    // which to the user is a full destination like any other.
+    if (err == ENOSPC || err == EDQUOT || err == EFBIG) return Status::diskFull();
+    if (err == EROFS) return Status::readOnly();
+    return Status::ioError(errnoText(what, path, err));
 }
 
 class PosixFile final : public File {
@@ -47,7 +57,7 @@ public:
                                  static_cast<off_t>(offset + done));
             if (n < 0) {
                 if (errno == EINTR) continue;
-                return Status::ioError(errnoText("cannot write", path_, errno));
+                return writeError("cannot write", path_, errno);
             }
             done += static_cast<size_t>(n);
         }
@@ -62,14 +72,14 @@ public:
 
     Status sync() override {
         if (readOnly_) return {};
-        if (::fsync(fd_) != 0) return Status::ioError(errnoText("cannot sync", path_, errno));
+        if (::fsync(fd_) != 0) return writeError("cannot sync", path_, errno);
         return {};
     }
 
     Status truncate(uint64_t size) override {
         if (readOnly_) return Status::ioError("'" + path_ + "' is open read-only");
         if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
-            return Status::ioError(errnoText("cannot truncate", path_, errno));
+            return writeError("cannot truncate", path_, errno);
         return {};
     }
 
@@ -109,27 +119,31 @@ private:
 
 class MemoryFile final : public File {
 public:
-    MemoryFile(std::vector<uint8_t> data, bool readOnly) : data_(std::move(data)), readOnly_(readOnly) {}
+    // `data` may be shared with other MemoryFiles of the same path.
+    MemoryFile(std::shared_ptr<std::vector<uint8_t>> data, bool readOnly, std::string path)
+        : data_(std::move(data)), readOnly_(readOnly), path_(std::move(path)) {}
 
     Status read(uint64_t offset, MutableBytes out) override {
-        if (offset > data_.size() || out.size() > data_.size() - offset)
+        const std::vector<uint8_t>& data = *data_;
+        if (offset > data.size() || out.size() > data.size() - offset)
             return Status::corruption("unexpected end of file");
-        if (!out.empty()) std::memcpy(out.data(), data_.data() + offset, out.size());
+        if (!out.empty()) std::memcpy(out.data(), data.data() + offset, out.size());
         return {};
     }
-    Status write(uint64_t offset, Bytes data) override {
+    Status write(uint64_t offset, Bytes bytes) override {
         if (readOnly_) return Status::ioError("file is open read-only");
         constexpr uint64_t kMax = uint64_t{1} << 32;  // memory files are for tests and small builds
-        if (offset > kMax || data.size() > kMax - offset) return Status::ioError("memory file too large");
-        if (offset + data.size() > data_.size()) data_.resize(offset + data.size());
-        if (!data.empty()) std::memcpy(data_.data() + offset, data.data(), data.size());
+        if (offset > kMax || bytes.size() > kMax - offset) return Status::ioError("memory file too large");
+        std::vector<uint8_t>& data = *data_;
+        if (offset + bytes.size() > data.size()) data.resize(offset + bytes.size());
+        if (!bytes.empty()) std::memcpy(data.data() + offset, bytes.data(), bytes.size());
         return {};
     }
-    Result<uint64_t> size() override { return static_cast<uint64_t>(data_.size()); }
+    Result<uint64_t> size() override { return static_cast<uint64_t>(data_->size()); }
     Status sync() override { return {}; }
     Status truncate(uint64_t size) override {
         if (readOnly_) return Status::ioError("file is open read-only");
-        data_.resize(size);
+        data_->resize(size);
         return {};
     }
     Status tryLock(LockKind) override { return {}; }
@@ -138,9 +152,37 @@ public:
     const std::string& path() const override { return path_; }
 
 private:
-    std::vector<uint8_t> data_;
+    std::shared_ptr<std::vector<uint8_t>> data_;
     bool readOnly_;
     std::string path_;
+};
+
+class PosixFileSystem final : public FileSystem {
+public:
+    Result<std::unique_ptr<File>> open(const std::string& path, OpenMode mode) override {
+        return openPosixFile(path, mode);
+    }
+    Status remove(const std::string& path) override {
+        if (::unlink(path.c_str()) == 0) return {};
+        if (errno == ENOENT) return Status::notFound("file not found: '" + path + "'");
+        if (errno == EACCES || errno == EPERM || errno == EROFS) return Status::readOnly();
+        return Status::ioError(errnoText("cannot remove", path, errno));
+    }
+    Status syncDirectory(const std::string& path) override {
+        size_t slash = path.rfind('/');
+        std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        // A directory we may not open for reading cannot be synced by us;
+        // its entries become durable with the file system's own flush.
+        int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return {};
+        int rc = ::fsync(fd);
+        int err = errno;
+        ::close(fd);
+        // Some file systems cannot sync a directory at all (EINVAL).
+        if (rc != 0 && err != EINVAL && err != EROFS) return writeError("cannot sync the folder", dir, err);
+        return {};
+    }
+    bool sharedWithOtherPrograms() const override { return true; }
 };
 
 }  // namespace
@@ -157,6 +199,8 @@ Result<std::unique_ptr<File>> openPosixFile(const std::string& path, OpenMode mo
     if (fd < 0) {
         int err = errno;
         if (err == ENOENT) return Status::notFound("file not found: '" + path + "'");
+        if (err == EEXIST) return Status::invalidArgument("the file '" + path + "' already exists");
+        if (mode != OpenMode::ReadOnly && (err == EACCES || err == EPERM || err == EROFS)) return Status::readOnly();
         if (err == EACCES || err == EPERM) return Status::ioError(errnoText("no permission to open", path, err));
         return Status::ioError(errnoText("cannot open", path, err));
     }
@@ -169,7 +213,52 @@ Result<std::unique_ptr<File>> openPosixFile(const std::string& path, OpenMode mo
 }
 
 std::unique_ptr<File> newMemoryFile(std::vector<uint8_t> contents, bool readOnly) {
-    return std::make_unique<MemoryFile>(std::move(contents), readOnly);
+    return std::make_unique<MemoryFile>(std::make_shared<std::vector<uint8_t>>(std::move(contents)), readOnly,
+                                        std::string());
+}
+
+FileSystem& posixFileSystem() {
+    static PosixFileSystem fs;
+    return fs;
+}
+
+struct MemoryFileSystem::Files {
+    std::map<std::string, std::shared_ptr<std::vector<uint8_t>>> byPath;
+};
+
+MemoryFileSystem::MemoryFileSystem() : files_(std::make_unique<Files>()) {}
+MemoryFileSystem::~MemoryFileSystem() = default;
+
+Result<std::unique_ptr<File>> MemoryFileSystem::open(const std::string& path, OpenMode mode) {
+    auto& byPath = files_->byPath;
+    auto it = byPath.find(path);
+    if (it == byPath.end()) {
+        if (mode == OpenMode::ReadOnly || mode == OpenMode::ReadWrite)
+            return Status::notFound("file not found: '" + path + "'");
+        it = byPath.emplace(path, std::make_shared<std::vector<uint8_t>>()).first;
+    } else if (mode == OpenMode::CreateNew) {
+        return Status::invalidArgument("the file '" + path + "' already exists");
+    } else if (mode == OpenMode::CreateTruncate) {
+        it->second->clear();
+    }
+    return std::unique_ptr<File>(new MemoryFile(it->second, mode == OpenMode::ReadOnly, path));
+}
+
+Status MemoryFileSystem::remove(const std::string& path) {
+    // Files still open keep their bytes, as after unlink().
+    if (files_->byPath.erase(path) == 0) return Status::notFound("file not found: '" + path + "'");
+    return {};
+}
+
+bool MemoryFileSystem::exists(const std::string& path) const { return files_->byPath.count(path) != 0; }
+
+std::vector<uint8_t> MemoryFileSystem::contents(const std::string& path) const {
+    auto it = files_->byPath.find(path);
+    return it == files_->byPath.end() ? std::vector<uint8_t>() : *it->second;
+}
+
+void MemoryFileSystem::setContents(const std::string& path, std::vector<uint8_t> bytes) {
+    files_->byPath[path] = std::make_shared<std::vector<uint8_t>>(std::move(bytes));
 }
 
 Result<bool> isLockedByOther(const std::string& path, LockKind kind) {

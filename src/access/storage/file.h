@@ -1,6 +1,15 @@
-// File: the engine's only door to storage. Reads and writes at an offset,
-// size, sync, truncate and advisory locks. Two implementations: POSIX files
-// and an in-memory buffer (tests, fuzzing, building a file before saving).
+// File and FileSystem: how the engine reaches its database and journal
+// files. A File reads and writes at an offset, reports its size, syncs,
+// truncates and takes advisory locks. A FileSystem opens files by path,
+// removes them and makes directory changes durable. (Only the probes of
+// lock_file.h look at other programs' files directly.) Two implementations
+// of each: POSIX and in memory (tests, fuzzing, building a file before
+// saving). Tests wrap them to inject faults.
+//
+// Failures of writes, syncs and truncations say why in the engine's terms:
+// Status::diskFull() for ENOSPC, EDQUOT and EFBIG, Status::readOnly() for
+// EROFS (and for EACCES or EPERM when opening for writing), otherwise an
+// IoError carrying the operating system's text.
 //
 // Locks are whole-file fcntl open-file-description locks, so they are tied
 // to this File object (not the process) and vanish when the process dies.
@@ -50,10 +59,59 @@ public:
     virtual const std::string& path() const = 0;  // "" for memory files
 };
 
+// NotFound when the file is missing (ReadOnly, ReadWrite); InvalidArgument
+// when CreateNew finds one.
 Result<std::unique_ptr<File>> openPosixFile(const std::string& path, OpenMode mode);
 
 // In-memory file. With `readOnly`, writes fail like on a read-only source.
 std::unique_ptr<File> newMemoryFile(std::vector<uint8_t> contents = {}, bool readOnly = false);
+
+// Objects of one FileSystem may be used from one thread at a time.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    FileSystem() = default;
+    FileSystem(const FileSystem&) = delete;
+    FileSystem& operator=(const FileSystem&) = delete;
+
+    // As openPosixFile.
+    virtual Result<std::unique_ptr<File>> open(const std::string& path, OpenMode mode) = 0;
+    // NotFound when there is no such file.
+    virtual Status remove(const std::string& path) = 0;
+    // Makes the creation or removal of `path` survive a power loss (syncs
+    // the directory that holds it).
+    virtual Status syncDirectory(const std::string& path) = 0;
+    // Whether other programs can see these files, so that lock files and
+    // the locks of other processes matter.
+    virtual bool sharedWithOtherPrograms() const = 0;
+};
+
+// The real files of this machine.
+FileSystem& posixFileSystem();
+
+// Files held in memory, by path. Every File opened on one path shares its
+// bytes, as descriptors of a real file do; locks do nothing. Whatever was
+// written is there at once (a sync changes nothing).
+class MemoryFileSystem final : public FileSystem {
+public:
+    MemoryFileSystem();
+    ~MemoryFileSystem() override;
+
+    Result<std::unique_ptr<File>> open(const std::string& path, OpenMode mode) override;
+    Status remove(const std::string& path) override;
+    Status syncDirectory(const std::string&) override { return {}; }
+    bool sharedWithOtherPrograms() const override { return false; }
+
+    bool exists(const std::string& path) const;
+    // A copy of a file's bytes; empty when there is no such file.
+    std::vector<uint8_t> contents(const std::string& path) const;
+    // Creates or replaces a file.
+    void setContents(const std::string& path, std::vector<uint8_t> bytes);
+
+private:
+    struct Files;
+    std::unique_ptr<Files> files_;
+};
 
 // Whether some open file description other than ours holds a lock on
 // `path` that conflicts with `kind` (no lock is taken). A missing file is

@@ -1,11 +1,8 @@
+// The writer's page store and its rollback journal; see journal.h.
 #include "access/storage/journal.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace veltrano::access {
 namespace {
@@ -34,53 +31,59 @@ uint32_t crc32(const uint8_t* p, size_t n, uint32_t crc = 0) {
     return ~crc;
 }
 
-Status osError(const std::string& what, const std::string& path, int err) {
-    if (err == ENOSPC || err == EDQUOT || err == EFBIG)
-        return Status::ioError("the disk is full (or the file may grow no further) while writing " + path +
-                               "; the file was left as it was before this change");
-    return Status::ioError(what + " " + path + ": " + std::strerror(err));
+uint64_t pageOffset(uint32_t n) { return uint64_t(n) * kJet4PageSize; }
+
+// Removes a journal that no longer holds anything to undo. Syncing the
+// folder afterwards is best effort: should the journal come back after a
+// power loss, rolling it back again writes the same pages once more.
+Status removeJournalFile(FileSystem& fs, const std::string& jpath) {
+    Status s = fs.remove(jpath);
+    if (!s.isOk() && s.category() != Category::NotFound) return s;
+    (void)fs.syncDirectory(jpath);
+    return Status::ok();
 }
 
-Status writeAll(int fd, const void* data, size_t n, uint64_t offset, const std::string& path) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (n > 0) {
-        ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(offset));
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return osError("cannot write", path, errno);
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
-        offset += static_cast<uint64_t>(w);
+// Writes the originals a journal holds back into `db`, cuts `db` to its
+// size before the change, syncs it and removes the journal. No journal:
+// nothing to do. A read error stops the rollback (the journal stays for the
+// next attempt); only a record whose checksum fails ends the records, since
+// the database was never written after a torn record.
+Status rollBackJournal(FileSystem& fs, File& db, const std::string& jpath) {
+    auto opened = fs.open(jpath, OpenMode::ReadOnly);
+    if (!opened.isOk())
+        return opened.status().category() == Category::NotFound ? Status::ok() : opened.status();
+    std::unique_ptr<File> journal = std::move(opened.value());
+    ACCESS_ASSIGN_OR_RETURN(uint64_t size, journal->size());
+    uint8_t header[kHeaderSize] = {};
+    bool valid = size >= kHeaderSize;
+    if (valid) {
+        ACCESS_RETURN_IF_ERROR(journal->read(0, MutableBytes(header, kHeaderSize)));
+        valid = std::memcmp(header, kMagic, 8) == 0 &&
+                ByteReader(Bytes(header, kHeaderSize)).u32(20) == crc32(header, 20);
     }
-    return Status::ok();
-}
-
-Status readAll(int fd, void* data, size_t n, uint64_t offset, const std::string& path) {
-    auto* p = static_cast<uint8_t*>(data);
-    while (n > 0) {
-        ssize_t r = ::pread(fd, p, n, static_cast<off_t>(offset));
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            return osError("cannot read", path, errno);
-        }
-        if (r == 0) return Status::corruption("unexpected end of file in " + path);
-        p += r;
-        n -= static_cast<size_t>(r);
-        offset += static_cast<uint64_t>(r);
+    if (!valid) {
+        // The header is written and synced before the database is touched, so
+        // a journal without a valid header means nothing needs undoing.
+        journal.reset();
+        return removeJournalFile(fs, jpath);
     }
-    return Status::ok();
-}
-
-Status syncDirOf(const std::string& path) {
-    std::string dir = ".";
-    size_t slash = path.rfind('/');
-    if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return Status::ok();  // best effort
-    ::fsync(fd);
-    ::close(fd);
-    return Status::ok();
+    ByteReader h(Bytes(header, kHeaderSize));
+    const uint32_t pageSize = h.u32(8);
+    const uint32_t originalCount = h.u32(12);
+    if (pageSize != kJet4PageSize) return Status::corruption("the journal " + jpath + " has an unknown page size");
+    std::vector<uint8_t> rec(pageSize + 8);
+    for (uint64_t off = kHeaderSize; off + rec.size() <= size; off += rec.size()) {
+        ACCESS_RETURN_IF_ERROR(journal->read(off, rec));
+        ByteReader r(rec);
+        if (r.u32(4 + pageSize) != crc32(rec.data(), 4 + pageSize)) break;
+        const uint32_t page = r.u32(0);
+        if (page >= originalCount) continue;
+        ACCESS_RETURN_IF_ERROR(db.write(pageOffset(page), Bytes(rec).subspan(4, pageSize)));
+    }
+    ACCESS_RETURN_IF_ERROR(db.truncate(pageOffset(originalCount)));
+    ACCESS_RETURN_IF_ERROR(db.sync());
+    journal.reset();
+    return removeJournalFile(fs, jpath);
 }
 
 }  // namespace
@@ -89,96 +92,26 @@ std::string journalPath(const std::string& databasePath) { return databasePath +
 
 void PageStore::setCrashHookForTests(void (*hook)(const char*)) { gCrashHook = hook; }
 
-Status rollbackHotJournal(const std::string& databasePath) {
-    const std::string jpath = journalPath(databasePath);
-    int jfd = ::open(jpath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (jfd < 0) return errno == ENOENT ? Status::ok() : osError("cannot open", jpath, errno);
-    struct stat st {};
-    ::fstat(jfd, &st);
-    uint8_t header[kHeaderSize];
-    bool valid = st.st_size >= static_cast<off_t>(kHeaderSize) &&
-                 readAll(jfd, header, kHeaderSize, 0, jpath).isOk() && std::memcmp(header, kMagic, 8) == 0;
-    ByteReader h(Bytes(header, kHeaderSize));
-    valid = valid && h.u32(20) == crc32(header, 20);
-    if (!valid) {
-        // The header is written and synced before the database is touched, so
-        // a journal without a valid header means nothing needs undoing.
-        ::close(jfd);
-        ::unlink(jpath.c_str());
-        return syncDirOf(jpath);
-    }
-    const uint32_t pageSize = h.u32(8);
-    const uint32_t originalCount = h.u32(12);
-    if (pageSize != kJet4PageSize) {
-        ::close(jfd);
-        return Status::corruption("the journal " + jpath + " has an unknown page size");
-    }
-    int dfd = ::open(databasePath.c_str(), O_RDWR | O_CLOEXEC);
-    if (dfd < 0) {
-        ::close(jfd);
-        return osError("cannot open", databasePath, errno);
-    }
-    std::vector<uint8_t> rec(pageSize + 8);
-    Status s;
-    for (uint64_t off = kHeaderSize; off + rec.size() <= static_cast<uint64_t>(st.st_size); off += rec.size()) {
-        if (!readAll(jfd, rec.data(), rec.size(), off, jpath).isOk()) break;
-        ByteReader r(rec);
-        uint32_t page = r.u32(0);
-        if (r.u32(4 + pageSize) != crc32(rec.data(), 4 + pageSize)) break;
-        if (page >= originalCount) continue;
-        s = writeAll(dfd, rec.data() + 4, pageSize, uint64_t(page) * pageSize, databasePath);
-        if (!s.isOk()) break;
-    }
-    if (s.isOk() && ::ftruncate(dfd, static_cast<off_t>(uint64_t(originalCount) * pageSize)) != 0)
-        s = osError("cannot truncate", databasePath, errno);
-    if (s.isOk() && ::fsync(dfd) != 0) s = osError("cannot sync", databasePath, errno);
-    ::close(dfd);
-    ::close(jfd);
-    if (!s.isOk()) return s;
-    ::unlink(jpath.c_str());
-    return syncDirOf(jpath);
-}
-
-Result<std::unique_ptr<PageStore>> PageStore::open(const std::string& path, bool createNew) {
-    int flags = O_RDWR | O_CLOEXEC | (createNew ? (O_CREAT | O_EXCL) : 0);
-    int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0) {
-        if (errno == EEXIST) return Status::invalidArgument("the file " + path + " already exists");
-        if (errno == ENOENT) return Status::notFound("no file " + path);
-        return osError("cannot open", path, errno);
-    }
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    if (::fcntl(fd, F_OFD_SETLK, &fl) != 0) {
-        ::close(fd);
-        return Status::inUse("Could not use '" + path + "'; file already in use.");
-    }
-    if (!createNew) {
-        // Only after taking the lock: a live writer's journal is not hot.
-        Status s = rollbackHotJournal(path);
-        if (!s.isOk()) {
-            ::close(fd);
-            return s;
-        }
-    }
-    struct stat st {};
-    ::fstat(fd, &st);
-    if (st.st_size % kJet4PageSize != 0) {
-        ::close(fd);
+Result<std::unique_ptr<PageStore>> PageStore::open(FileSystem& fs, const std::string& path, bool createNew) {
+    ACCESS_ASSIGN_OR_RETURN(auto file, fs.open(path, createNew ? OpenMode::CreateNew : OpenMode::ReadWrite));
+    Status locked = file->tryLock(LockKind::Exclusive);
+    if (locked.category() == Category::InUse) return Status::inUse("Could not use '" + path + "'; file already in use.");
+    ACCESS_RETURN_IF_ERROR(locked);
+    // Only after taking the lock: a live writer's journal is not hot.
+    if (!createNew) ACCESS_RETURN_IF_ERROR(rollBackJournal(fs, *file, journalPath(path)));
+    ACCESS_ASSIGN_OR_RETURN(uint64_t size, file->size());
+    if (size % kJet4PageSize != 0)
         return Status::corruption("the file size of " + path + " is not a whole number of pages");
-    }
     return std::unique_ptr<PageStore>(
-        new PageStore(path, fd, static_cast<uint32_t>(st.st_size / kJet4PageSize), createNew));
+        new PageStore(fs, path, std::move(file), static_cast<uint32_t>(size / kJet4PageSize), createNew));
 }
 
 PageStore::~PageStore() {
     if (inChange_) (void)rollback();
-    if (journalFd_ >= 0) ::close(journalFd_);
-    if (fd_ >= 0) ::close(fd_);
 }
 
 Status PageStore::read(uint32_t n, std::vector<uint8_t>& out) {
+    if (!failure_.isOk()) return failure_;
     if (n >= pageCount_) return Status::corruption("page " + std::to_string(n) + " lies past the end of the file", n);
     auto it = dirty_.find(n);
     if (it != dirty_.end()) {
@@ -190,28 +123,27 @@ Status PageStore::read(uint32_t n, std::vector<uint8_t>& out) {
         return Status::ok();
     }
     out.resize(kJet4PageSize);
-    return readAll(fd_, out.data(), kJet4PageSize, uint64_t(n) * kJet4PageSize, path_);
+    return file_->read(pageOffset(n), out);
 }
 
 Status PageStore::writeThrough(uint32_t n, Bytes image) {
-    Status s = writeAll(fd_, image.data(), image.size(), uint64_t(n) * kJet4PageSize, path_);
-    if (s.isOk() && n >= filePages_) filePages_ = n + 1;
-    return s;
+    ACCESS_RETURN_IF_ERROR(file_->write(pageOffset(n), image));
+    if (n >= filePages_) filePages_ = n + 1;
+    return Status::ok();
 }
 
 Status PageStore::growFileToPageCount() {
     if (filePages_ >= pageCount_) return Status::ok();
-    if (::ftruncate(fd_, static_cast<off_t>(uint64_t(pageCount_) * kJet4PageSize)) != 0)
-        return osError("cannot grow", path_, errno);
+    ACCESS_RETURN_IF_ERROR(file_->truncate(pageOffset(pageCount_)));
     filePages_ = pageCount_;
     return Status::ok();
 }
 
 Status PageStore::write(uint32_t n, Bytes image) {
+    if (!failure_.isOk()) return failure_;
     if (image.size() != kJet4PageSize || n > pageCount_) return Status::internal("bad page write");
     if (n == pageCount_) {
-        if (pageCount_ >= kMaxJet4Pages)
-            return Status::ioError("the database would grow past the 2 GB limit of the Access format");
+        if (pageCount_ >= kMaxJet4Pages) return Status::fileTooLarge();
         ++pageCount_;
     }
     if (!fresh_ && inChange_ && n < originalCount_) {
@@ -223,104 +155,116 @@ Status PageStore::write(uint32_t n, Bytes image) {
 }
 
 Result<uint32_t> PageStore::extend() {
-    if (pageCount_ >= kMaxJet4Pages)
-        return Status::ioError("the database would grow past the 2 GB limit of the Access format");
+    if (!failure_.isOk()) return failure_;
+    if (pageCount_ >= kMaxJet4Pages) return Status::fileTooLarge();
     if (!fresh_ && !inChange_) return Status::internal("page allocation outside a change");
     return pageCount_++;
 }
 
+Status PageStore::writeJournalHeader() {
+    uint8_t header[kHeaderSize] = {};
+    MutableBytes h(header, kHeaderSize);
+    std::memcpy(header, kMagic, 8);
+    put::u32(h, 8, kJet4PageSize);
+    put::u32(h, 12, originalCount_);
+    put::u32(h, 20, crc32(header, 20));
+    ACCESS_RETURN_IF_ERROR(journal_->write(0, h));
+    ACCESS_RETURN_IF_ERROR(journal_->sync());
+    return fs_.syncDirectory(journalPath(path_));
+}
+
 Status PageStore::begin() {
+    if (!failure_.isOk()) return failure_;
     if (inChange_) return Status::internal("a change is already under way");
-    inChange_ = true;
     originalCount_ = pageCount_;
     dirty_.clear();
-    if (fresh_) return Status::ok();
-    const std::string jpath = journalPath(path_);
-    journalFd_ = ::open(jpath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (journalFd_ < 0) {
-        inChange_ = false;
-        return osError("cannot create the journal", jpath, errno);
+    if (!fresh_) {
+        const std::string jpath = journalPath(path_);
+        // Never over an existing journal: it may hold the only copy of pages
+        // a change overwrote.
+        ACCESS_ASSIGN_OR_RETURN(journal_, fs_.open(jpath, OpenMode::CreateNew));
+        Status s = writeJournalHeader();
+        if (!s.isOk()) {
+            // The database is untouched; only the journal must go, or the
+            // next change could not begin.
+            journal_.reset();
+            Status removed = removeJournalFile(fs_, jpath);
+            if (!removed.isOk())
+                failure_ = removed.withDescription("The journal " + jpath + " could not be removed (" +
+                                                   removed.description() +
+                                                   "); it is cleaned up when the file is next opened");
+            return s;
+        }
     }
-    uint8_t header[kHeaderSize] = {};
-    std::memcpy(header, kMagic, 8);
-    put::u32(MutableBytes(header, kHeaderSize), 8, kJet4PageSize);
-    put::u32(MutableBytes(header, kHeaderSize), 12, originalCount_);
-    put::u32(MutableBytes(header, kHeaderSize), 20, crc32(header, 20));
-    Status s = writeAll(journalFd_, header, kHeaderSize, 0, jpath);
-    if (s.isOk() && ::fsync(journalFd_) != 0) s = osError("cannot sync", jpath, errno);
-    if (s.isOk()) s = syncDirOf(jpath);
-    if (!s.isOk()) {
-        ::close(journalFd_);
-        journalFd_ = -1;
-        ::unlink(jpath.c_str());
-        inChange_ = false;
-    }
+    inChange_ = true;
     crashPoint("begun");
-    return s;
+    return Status::ok();
+}
+
+Status PageStore::journalOriginals() {
+    uint64_t off = kHeaderSize;
+    std::vector<uint8_t> rec(kJet4PageSize + 8);
+    for (auto& [n, image] : dirty_) {
+        put::u32(rec, 0, n);
+        ACCESS_RETURN_IF_ERROR(file_->read(pageOffset(n), MutableBytes(rec).subspan(4, kJet4PageSize)));
+        put::u32(rec, 4 + kJet4PageSize, crc32(rec.data(), 4 + kJet4PageSize));
+        ACCESS_RETURN_IF_ERROR(journal_->write(off, rec));
+        off += rec.size();
+    }
+    return journal_->sync();
 }
 
 Status PageStore::commit() {
+    if (!failure_.isOk()) return failure_;
     if (!inChange_) return Status::internal("commit without a change");
     if (fresh_) {
         Status s = growFileToPageCount();
-        if (s.isOk() && ::fsync(fd_) != 0) s = osError("cannot sync", path_, errno);
+        if (s.isOk()) s = file_->sync();
         if (s.isOk()) {
             fresh_ = false;
             inChange_ = false;
         }
         return s;
     }
-    const std::string jpath = journalPath(path_);
-    Status s;
-    uint64_t off = kHeaderSize;
-    std::vector<uint8_t> rec(kJet4PageSize + 8);
-    for (auto& [n, image] : dirty_) {
-        put::u32(rec, 0, n);
-        s = readAll(fd_, rec.data() + 4, kJet4PageSize, uint64_t(n) * kJet4PageSize, path_);
-        if (!s.isOk()) break;
-        put::u32(rec, 4 + kJet4PageSize, crc32(rec.data(), 4 + kJet4PageSize));
-        s = writeAll(journalFd_, rec.data(), rec.size(), off, jpath);
-        if (!s.isOk()) break;
-        off += rec.size();
-    }
-    if (s.isOk() && ::fsync(journalFd_) != 0) s = osError("cannot sync", jpath, errno);
+    Status s = journalOriginals();
     crashPoint("journaled");
-    if (s.isOk())
-        for (auto& [n, image] : dirty_) {
-            s = writeThrough(n, image);
-            if (!s.isOk()) break;
-            crashPoint("page-written");
-        }
+    for (auto it = dirty_.begin(); s.isOk() && it != dirty_.end(); ++it) {
+        s = writeThrough(it->first, it->second);
+        if (s.isOk()) crashPoint("page-written");
+    }
     if (s.isOk()) s = growFileToPageCount();
-    if (s.isOk() && ::fsync(fd_) != 0) s = osError("cannot sync", path_, errno);
+    if (s.isOk()) s = file_->sync();
+    if (s.isOk()) crashPoint("synced");
+    if (s.isOk()) {
+        journal_.reset();
+        // Removing the journal is the commit point; until it is gone the
+        // change can still be undone from it.
+        s = fs_.remove(journalPath(path_));
+    }
     if (!s.isOk()) {
         (void)rollback();
         return s;
     }
-    crashPoint("synced");
-    ::close(journalFd_);
-    journalFd_ = -1;
-    ::unlink(jpath.c_str());
-    (void)syncDirOf(jpath);
+    (void)fs_.syncDirectory(journalPath(path_));
     dirty_.clear();
     inChange_ = false;
     return Status::ok();
 }
 
 Status PageStore::rollback() {
+    if (!failure_.isOk()) return failure_;
     if (!inChange_) return Status::ok();
     dirty_.clear();
     inChange_ = false;
     pageCount_ = originalCount_;
     if (fresh_) return Status::ok();
-    filePages_ = std::min(filePages_, originalCount_);  // the recovery truncates the file to its old size
-    if (journalFd_ >= 0) {
-        ::close(journalFd_);
-        journalFd_ = -1;
-    }
-    // Our own lock keeps other writers out, so the generic recovery can run
-    // on a second descriptor.
-    return rollbackHotJournal(path_);
+    filePages_ = std::min(filePages_, originalCount_);  // the rollback cuts the file to its old size
+    journal_.reset();
+    Status s = rollBackJournal(fs_, *file_, journalPath(path_));
+    if (!s.isOk())
+        failure_ = s.withDescription("The change could not be undone (" + s.description() +
+                                     "); the file is repaired from its journal when it is next opened");
+    return failure_;
 }
 
 }  // namespace veltrano::access

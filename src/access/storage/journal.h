@@ -6,19 +6,30 @@
 // ORIGINAL contents of pages the change overwrites.
 //
 // Protocol of one change (begin .. commit):
-//   begin:  write + fsync the journal header (and its directory entry)
-//           before the database is touched at all.
+//   begin:  create the journal (never over an existing one), write + fsync
+//           its header and its directory entry before the database is
+//           touched at all.
 //   writes: pages past the original end go straight to the file (undone by
 //           truncation); pages inside it are kept in memory (dirty set).
 //   commit: copy the originals of the dirty pages into the journal, fsync
 //           it, write the dirty pages, fsync the database, delete the
-//           journal. Deleting the journal is the commit point.
+//           journal. Deleting the journal is the commit point; a failure
+//           before it rolls the change back.
 //   crash:  the next open finds the journal ("hot"), writes the originals
 //           back, truncates to the original size and deletes it. A torn
 //           last record was never followed by a database write, so records
-//           are applied up to the first bad CRC.
+//           are applied up to the first bad CRC; a record that cannot be
+//           read stops the rollback with the journal kept.
 // A file created from nothing (createDatabase) is written without a journal:
 // a failure there deletes the half-made file instead.
+//
+// States: idle, in a change (begin .. commit/rollback), failed. A change
+// that cannot be undone (the rollback itself failed) leaves the journal in
+// place and the store failed: every later read, write, begin and commit
+// returns that failure, since the file on disk is half changed and only
+// the journal can repair it. Opening the file again rolls the journal back.
+// All I/O goes through a FileSystem, so tests can run the store in memory
+// and inject faults.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +40,7 @@
 
 #include "access/base/coding.h"
 #include "access/base/status.h"
+#include "access/storage/file.h"
 
 namespace veltrano::access {
 
@@ -42,13 +54,19 @@ class PageStore {
 public:
     // Opens an existing database for writing (after rolling back a hot
     // journal) or, with createNew, makes a new empty file (must not exist).
-    static Result<std::unique_ptr<PageStore>> open(const std::string& path, bool createNew);
+    // Holds an exclusive lock on the file while open (InUse when another
+    // holds one).
+    static Result<std::unique_ptr<PageStore>> open(FileSystem& fs, const std::string& path, bool createNew);
+    static Result<std::unique_ptr<PageStore>> open(const std::string& path, bool createNew) {
+        return open(posixFileSystem(), path, createNew);
+    }
     ~PageStore();
     PageStore(const PageStore&) = delete;
     PageStore& operator=(const PageStore&) = delete;
 
     uint32_t pageCount() const { return pageCount_; }
     const std::string& path() const { return path_; }
+    FileSystem& fileSystem() { return fs_; }
 
     // A page image as stored (page 0 keeps its header mask).
     Status read(uint32_t n, std::vector<uint8_t>& out);
@@ -58,22 +76,30 @@ public:
     Result<uint32_t> extend();
 
     Status begin();  // no-op for a new file before its first commit
+    // On failure the change is rolled back (and the store may be failed).
     Status commit();
     Status rollback();
     bool inChange() const { return inChange_; }
+    // OK, or why the store refuses all work until the file is reopened.
+    const Status& failure() const { return failure_; }
 
     // Lets tests stop the writer between the steps of a commit.
     static void setCrashHookForTests(void (*hook)(const char* step));
 
 private:
-    PageStore(std::string path, int fd, uint32_t pageCount, bool fresh)
-        : path_(std::move(path)), fd_(fd), pageCount_(pageCount), filePages_(pageCount), fresh_(fresh) {}
+    PageStore(FileSystem& fs, std::string path, std::unique_ptr<File> file, uint32_t pageCount, bool fresh)
+        : fs_(fs), path_(std::move(path)), file_(std::move(file)), pageCount_(pageCount), filePages_(pageCount),
+          fresh_(fresh) {}
     Status writeThrough(uint32_t n, Bytes image);
     Status growFileToPageCount();
+    Status writeJournalHeader();
+    Status journalOriginals();
 
+    FileSystem& fs_;
     std::string path_;
-    int fd_ = -1;
-    int journalFd_ = -1;
+    std::unique_ptr<File> file_;
+    std::unique_ptr<File> journal_;  // open during a change of an existing file
+    Status failure_;
     uint32_t pageCount_ = 0;
     uint32_t originalCount_ = 0;
     // Pages the file physically holds. New pages are only counted until
@@ -84,8 +110,5 @@ private:
     bool inChange_ = false;
     std::map<uint32_t, std::vector<uint8_t>> dirty_;
 };
-
-// Rolls back a hot journal of `databasePath`, if any.
-Status rollbackHotJournal(const std::string& databasePath);
 
 }  // namespace veltrano::access

@@ -102,7 +102,7 @@ Result<std::unique_ptr<Pager>> Pager::open(std::unique_ptr<File> file) {
     return std::unique_ptr<Pager>(new Pager(std::move(file), std::move(header), count));
 }
 
-void Pager::cryptPage(uint32_t n, MutableBytes image) const {
+void Pager::decryptPage(uint32_t n, MutableBytes image) const {
     if (n == 0 || header_.databaseKey == 0) return;
     uint32_t k = header_.databaseKey ^ n;
     uint8_t key[4] = {static_cast<uint8_t>(k), static_cast<uint8_t>(k >> 8), static_cast<uint8_t>(k >> 16),
@@ -144,35 +144,10 @@ Result<PageHandle> Pager::page(uint32_t n) {
         failure_ = Status::make(s.category(), s.description(), n);
         return failure_;
     }
-    cryptPage(n, *buf);
+    decryptPage(n, *buf);
     PageHandle p = std::move(buf);
     remember(n, p);
     return p;
-}
-
-Status Pager::writePage(uint32_t n, Bytes image) {
-    if (!failure_.isOk()) return failure_;
-    if (image.size() != pageSize()) return Status::internal("page image of the wrong size");
-    if (n > pageCount_) return Status::internal("page write leaves a gap in the file");
-    std::vector<uint8_t> encoded(image.begin(), image.end());
-    if (n == 0)
-        applyHeaderMask(encoded, format());
-    else
-        cryptPage(n, encoded);
-    Status s = file_->write(static_cast<uint64_t>(n) * pageSize(), encoded);
-    if (!s.isOk()) {
-        failure_ = s;
-        return s;
-    }
-    if (n == 0) header_.page.assign(image.begin(), image.end());
-    if (n == pageCount_) ++pageCount_;
-    remember(n, std::make_shared<const std::vector<uint8_t>>(image.begin(), image.end()));
-    return {};
-}
-
-void Pager::dropCache() {
-    cache_.clear();
-    lru_.clear();
 }
 
 }  // namespace veltrano::access

@@ -9,13 +9,10 @@
 // States: open (pages readable) or failed (a read found the file shorter
 // than its page count claimed or the OS refused); in the failed state every
 // call returns the first error. Invariants: page size is fixed at open;
-// pageCount() is the file size divided by the page size at open (grown by
-// the write path); cached pages are immutable snapshots (shared_ptr) so a
-// cursor may keep one while the cache evicts it.
-//
-// Write path: writePage() is the single place pages go back to disk; it
-// re-applies the header mask on page 0 and the page encryption on the others,
-// refreshes the cache and grows pageCount() when writing past the end.
+// pageCount() is the file size divided by the page size at open; cached
+// pages are immutable snapshots (shared_ptr) so a cursor may keep one while
+// the cache evicts it. The pager only reads; the writer keeps its own page
+// store (journal.h).
 #pragma once
 
 #include <cstdint>
@@ -73,21 +70,15 @@ public:
     // end are Corruption (they are only ever reached through a bad pointer).
     Result<PageHandle> page(uint32_t n);
 
-    // Writes a decoded page image (exactly pageSize() bytes) as page n,
-    // encoding it first. n may be pageCount() to append a page.
-    Status writePage(uint32_t n, Bytes image);
-
-    // Encrypts or decrypts a page image in place (symmetric). No-op when the
-    // database key is 0 and for page 0.
-    void cryptPage(uint32_t n, MutableBytes image) const;
-
-    void dropCache();
     const Status& failure() const { return failure_; }
 
 private:
     Pager(std::unique_ptr<File> file, DatabaseHeader header, uint32_t pageCount)
         : file_(std::move(file)), header_(std::move(header)), pageCount_(pageCount) {}
     void remember(uint32_t n, PageHandle p);
+    // Decrypts a page image in place. No-op when the database key is 0 and
+    // for page 0.
+    void decryptPage(uint32_t n, MutableBytes image) const;
 
     static constexpr size_t kCacheCapacity = 256;
     std::unique_ptr<File> file_;

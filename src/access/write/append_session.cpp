@@ -40,15 +40,17 @@ int providerType(ColumnType t) {
 
 std::string keyOf(const std::string& entry) { return entry.substr(0, entry.size() - 4); }
 
+// Closing the connection undoes a session still open on it.
+Status connectionClosed() {
+    return Status::invalidArgument("the connection was closed before the table; its new rows were not stored");
+}
+
 }  // namespace
 
 Result<std::unique_ptr<AppendSession>> AppendSession::start(std::shared_ptr<WriteDatabase> db, uint32_t tdefPage) {
     std::unique_ptr<AppendSession> s(new AppendSession());
     ACCESS_RETURN_IF_ERROR(db->begin());
-    auto fail = [&](Status st) {
-        db->abandon();
-        return st;
-    };
+    auto fail = [&](Status st) { return db->abandon(std::move(st)); };
     auto t = readTableModel(db->store(), tdefPage);
     if (!t.isOk()) return fail(t.status());
     s->t_ = std::move(t.value());
@@ -170,7 +172,7 @@ Status AppendSession::update() {
                       s.category() == Category::Corruption) && db_) {
         // A failed write leaves pages half made: the whole session is undone
         // rather than committed later.
-        db_->abandon();
+        s = db_->abandon(std::move(s));
         db_->setBusy(false);
         db_.reset();
     }
@@ -179,6 +181,7 @@ Status AppendSession::update() {
 
 Status AppendSession::store() {
     if (!db_) return Status::invalidArgument("the table is closed");
+    if (!db_->isOpen()) return connectionClosed();
     if (!rowStarted_) return Status::invalidArgument("no new row was started");
     rowStarted_ = false;
     std::vector<StoredCell>& cells = cells_;
@@ -324,8 +327,8 @@ Status AppendSession::finish() {
 
 Status AppendSession::close() {
     if (!db_) return Status::ok();
-    Status s = finish();
-    if (!s.isOk() && db_->store().inChange()) db_->abandon();
+    Status s = db_->isOpen() ? finish() : connectionClosed();
+    if (!s.isOk() && db_->isOpen() && db_->store().inChange()) s = db_->abandon(std::move(s));
     db_->setBusy(false);
     db_.reset();
     return s;

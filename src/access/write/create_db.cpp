@@ -292,10 +292,10 @@ Status fillCatalog(WriteDatabase& db) {
 
 }  // namespace
 
-Status createDatabase(const std::string& path, const std::string& password) {
+Status createDatabase(const std::string& path, const std::string& password, FileSystem& fs) {
     if (utf8ToUtf16le(password).size() > 2 * kMaxPasswordChars)
         return Status::invalidArgument("a database password has at most 20 characters");
-    ACCESS_ASSIGN_OR_RETURN(auto store, PageStore::open(path, true));
+    ACCESS_ASSIGN_OR_RETURN(auto store, PageStore::open(fs, path, true));
     Status s = build(*store, password);
     if (s.isOk()) {
         auto db = WriteDatabase::adopt(std::move(store));
@@ -308,7 +308,7 @@ Status createDatabase(const std::string& path, const std::string& password) {
             if (s.isOk()) s = c;
         }
     }
-    if (!s.isOk()) ::unlink(path.c_str());
+    if (!s.isOk()) (void)fs.remove(path);
     return s;
 }
 

@@ -60,8 +60,9 @@ Status duplicateStatus() {
 
 // ---------------------------------------------------------------- opening
 
-Result<std::shared_ptr<WriteDatabase>> WriteDatabase::open(const std::string& path, const std::string& password) {
-    ACCESS_ASSIGN_OR_RETURN(auto store, PageStore::open(path, false));
+Result<std::shared_ptr<WriteDatabase>> WriteDatabase::open(const std::string& path, const std::string& password,
+                                                           FileSystem& fs) {
+    ACCESS_ASSIGN_OR_RETURN(auto store, PageStore::open(fs, path, false));
     if (store->pageCount() < 3) return Status::corruption("the file " + path + " is too small to be a database");
     std::vector<uint8_t> page0;
     ACCESS_RETURN_IF_ERROR(store->read(0, page0));
@@ -70,9 +71,11 @@ Result<std::shared_ptr<WriteDatabase>> WriteDatabase::open(const std::string& pa
         return Status::notSupported("only Access 2000 (Jet 4) files can be written; copy an Access 97 file into a new one first");
     if (header.databaseKey != 0) return Status::notSupported("encrypted databases cannot be written");
     if (header.password != password) return Status::wrongPassword();
-    ACCESS_ASSIGN_OR_RETURN(auto guard, LockFileGuard::acquire(path));
     std::shared_ptr<WriteDatabase> db(new WriteDatabase(std::move(store)));
-    db->lockFile_ = std::move(guard);
+    // Memory files are nobody else's business: they get no lock file.
+    if (fs.sharedWithOtherPrograms()) {
+        ACCESS_ASSIGN_OR_RETURN(db->lockFile_, LockFileGuard::acquire(path));
+    }
     ACCESS_RETURN_IF_ERROR(db->load());
     return db;
 }
@@ -87,14 +90,15 @@ WriteDatabase::~WriteDatabase() { (void)close(); }
 
 Status WriteDatabase::close() {
     if (!store_) return Status::ok();
-    if (store_->inChange()) abandon();
+    Status s = store_->inChange() ? abandon(Status::ok()) : Status::ok();
     store_.reset();
     lockFile_.reset();
-    return Status::ok();
+    return s;
 }
 
 Status WriteDatabase::load() {
     free_.clear();
+    reloadNeeded_ = false;
     std::vector<uint8_t> pg;
     ACCESS_RETURN_IF_ERROR(store_->read(1, pg));
     bool del = false;
@@ -126,18 +130,27 @@ void WriteDatabase::releasePages(const std::vector<uint32_t>& pages) {
         if (p > 1 && p < store_->pageCount()) free_.insert(p);
 }
 
-Status WriteDatabase::begin() { return store_->begin(); }
+Status WriteDatabase::begin() {
+    ACCESS_RETURN_IF_ERROR(store_->begin());
+    if (!reloadNeeded_) return Status::ok();
+    Status s = load();
+    return s.isOk() ? s : abandon(s);
+}
 
-void WriteDatabase::abandon() {
-    (void)store_->rollback();
-    (void)load();
+Status WriteDatabase::abandon(Status cause) {
+    Status undo = store_->rollback();
+    // The free pages are read again before the next change, not now: a
+    // read failing here would hide why the change stopped.
+    reloadNeeded_ = true;
+    if (undo.isOk()) return cause;
+    if (cause.isOk() || cause.category() != Category::IoError) return undo;
+    return cause.withDescription(cause.description() + ". " + undo.description());
 }
 
 Status WriteDatabase::commit() {
     Status s = writeGlobalMap();
     if (s.isOk()) s = store_->commit();
-    if (!s.isOk()) abandon();
-    return s;
+    return s.isOk() ? s : abandon(s);
 }
 
 Status WriteDatabase::writeGlobalMap() {
@@ -402,7 +415,7 @@ Status WriteDatabase::execute(const std::string& sql, const std::vector<ObjectPr
     else if (auto* ci = std::get_if<CreateIndexStmt>(&st)) s = createIndex(*ci);
     else s = dropTable(std::get<DropTableStmt>(st));
     if (!s.isOk()) {
-        abandon();
+        s = abandon(s);
         // Every refusal of a statement is a command error for the caller.
         if (s.category() != Category::IoError && s.category() != Category::Corruption)
             return Status::badCommand(s.description());

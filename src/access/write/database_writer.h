@@ -6,7 +6,9 @@
 // free), and the rows and indexes of the system tables MSysObjects and
 // MSysACEs. Every public operation is one change of the page store: it
 // commits as a whole or is rolled back, and in-memory state is reloaded
-// from the file after a rollback.
+// from the file after a rollback. When a rollback fails the page store is
+// failed (see journal.h) and so is every later operation; the status that
+// ends the operation says so.
 #pragma once
 
 #include <functional>
@@ -53,7 +55,8 @@ class AppendSession;
 
 class WriteDatabase : public std::enable_shared_from_this<WriteDatabase> {
 public:
-    static Result<std::shared_ptr<WriteDatabase>> open(const std::string& path, const std::string& password);
+    static Result<std::shared_ptr<WriteDatabase>> open(const std::string& path, const std::string& password,
+                                                        FileSystem& fs = posixFileSystem());
     // Used by createDatabase: takes a freshly written store.
     static Result<std::shared_ptr<WriteDatabase>> adopt(std::unique_ptr<PageStore> store);
     ~WriteDatabase();
@@ -76,13 +79,18 @@ public:
     Status close();
 
     // --- for AppendSession and createDatabase ---
+    bool isOpen() const { return store_ != nullptr; }
+    // REQUIRES: isOpen().
     PageStore& store() { return *store_; }
     Result<uint32_t> allocatePage();
     Allocator allocator();
     void releasePages(const std::vector<uint32_t>& pages);
     Status begin();
     Status commit();
-    void abandon();  // roll back and reload
+    // Rolls back the change that `cause` stopped. Returns `cause`, or, when
+    // the rollback failed too, a status saying that (with the cause's
+    // category and code when the cause was itself a failed write).
+    Status abandon(Status cause);
     bool busy() const { return busy_; }
     void setBusy(bool b) { busy_ = b; }
 
@@ -112,6 +120,7 @@ private:
     std::unique_ptr<PageStore> store_;
     std::unique_ptr<LockFileGuard> lockFile_;
     PageSet free_;  // free pages inside the file
+    bool reloadNeeded_ = false;  // free_ predates a rollback
     bool busy_ = false;
 };
 

@@ -317,7 +317,12 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
     for (uint32_t ref : mapRefs) {
         if ((ref >> 8) == 0 || (ref >> 8) >= store_->pageCount()) continue;
         auto pages = readMapPages(*store_, ref);
-        if (!pages.isOk()) continue;  // a broken map only means fewer pages come back
+        if (!pages.isOk()) {
+            // A broken map only means fewer pages come back; a failed read
+            // means the change cannot be trusted.
+            if (pages.status().category() != Category::Corruption) return pages.status();
+            continue;
+        }
         candidates.insert(pages->begin(), pages->end());
         ACCESS_RETURN_IF_ERROR(store_->read(ref >> 8, pg));
         bool del = false;

@@ -17,8 +17,6 @@ constexpr size_t kRealBlock = 52;
 constexpr size_t kLogicalBlock = 28;
 constexpr int kMaxChainPages = 64;
 
-char foldLatin1(char32_t c) { return static_cast<char>(c); }
-
 }  // namespace
 
 bool sameName(const std::string& a, const std::string& b) {
@@ -34,7 +32,6 @@ bool sameName(const std::string& a, const std::string& b) {
         };
         if (fold(x) != fold(y)) return false;
     }
-    (void)foldLatin1;
     return true;
 }
 

@@ -80,8 +80,6 @@ std::optional<FieldValue> defaultFieldValue(const std::string& expression) {
     return FieldValue(number);
 }
 
-Status recoverJournal(const std::string& path) { return rollbackHotJournal(path); }
-
 // ------------------------------------------------------------ Appender
 
 Appender::Appender() = default;
@@ -188,8 +186,12 @@ Status WriteConnection::open(const std::string& connectionString) {
 }
 
 Status WriteConnection::open(const std::string& path, const std::string& password) {
+    return open(posixFileSystem(), path, password);
+}
+
+Status WriteConnection::open(FileSystem& fs, const std::string& path, const std::string& password) {
     if (db_) return Status::invalidArgument("the connection is already open");
-    ACCESS_ASSIGN_OR_RETURN(db_, WriteDatabase::open(path, password));
+    ACCESS_ASSIGN_OR_RETURN(db_, WriteDatabase::open(path, password, fs));
     return Status::ok();
 }
 

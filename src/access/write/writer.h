@@ -16,6 +16,7 @@
 
 #include "access/base/status.h"
 #include "access/format/value.h"
+#include "access/storage/file.h"
 #include "common/field_value.h"
 
 namespace veltrano::access {
@@ -24,13 +25,10 @@ class WriteDatabase;  // internal
 class AppendSession;  // internal
 
 // Makes a new, empty Jet 4 database at `path` (which must not exist yet).
-// `password` (at most 20 characters) becomes the database password.
-Status createDatabase(const std::string& path, const std::string& password = {});
-
-// Rolls back an unfinished change left by a killed writer (a "hot" journal
-// next to `path`). Opening a WriteConnection or a Database for reading does
-// this itself. Harmless when there is no journal.
-Status recoverJournal(const std::string& path);
+// `password` (at most 20 characters) becomes the database password. On
+// failure no file is left at `path`.
+Status createDatabase(const std::string& path, const std::string& password = {},
+                      FileSystem& fs = posixFileSystem());
 
 // One property of a table or column as Access keeps it (Description,
 // Format, Caption, DefaultValue...). `value` kinds written: Boolean, Byte,
@@ -143,6 +141,8 @@ public:
     // bare path. Wrong password: 0x80040E4D. File in use: 0x80004005.
     Status open(const std::string& connectionString);
     Status open(const std::string& path, const std::string& password);
+    // The file at `path` of `fs` (tests: memory and fault-injecting ones).
+    Status open(FileSystem& fs, const std::string& path, const std::string& password);
     bool isOpen() const;
 
     // CREATE TABLE, CREATE [UNIQUE] INDEX, DROP TABLE. A rejected statement
