@@ -11,6 +11,7 @@
 #include "access/provider/provider.h"
 #include "app/cli_access_file.h"
 #include "app/cli_progress.h"
+#include "app/cli_sql_file.h"
 #include "common/conversion_session.h"
 #include "common/run_host.h"
 #include "mysql/mysql_connection.h"
@@ -25,7 +26,7 @@ const char* const kSynopsis =
     "to-mysql FILE.mdb --host H [--port 3306] --user U [--password-env VAR | --password-stdin] "
     "(--database NEW | --append EXISTING) [--db-password PW | --db-password-env VAR | --db-password-stdin] "
     "[--tables T1,T2,...] [--definitions-only] [--spaces-to-underscores] [--existing skip|overwrite] "
-    "[--overwrite-database] [--report FILE] [--quiet]";
+    "[--overwrite-database] [--report FILE | --sql-file FILE] [--quiet]";
 
 const char* const kDetails =
     "Converts the Access file's tables (or those of --tables) into a new or an existing MySQL database;\n"
@@ -45,6 +46,10 @@ const char* const kDetails =
     "                         (without it such a table stops the run)\n"
     "  --overwrite-database   drop and re-create NEW when it exists\n"
     "  --report FILE          write the report to FILE instead of standard output\n"
+    "  --sql-file FILE        connect to no server: write the statements of the conversion to FILE\n"
+    "                         (\"-\": standard output), to load later with `mariadb < FILE`; --host and\n"
+    "                         --user are then not needed, --existing overwrite and --overwrite-database\n"
+    "                         write DROP statements, and the load stops at a statement the server refuses\n"
     "  --quiet                print only errors: no progress, no report on standard output\n";
 
 enum class Existing { Stop, Skip, Overwrite };
@@ -122,11 +127,14 @@ std::vector<std::string> splitList(const std::string& text) {
 
 int runToMysql(const std::vector<std::string>& args) {
     Options o = withAccessPassword(
-        args, {"host", "port", "user", "password-env", "database", "append", "tables", "existing", "report"},
+        args, {"host", "port", "user", "password-env", "database", "append", "tables", "existing", "report", "sql-file"},
         {"password-stdin", "definitions-only", "spaces-to-underscores", "overwrite-database", "quiet"}, false);
     if (!o.ok()) return usageOrError(o);
     if (o.positional().size() != 1) return fail(kExitUsage, "to-mysql needs exactly one .mdb file");
-    if (!o.has("host") || !o.has("user")) return fail(kExitUsage, "to-mysql needs --host and --user");
+    const bool sqlFile = o.has("sql-file");
+    if (!sqlFile && (!o.has("host") || !o.has("user"))) return fail(kExitUsage, "to-mysql needs --host and --user");
+    if (sqlFile && (o.value("existing") == "skip" || o.has("report")))
+        return fail(kExitUsage, "--sql-file goes without --existing skip and --report");
     if (o.has("database") == o.has("append"))
         return fail(kExitUsage, "give either --database NEW or --append EXISTING");
     Existing existing = Existing::Stop;
@@ -167,6 +175,17 @@ int runToMysql(const std::vector<std::string>& args) {
     }
     s.sourceEmpty = all.empty();
     tomysql::buildDefinitions(s, source, selected);
+
+    if (sqlFile) {
+        SqlFileTarget target;
+        target.path = o.value("sql-file");
+        target.append = o.has("append");
+        target.database = target.append ? o.value("append") : o.value("database");
+        target.replaceDatabase = o.has("overwrite-database");
+        target.replaceTables = existing == Existing::Overwrite;
+        target.quiet = o.has("quiet");
+        return writeSqlFile(s, source, target);
+    }
 
     auto mysql = std::make_shared<MYSQL_CONNECTION>();
     s.mysql = mysql;
