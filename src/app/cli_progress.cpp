@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,8 +62,8 @@ ProgressStyle progressStyle(bool quiet) {
     return ProgressStyle::Bar;
 }
 
-ProgressBar::ProgressBar(std::function<int64_t()> rowsDone, int64_t totalRows)
-    : rowsDone_(std::move(rowsDone)), totalRows_(totalRows) {}
+ProgressBar::ProgressBar(std::function<int64_t()> rowsDone, int64_t totalRows, bool estimated)
+    : rowsDone_(std::move(rowsDone)), totalRows_(totalRows), estimated_(estimated) {}
 
 void ProgressBar::setTable(const std::string& name) {
     table_ = name;
@@ -87,11 +88,17 @@ std::string ProgressBar::text(std::chrono::steady_clock::time_point now, int wid
     const double seconds = std::chrono::duration<double>(now - started_).count();
     std::string line = cut(table_, kTableColumns);
     if (line.size() < table_.size()) line += "~";
+    if (!line.empty()) line += ' ';
+    // A run that counts its progress in tables moves in big steps; the rows
+    // fill the bar in between when their total is known.
+    int percent = percent_;
+    if (totalRows_ > 0 && done > 0)
+        percent = std::max(percent, static_cast<int>(std::min<int64_t>(100, done * 100 / totalRows_)));
     constexpr int kBarWidth = 20;
-    const int filled = percent_ * kBarWidth / 100;
-    line += " [" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(kBarWidth - filled), '.') +
-            "] " + std::to_string(percent_) + "%  " + grouped(done);
-    if (totalRows_ > 0) line += " of " + grouped(totalRows_);
+    const int filled = percent * kBarWidth / 100;
+    line += "[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(kBarWidth - filled), '.') +
+            "] " + std::to_string(percent) + "%  " + grouped(done);
+    if (totalRows_ > 0) line += (estimated_ ? " of ~" : " of ") + grouped(totalRows_);
     line += " rows";
     if (seconds >= 1) {
         const double rate = static_cast<double>(done) / seconds;

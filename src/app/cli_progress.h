@@ -22,8 +22,9 @@ ProgressStyle progressStyle(bool quiet);
 
 class ProgressBar {
 public:
-    // rowsDone is asked at each redraw; totalRows is 0 when not known.
-    ProgressBar(std::function<int64_t()> rowsDone, int64_t totalRows);
+    // rowsDone is asked at each redraw; totalRows is 0 when not known, and
+    // shown as "~N" when it is an estimate.
+    ProgressBar(std::function<int64_t()> rowsDone, int64_t totalRows, bool estimated = false);
 
     void setTable(const std::string& name);
     void setPercent(int percent);
@@ -41,6 +42,7 @@ private:
 
     std::function<int64_t()> rowsDone_;
     int64_t totalRows_;
+    bool estimated_;
     std::string table_;
     int percent_ = 0;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();

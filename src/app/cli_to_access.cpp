@@ -15,6 +15,8 @@
 #include "common/conversion_session.h"
 #include "common/run_host.h"
 #include "mysql/mysql_connection.h"
+#include "mysql/mysql_rs.h"
+#include "mysql/sql_text.h"
 #include "to_access/mysql_schema.h"
 #include "to_access/tova_run.h"
 #include "common/conversion_report.h"
@@ -107,6 +109,23 @@ private:
     int last_ = -1;
 };
 
+// The server's count of the tables' rows, for the progress bar: exact for
+// MyISAM, an estimate for InnoDB; 0 when it cannot say.
+int64_t estimatedRows(MYSQL_CONNECTION& c, const std::string& database, const std::vector<std::string>& tables) {
+    std::string sql = "SELECT SUM(TABLE_ROWS) FROM information_schema.TABLES WHERE TABLE_SCHEMA = " +
+                      sqlTextLiteral(database) + " AND TABLE_NAME IN (";
+    for (size_t i = 0; i < tables.size(); ++i) sql += (i ? ", " : "") + sqlTextLiteral(tables[i]);
+    auto rs = c.Execute(sql + ")");
+    int64_t rows = 0;
+    if (c.Error().Number() == 0 && rs->State() == 0 && rs->RecordCount() > 0) {
+        rs->MoveFirst();
+        FieldValue v = rs->Fields(0).Value();
+        if (v.isText()) rows = std::atoll(v.asText().c_str());
+    }
+    c.Error().Clear();
+    return rows;
+}
+
 std::vector<std::string> splitList(const std::string& text) {
     std::vector<std::string> out;
     std::stringstream ss(text);
@@ -177,8 +196,12 @@ int runToAccess(const std::vector<std::string>& args) {
     s.destinationFileName = file.filename().string();
 
     const bool quiet = o.has("quiet");
-    ProgressBar bar([&s] { return s.convertedRecords; }, 0);
-    CliRunHost host(progressStyle(quiet), bar);
+    const ProgressStyle style = progressStyle(quiet);
+    const int64_t rowsExpected = style == ProgressStyle::Bar && !o.has("definitions-only")
+                                     ? estimatedRows(c, s.sourceDatabase, chosen)
+                                     : 0;
+    ProgressBar bar([&s] { return s.convertedRecords; }, rowsExpected, true);
+    CliRunHost host(style, bar);
     host.existing = existing;
     host.overwriteFile = o.has("overwrite-file");
     TovaRunOptions options;
