@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "app/cli_command.h"
+#include "mysql/sql_text.h"
 #include "to_mysql/table_definitions.h"
 #include "to_mysql/value_text.h"
 
@@ -16,15 +17,6 @@ namespace {
 
 // Statements stay well under the client's and server's packet limits.
 constexpr size_t kInsertBytes = 1 << 20;
-
-std::string backticked(const std::string& name) {
-    std::string out = "`";
-    for (char ch : name) {
-        if (ch == '`') out += '`';
-        out += ch;
-    }
-    return out + "`";
-}
 
 bool sameNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -55,7 +47,7 @@ bool writeRows(std::ostream& out, tomysql::AccessSource& source, const TableDefi
         for (size_t f = 0; f < names.size() && fieldOf[k] == SIZE_MAX; ++f)
             if (sameNoCase(names[f], table.columns[k].name)) fieldOf[k] = f;
     }
-    const std::string prefix = "INSERT INTO " + backticked(mysqlTable) + " VALUES ( ";
+    const std::string prefix = "INSERT INTO " + sqlIdentifier(mysqlTable) + " VALUES ( ";
     std::string sql;
     while (rows->next()) {
         sql += sql.empty() ? prefix : " ),( ";
@@ -105,10 +97,10 @@ int writeSqlFile(ConversionSession& s, tomysql::AccessSource& source, const SqlF
         // size is created all the same, as a direct run does.
         << "SET SESSION innodb_strict_mode = 0;\n";
     if (!target.append) {
-        if (target.replaceDatabase) out << "DROP DATABASE IF EXISTS " << backticked(database) << ";\n";
-        out << "CREATE DATABASE " << backticked(database) << " DEFAULT CHARACTER SET utf8mb4;\n";
+        if (target.replaceDatabase) out << "DROP DATABASE IF EXISTS " << sqlIdentifier(database) << ";\n";
+        out << "CREATE DATABASE " << sqlIdentifier(database) << " DEFAULT CHARACTER SET utf8mb4;\n";
     }
-    out << "USE " << backticked(database) << ";\n";
+    out << "USE " << sqlIdentifier(database) << ";\n";
 
     int64_t rowsWritten = 0;
     for (TableDefinition& table : s.tables) {
@@ -117,7 +109,7 @@ int writeSqlFile(ConversionSession& s, tomysql::AccessSource& source, const SqlF
         std::string create = tomysql::createTableStatement(table, s.convertSpaces);
         if (create.empty() || create.back() != ';') create += ';';
         out << "\n";
-        if (target.replaceTables) out << "DROP TABLE IF EXISTS " << backticked(mysqlTable) << ";\n";
+        if (target.replaceTables) out << "DROP TABLE IF EXISTS " << sqlIdentifier(mysqlTable) << ";\n";
         out << create << "\n";
         if (s.definitionOnly) continue;
         if (!target.quiet) std::cerr << "Converting Table: " << table.name << "\n";
