@@ -1,5 +1,5 @@
-// veltrano-cli copy SRC.mdb DEST.mdb [--password PW] [--dest-password PW]
-//                  [--overwrite-file]
+// veltrano-cli copy SRC.mdb DEST.mdb [--db-password PW] [--dest-password PW]
+//                  [--overwrite-file] [--quiet]
 //
 // Makes DEST a new Access 2000 (Jet 4) database and copies every user table
 // of SRC (Access 97 or 2000-2003) into it: columns and types, primary key,
@@ -12,10 +12,10 @@
 #include <iostream>
 
 #include "access/read/database.h"
-#include "access/storage/lock_file.h"
 #include "access/read/table.h"
+#include "access/storage/lock_file.h"
 #include "access/write/writer.h"
-#include "app/cli_command.h"
+#include "app/cli_access_file.h"
 
 namespace veltrano::cli {
 
@@ -194,50 +194,68 @@ TableResult copyTable(access::Database& src, access::WriteConnection& dest, cons
 }
 
 int runCopy(const std::vector<std::string>& args) {
-    Options o(args, {"password", "dest-password"}, {"overwrite-file"});
-    if (!o.ok()) return fail(kExitUsage, o.error());
+    SecretOptions dest = secretOptions("dest-password");
+    dest.flags.push_back("overwrite-file");
+    dest.flags.push_back("quiet");
+    Options o = withAccessPassword(args, dest.values, dest.flags, true);
+    if (!o.ok()) return usageOrError(o);
     if (o.positional().size() != 2)
-        return fail(kExitUsage, "usage: copy SRC.mdb DEST.mdb [--password PW] [--dest-password PW] [--overwrite-file]");
+        return fail(kExitUsage, "usage: copy SRC.mdb DEST.mdb [--db-password PW] [--dest-password PW] [--overwrite-file]");
     const std::string srcPath = o.positional()[0], destPath = o.positional()[1];
+    std::string destPassword;
+    bool destPasswordGiven = false;
+    if (std::string problem = readSecret(o, "dest-password", destPassword, destPasswordGiven); !problem.empty())
+        return fail(kExitUsage, problem);
     namespace fs = std::filesystem;
     std::error_code ec;
     if (fs::exists(destPath, ec)) {
         if (fs::equivalent(srcPath, destPath, ec)) return fail(kExitUsage, "SRC and DEST are the same file");
         if (!o.has("overwrite-file")) return fail(kExitFailure, destPath + " already exists (use --overwrite-file to replace it)");
     }
-    access::OpenOptions opts;
-    if (o.has("password")) opts.password = o.value("password");
-    auto src = access::Database::open(srcPath, opts);
-    if (!src.isOk()) return fail(kExitFailure, src.status().toString());
+    int code = kExitOk;
+    auto src = openAccessFile(o, srcPath, code);
+    if (!src) return code;
     if (fs::exists(destPath, ec)) {
         access::Status busy = access::checkNotInUse(destPath);
-        if (!busy.isOk()) return fail(kExitFailure, busy.description());
+        if (!busy.isOk()) return fail(kExitFailure, fileError(destPath, busy.description()));
         fs::remove(destPath, ec);
         if (ec) return fail(kExitFailure, "cannot replace " + destPath + ": " + ec.message());
     }
-    const std::string destPassword = o.value("dest-password");
     access::Status s = access::createDatabase(destPath, destPassword);
-    if (!s.isOk()) return fail(kExitFailure, s.toString());
-    access::WriteConnection dest;
-    s = dest.open(destPath, destPassword);
-    if (!s.isOk()) return fail(kExitFailure, s.toString());
+    if (!s.isOk()) return fail(kExitFailure, fileError(destPath, s.toString()));
+    access::WriteConnection destination;
+    s = destination.open(destPath, destPassword);
+    if (!s.isOk()) return fail(kExitFailure, fileError(destPath, s.toString()));
     bool clean = true;
-    for (const access::CatalogEntry* e : (*src)->userTables()) {
-        TableResult r = copyTable(**src, dest, e->name);
-        std::cout << e->name << ": " << (r.rows - r.refused) << " of " << r.rows << " rows";
-        if (!r.error.empty()) std::cout << " (" << r.error << ")";
-        std::cout << "\n";
+    for (const access::CatalogEntry* e : src->userTables()) {
+        TableResult r = copyTable(*src, destination, e->name);
         if (!r.error.empty() || r.refused) clean = false;
+        if (o.has("quiet") && r.error.empty()) continue;
+        // Quiet, a table that failed is still reported, as an error.
+        std::ostream& out = o.has("quiet") ? std::cerr : std::cout;
+        if (o.has("quiet")) out << "veltrano-cli: ";
+        out << e->name << ": " << (r.rows - r.refused) << " of " << r.rows << " rows";
+        if (!r.error.empty()) out << " (" << r.error << ")";
+        out << "\n";
     }
-    s = dest.close();
-    if (!s.isOk()) return fail(kExitFailure, s.toString());
+    s = destination.close();
+    if (!s.isOk()) return fail(kExitFailure, fileError(destPath, s.toString()));
     return clean ? kExitOk : fail(kExitFailure, "some tables or rows could not be copied");
 }
 
-const Registrar kRegistrar{{"copy",
-                            "copy SRC.mdb DEST.mdb [--password PW] [--dest-password PW] [--overwrite-file]   "
-                            "new Access 2000 file with every table of SRC",
-                            &runCopy}};
+const Registrar kRegistrar{
+    {"copy",
+     "copy SRC.mdb DEST.mdb [PASSWORD OPTIONS] [--overwrite-file] [--quiet]   new Access 2000 file with every "
+     "table of SRC",
+     &runCopy,
+     "Options:\n"
+     "  --overwrite-file       replace DEST when it exists\n"
+     "  --quiet                print only errors (no line per copied table)\n"
+     VELTRANO_CLI_ACCESS_PASSWORD_HELP
+     "                         (the password of SRC; --password is its older spelling)\n"
+     "  --dest-password PW     give DEST a database password\n"
+     "  --dest-password-env VAR, --dest-password-stdin\n"
+     "                         the same, from an environment variable or standard input\n"}};
 
 }  // namespace
 

@@ -1,4 +1,4 @@
-// veltrano-cli export FILE TABLE [--password PW]: one table as CSV.
+// veltrano-cli export FILE TABLE [--db-password PW]: one table as CSV.
 //
 // RFC 4180 with LF line ends: a header line of column names, fields quoted
 // with " when they hold a comma, quote, CR or LF (quotes doubled). NULL is an
@@ -6,8 +6,7 @@
 // in the engine's canonical text form (see access/value.h).
 #include <iostream>
 
-#include "access/read/database.h"
-#include "app/cli_command.h"
+#include "app/cli_access_file.h"
 
 namespace veltrano::cli {
 
@@ -28,15 +27,14 @@ void writeField(std::string& out, const std::string& text, bool forceQuotes) {
 }
 
 int runExport(const std::vector<std::string>& args) {
-    Options o(args, {"password"}, {});
-    if (!o.ok()) return fail(kExitUsage, o.error());
-    if (o.positional().size() != 2) return fail(kExitUsage, "usage: export FILE TABLE [--password PW]");
-    access::OpenOptions opts;
-    if (o.has("password")) opts.password = o.value("password");
-    auto db = access::Database::open(o.positional()[0], opts);
-    if (!db.isOk()) return fail(kExitFailure, db.status().toString());
-    auto cursor = (*db)->openCursor(o.positional()[1]);
-    if (!cursor.isOk()) return fail(kExitFailure, cursor.status().toString());
+    Options o = withAccessPassword(args, {}, {}, true);
+    if (!o.ok()) return usageOrError(o);
+    if (o.positional().size() != 2) return fail(kExitUsage, "usage: export FILE TABLE [--db-password PW]");
+    int code = kExitOk;
+    auto db = openAccessFile(o, o.positional()[0], code);
+    if (!db) return code;
+    auto cursor = db->openCursor(o.positional()[1]);
+    if (!cursor.isOk()) return fail(kExitFailure, fileError(o.positional()[0], cursor.status().toString()));
     const auto& columns = (*cursor)->definition().columns;
 
     std::string line;
@@ -58,13 +56,14 @@ int runExport(const std::vector<std::string>& args) {
         std::cout << line;
     }
     std::cout.flush();
-    if (!(*cursor)->status().isOk()) return fail(kExitFailure, (*cursor)->status().toString());
+    if (!(*cursor)->status().isOk())
+        return fail(kExitFailure, fileError(o.positional()[0], (*cursor)->status().toString()));
     if (!std::cout) return fail(kExitFailure, "cannot write the output");
     return kExitOk;
 }
 
-const Registrar kRegistrar{{"export", "export FILE TABLE [--password PW]   print one table as CSV",
-                            &runExport}};
+const Registrar kRegistrar{{"export", "export FILE TABLE [PASSWORD OPTION]   print one table as CSV",
+                            &runExport, kReadingPasswordHelp}};
 
 }  // namespace
 

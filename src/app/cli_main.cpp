@@ -1,10 +1,12 @@
 // veltrano-cli: converts without the wizard. Each command lives in its own
 // cli_<command>.cpp and registers itself.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
 #include "app/cli_command.h"
+#include "mysql/connect_error.h"
 
 namespace veltrano::cli {
 
@@ -18,8 +20,31 @@ std::vector<Command>& registry() {
 Registrar::Registrar(Command c) { registry().push_back(c); }
 const std::vector<Command>& commands() { return registry(); }
 
+namespace {
+// The command main() is running, for usageOrError.
+const Command* activeCommand = nullptr;
+// Standard input holds one secret at most: the first line.
+bool stdinSecretRead = false;
+}  // namespace
+
+void printUsage(const Command& c) {
+    // A synopsis may end in "   what it does": that goes on a line of its own.
+    std::string synopsis = c.synopsis, purpose;
+    for (size_t at = synopsis.find("   "); at != std::string::npos; at = synopsis.find("   ", at + 1))
+        if (at + 3 < synopsis.size() && std::isalpha(static_cast<unsigned char>(synopsis[at + 3]))) {
+            purpose = synopsis.substr(at + 3);
+            synopsis.resize(at);
+            break;
+        }
+    std::cout << "Usage: veltrano-cli " << synopsis << "\n";
+    if (!purpose.empty()) std::cout << "\n" << static_cast<char>(std::toupper(static_cast<unsigned char>(purpose[0])))
+                                    << purpose.substr(1) << ".\n";
+    if (c.details && *c.details) std::cout << "\n" << c.details;
+    std::cout << "\nExit status: 0 success, 1 failure (or rows refused), 2 usage error.\n";
+}
+
 Options::Options(const std::vector<std::string>& args, std::vector<std::string> valueOptions,
-                 std::vector<std::string> flagOptions) {
+                 std::vector<std::string> flagOptions, std::vector<std::pair<std::string, std::string>> aliases) {
     auto isIn = [](const std::vector<std::string>& v, const std::string& s) {
         for (const auto& x : v)
             if (x == s) return true;
@@ -27,6 +52,10 @@ Options::Options(const std::vector<std::string>& args, std::vector<std::string> 
     };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            helpAsked_ = true;
+            return;
+        }
         if (a.size() > 2 && a.rfind("--", 0) == 0) {
             std::string name = a.substr(2), value;
             bool inlineValue = false;
@@ -35,6 +64,8 @@ Options::Options(const std::vector<std::string>& args, std::vector<std::string> 
                 name.resize(eq);
                 inlineValue = true;
             }
+            for (const auto& [old, current] : aliases)
+                if (name == old) name = current;
             if (isIn(valueOptions, name)) {
                 if (!inlineValue) {
                     if (i + 1 >= args.size()) {
@@ -69,6 +100,39 @@ std::string Options::value(const std::string& name, const std::string& fallback)
     return result;
 }
 
+int usageOrError(const Options& o) {
+    if (o.helpAsked() && activeCommand) {
+        printUsage(*activeCommand);
+        return kExitOk;
+    }
+    return fail(kExitUsage, o.error());
+}
+
+SecretOptions secretOptions(const std::string& name) { return {{name, name + "-env"}, {name + "-stdin"}}; }
+
+std::string readSecret(const Options& o, const std::string& name, std::string& secret, bool& given) {
+    const std::string env = name + "-env", in = name + "-stdin";
+    given = o.has(name) || o.has(env) || o.has(in);
+    if (int(o.has(name)) + int(o.has(env)) + int(o.has(in)) > 1)
+        return "give --" + name + ", --" + env + " or --" + in + ", not more than one";
+    if (o.has(name)) {
+        secret = o.value(name);
+    } else if (o.has(env)) {
+        const char* p = std::getenv(o.value(env).c_str());
+        if (!p) return "environment variable " + o.value(env) + " (from --" + env + ") is not set";
+        secret = p;
+    } else if (o.has(in)) {
+        if (stdinSecretRead) return "only one password can come from standard input";
+        stdinSecretRead = true;
+        std::string line;
+        if (!std::getline(std::cin, line) && line.empty())
+            return "--" + in + ": standard input holds no password line";
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        secret = line;
+    }
+    return {};
+}
+
 std::string readMysqlLogin(const Options& o, MysqlLogin& login) {
     const std::string portText = o.value("port", "3306");
     char* end = nullptr;
@@ -76,14 +140,21 @@ std::string readMysqlLogin(const Options& o, MysqlLogin& login) {
     if (portText.empty() || *end != '\0' || port < 0 || port > 65535)
         return "--port takes a number from 0 to 65535";
     login.port = port;
-    if (o.has("password-env")) {
-        const char* p = std::getenv(o.value("password-env").c_str());
-        if (!p) return "environment variable " + o.value("password-env") + " is not set";
-        login.password = p;
-    } else if (const char* p = std::getenv("MYSQL_PWD")) {
-        login.password = p;
-    }
+    bool given = false;
+    if (std::string problem = readSecret(o, "password", login.password, given); !problem.empty()) return problem;
+    if (!given)
+        if (const char* p = std::getenv("MYSQL_PWD")) login.password = p;
     return {};
+}
+
+std::string fileError(const std::string& path, const std::string& description) {
+    if (description.find(path) != std::string::npos) return description;
+    return path + ": " + description;
+}
+
+std::string connectError(int32_t number, const std::string& description) {
+    std::string meaning = connectErrorMeaning(number, description);
+    return meaning.empty() ? description : description + "; " + meaning;
 }
 
 int fail(int code, const std::string& message) {
@@ -97,6 +168,7 @@ namespace {
 
 void printHelp() {
     std::cout << "Usage: veltrano-cli COMMAND [ARGS...]\n"
+                 "       veltrano-cli help COMMAND | COMMAND --help\n"
                  "       veltrano-cli --help | --version\n\n"
                  "Converts databases between Microsoft Access (.mdb) files and MySQL/MariaDB.\n\n"
                  "Commands:\n";
@@ -113,6 +185,14 @@ int main(int argc, char** argv) {
         printHelp();
         return kExitUsage;
     }
+    if (args[0] == "help" && args.size() > 1) {
+        for (const auto& c : commands())
+            if (args[1] == c.name) {
+                printUsage(c);
+                return kExitOk;
+            }
+        return fail(kExitUsage, "unknown command '" + args[1] + "' (try --help)");
+    }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         printHelp();
         return kExitOk;
@@ -122,7 +202,10 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     for (const auto& c : commands()) {
-        if (args[0] == c.name) return c.run({args.begin() + 1, args.end()});
+        if (args[0] == c.name) {
+            activeCommand = &c;
+            return c.run({args.begin() + 1, args.end()});
+        }
     }
     return fail(kExitUsage, "unknown command '" + args[0] + "' (try --help)");
 }

@@ -1,11 +1,14 @@
-// veltrano-cli schema FILE [--password PW]: each user table's columns (name,
+// veltrano-cli schema FILE [--db-password PW]: each user table's columns (name,
 // Access type, size, nullability, default, auto-number) and indexes, for a
-// person to read.
+// person to read. With --mysql: the CREATE TABLE statements a conversion to
+// MySQL would send, built by the same code as the run, and nothing sent.
 #include <iostream>
 #include <sstream>
 
-#include "access/read/database.h"
-#include "app/cli_command.h"
+#include "app/cli_access_file.h"
+#include "to_mysql/conversion_run.h"
+#include "to_mysql/provider_source.h"
+#include "to_mysql/table_definitions.h"
 
 namespace veltrano::cli {
 
@@ -24,24 +27,52 @@ std::string typeText(const access::ColumnDef& c, const access::Format& f) {
     }
 }
 
+int printMysqlDefinitions(const Options& o) {
+    const std::string& path = o.positional()[0];
+    access::Connection cnn;
+    int code = kExitOk;
+    if (!openAccessConnection(o, path, cnn, code)) return code;
+    tomysql::ProviderSource source(cnn);
+    std::string error;
+    std::vector<std::string> names = source.tableNames(error);
+    if (!error.empty()) return fail(kExitFailure, fileError(path, error));
+    ConversionSession s;
+    s.convertSpaces = o.has("spaces-to-underscores");
+    s.typeNames = source.typeNames();
+    tomysql::buildDefinitions(s, source, names);
+    std::ostringstream out;
+    for (TableDefinition& t : s.tables) {
+        if (t.columns.empty()) return fail(kExitFailure, fileError(path, t.name + ": its columns could not be read"));
+        std::string statement = tomysql::createTableStatement(t, s.convertSpaces);
+        if (statement.empty() || statement.back() != ';') statement += ';';
+        out << statement << "\n";
+    }
+    std::cout << out.str();
+    std::cout.flush();
+    if (!std::cout) return fail(kExitFailure, "cannot write the output");
+    return kExitOk;
+}
+
 int runSchema(const std::vector<std::string>& args) {
-    Options o(args, {"password"}, {});
-    if (!o.ok()) return fail(kExitUsage, o.error());
-    if (o.positional().size() != 1) return fail(kExitUsage, "usage: schema FILE [--password PW]");
-    access::OpenOptions opts;
-    if (o.has("password")) opts.password = o.value("password");
-    auto db = access::Database::open(o.positional()[0], opts);
-    if (!db.isOk()) return fail(kExitFailure, db.status().toString());
-    access::Database& d = **db;
+    Options o = withAccessPassword(args, {}, {"mysql", "spaces-to-underscores"}, true);
+    if (!o.ok()) return usageOrError(o);
+    if (o.positional().size() != 1) return fail(kExitUsage, "usage: schema FILE [--mysql] [--db-password PW]");
+    if (o.has("spaces-to-underscores") && !o.has("mysql"))
+        return fail(kExitUsage, "--spaces-to-underscores goes with --mysql");
+    if (o.has("mysql")) return printMysqlDefinitions(o);
+    int code = kExitOk;
+    auto db = openAccessFile(o, o.positional()[0], code);
+    if (!db) return code;
+    access::Database& d = *db;
 
     std::ostringstream out;
     out << (d.version() == access::JetVersion::Jet3 ? "Access 97 (Jet 3)" : "Access 2000-2003 (Jet 4)")
         << " database, " << d.userTables().size() << " table(s)\n";
     for (const auto* entry : d.userTables()) {
         auto def = d.tableDef(entry->name);
-        if (!def.isOk()) return fail(kExitFailure, entry->name + ": " + def.status().toString());
+        if (!def.isOk()) return fail(kExitFailure, fileError(o.positional()[0], entry->name + ": " + def.status().toString()));
         auto rows = d.countRows(entry->name);
-        if (!rows.isOk()) return fail(kExitFailure, entry->name + ": " + rows.status().toString());
+        if (!rows.isOk()) return fail(kExitFailure, fileError(o.positional()[0], entry->name + ": " + rows.status().toString()));
         out << "\nTABLE " << entry->name << " (" << *rows << " row" << (*rows == 1 ? "" : "s") << ")\n";
         for (const auto& c : (*def)->columns) {
             bool nullable = !c.required && c.type != access::ColumnType::Boolean && !c.isAutoLong();
@@ -75,8 +106,16 @@ int runSchema(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-const Registrar kRegistrar{{"schema", "schema FILE [--password PW]   show the tables, columns and indexes of an Access file",
-                            &runSchema}};
+const Registrar kRegistrar{
+    {"schema",
+     "schema FILE [--mysql [--spaces-to-underscores]] [PASSWORD OPTION]   show the tables, columns and indexes "
+     "of an Access file",
+     &runSchema,
+     "Options:\n"
+     "  --mysql                print the CREATE TABLE statements a conversion to MySQL (to-mysql)\n"
+     "                         would send, without connecting to a server\n"
+     "  --spaces-to-underscores  with --mysql: blanks in names become \"_\", as to-mysql's option does\n"
+     VELTRANO_CLI_ACCESS_PASSWORD_HELP "  --password PW          older spelling of --db-password\n"}};
 
 }  // namespace
 

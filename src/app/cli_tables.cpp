@@ -1,30 +1,28 @@
-// veltrano-cli tables FILE [--password PW]: the user tables, one a line, in
+// veltrano-cli tables FILE [--db-password PW]: the user tables, one a line, in
 // catalog order.
 #include <iostream>
 
-#include "access/read/database.h"
-#include "app/cli_command.h"
+#include "app/cli_access_file.h"
 
 namespace veltrano::cli {
 
 namespace {
 
 int runTables(const std::vector<std::string>& args) {
-    Options o(args, {"password"}, {});
-    if (!o.ok()) return fail(kExitUsage, o.error());
-    if (o.positional().size() != 1) return fail(kExitUsage, "usage: tables FILE [--password PW]");
-    access::OpenOptions opts;
-    if (o.has("password")) opts.password = o.value("password");
-    auto db = access::Database::open(o.positional()[0], opts);
-    if (!db.isOk()) return fail(kExitFailure, db.status().toString());
-    for (const auto* t : (*db)->userTables()) std::cout << t->name << "\n";
+    Options o = withAccessPassword(args, {}, {}, true);
+    if (!o.ok()) return usageOrError(o);
+    if (o.positional().size() != 1) return fail(kExitUsage, "usage: tables FILE [--db-password PW]");
+    int code = kExitOk;
+    auto db = openAccessFile(o, o.positional()[0], code);
+    if (!db) return code;
+    for (const auto* t : db->userTables()) std::cout << t->name << "\n";
     std::cout.flush();
     if (!std::cout) return fail(kExitFailure, "cannot write the output");
     return kExitOk;
 }
 
-const Registrar kRegistrar{{"tables", "tables FILE [--password PW]   list the user tables of an Access file",
-                            &runTables}};
+const Registrar kRegistrar{{"tables", "tables FILE [PASSWORD OPTION]   list the user tables of an Access file",
+                            &runTables, kReadingPasswordHelp}};
 
 }  // namespace
 

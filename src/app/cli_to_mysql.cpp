@@ -9,7 +9,9 @@
 #include <set>
 
 #include "access/provider/provider.h"
-#include "app/cli_command.h"
+#include "app/cli_access_file.h"
+#include "app/cli_progress.h"
+#include "app/cli_sql_file.h"
 #include "common/conversion_session.h"
 #include "common/run_host.h"
 #include "mysql/mysql_connection.h"
@@ -21,16 +23,47 @@ namespace veltrano::cli {
 namespace {
 
 const char* const kSynopsis =
-    "to-mysql FILE.mdb --host H [--port 3306] --user U [--password-env VAR] (--database NEW | --append EXISTING) "
-    "[--db-password PW] [--tables T1,T2,...] [--definitions-only] [--spaces-to-underscores] "
-    "[--existing skip|overwrite] [--overwrite-database] [--report FILE]";
+    "to-mysql FILE.mdb --host H [--port 3306] --user U [--password-env VAR | --password-stdin] "
+    "(--database NEW | --append EXISTING) [--db-password PW | --db-password-env VAR | --db-password-stdin] "
+    "[--tables T1,T2,...] [--definitions-only] [--spaces-to-underscores] [--existing skip|overwrite] "
+    "[--overwrite-database] [--report FILE | --sql-file FILE] [--quiet]";
+
+const char* const kDetails =
+    "Converts the Access file's tables (or those of --tables) into a new or an existing MySQL database;\n"
+    "the report goes to standard output (or --report FILE), messages and progress to standard error.\n\n"
+    "Options:\n"
+    "  --host H, --port N, --user U   the MySQL server and login (port 3306 by default)\n"
+    "  --password-env VAR     the MySQL password from the environment variable VAR\n"
+    "  --password-stdin       the MySQL password from the first line of standard input\n"
+    "                         (without either: from MYSQL_PWD, else none)\n"
+    "  --database NEW         create the database NEW for the tables\n"
+    "  --append EXISTING      add the tables to the existing database EXISTING\n"
+    VELTRANO_CLI_ACCESS_PASSWORD_HELP
+    "  --tables T1,T2,...     only these tables (default: every table)\n"
+    "  --definitions-only     create the tables without their rows\n"
+    "  --spaces-to-underscores  blanks in table and column names become \"_\"\n"
+    "  --existing skip|overwrite  what to do with a table the database already has\n"
+    "                         (without it such a table stops the run)\n"
+    "  --overwrite-database   drop and re-create NEW when it exists\n"
+    "  --report FILE          write the report to FILE instead of standard output\n"
+    "  --sql-file FILE        connect to no server: write the statements of the conversion to FILE\n"
+    "                         (\"-\": standard output), to load later with `mariadb < FILE`; --host and\n"
+    "                         --user are then not needed, --existing overwrite and --overwrite-database\n"
+    "                         write DROP statements, and the load stops at a statement the server refuses\n"
+    "  --quiet                print only errors: no progress, no report on standard output\n";
 
 enum class Existing { Stop, Skip, Overwrite };
 
+// The text after "Converting Table: ", for the progress bar.
+std::string tableOfStatus(const std::string& text) {
+    const std::string prefix = "Converting Table: ";
+    return text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
+}
+
 class CliRunHost : public RunHost {
 public:
-    CliRunHost(Existing existing, bool overwriteDatabase)
-        : existing_(existing), overwriteDatabase_(overwriteDatabase), tty_(isatty(STDERR_FILENO) == 1) {}
+    CliRunHost(Existing existing, bool overwriteDatabase, ProgressStyle style, ProgressBar& bar)
+        : existing_(existing), overwriteDatabase_(overwriteDatabase), style_(style), bar_(bar) {}
 
     int ask(const std::string& text, int buttonSet, int /*picture*/) override {
         endBar();
@@ -49,34 +82,34 @@ public:
         return kOk;
     }
 
+    void keepAlive() override {
+        if (style_ == ProgressStyle::Bar) bar_.tick();
+    }
+
     void progress(int percent) override {
-        if (tty_) {
-            const int width = 40, filled = percent * width / 100;
-            std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<size_t>(filled), '#').c_str(),
-                         std::string(static_cast<size_t>(width - filled), ' ').c_str(), percent);
-            std::fflush(stderr);
-            barShown_ = true;
-        } else if (percent / 10 != lastDecile_) {
+        if (style_ == ProgressStyle::Bar) {
+            bar_.setPercent(percent);
+        } else if (style_ == ProgressStyle::Lines && percent / 10 != lastDecile_) {
             lastDecile_ = percent / 10;
             std::fprintf(stderr, "progress: %d%%\n", percent);
         }
     }
 
     void status(const std::string& text) {
-        endBar();
-        std::cerr << text << "\n";
+        if (style_ == ProgressStyle::Bar) {
+            bar_.setTable(tableOfStatus(text));
+        } else if (style_ == ProgressStyle::Lines) {
+            std::cerr << text << "\n";
+        }
     }
 
-    void endBar() {
-        if (barShown_) std::fputc('\n', stderr);
-        barShown_ = false;
-    }
+    void endBar() { bar_.end(); }
 
 private:
     Existing existing_;
     bool overwriteDatabase_;
-    bool tty_;
-    bool barShown_ = false;
+    ProgressStyle style_;
+    ProgressBar& bar_;
     int lastDecile_ = -1;
 };
 
@@ -93,13 +126,15 @@ std::vector<std::string> splitList(const std::string& text) {
 }
 
 int runToMysql(const std::vector<std::string>& args) {
-    Options o(args,
-              {"host", "port", "user", "password-env", "database", "append", "db-password", "tables", "existing",
-               "report"},
-              {"definitions-only", "spaces-to-underscores", "overwrite-database"});
-    if (!o.ok()) return fail(kExitUsage, o.error());
+    Options o = withAccessPassword(
+        args, {"host", "port", "user", "password-env", "database", "append", "tables", "existing", "report", "sql-file"},
+        {"password-stdin", "definitions-only", "spaces-to-underscores", "overwrite-database", "quiet"}, false);
+    if (!o.ok()) return usageOrError(o);
     if (o.positional().size() != 1) return fail(kExitUsage, "to-mysql needs exactly one .mdb file");
-    if (!o.has("host") || !o.has("user")) return fail(kExitUsage, "to-mysql needs --host and --user");
+    const bool sqlFile = o.has("sql-file");
+    if (!sqlFile && (!o.has("host") || !o.has("user"))) return fail(kExitUsage, "to-mysql needs --host and --user");
+    if (sqlFile && (o.value("existing") == "skip" || o.has("report")))
+        return fail(kExitUsage, "--sql-file goes without --existing skip and --report");
     if (o.has("database") == o.has("append"))
         return fail(kExitUsage, "give either --database NEW or --append EXISTING");
     Existing existing = Existing::Stop;
@@ -123,17 +158,13 @@ int runToMysql(const std::vector<std::string>& args) {
     s.definitionOnly = o.has("definitions-only");
 
     access::Connection cnn;
-    access::Status st = cnn.open(tomysql::accessConnectionString(s.sourcePath, o.has("db-password"),
-                                                                 o.value("db-password")));
-    if (!st.isOk()) {
-        if (st.code() == access::kCodeWrongPassword) return fail(kExitFailure, "Not a valid password");
-        return fail(kExitFailure, s.sourcePath + ": " + st.description());
-    }
+    int code = kExitOk;
+    if (!openAccessConnection(o, s.sourcePath, cnn, code)) return code;
     tomysql::ProviderSource source(cnn);
     s.typeNames = source.typeNames();
     std::string error;
     std::vector<std::string> all = source.tableNames(error);
-    if (!error.empty()) return fail(kExitFailure, error);
+    if (!error.empty()) return fail(kExitFailure, fileError(s.sourcePath, error));
     std::vector<std::string> selected = all;
     if (o.has("tables")) {
         selected = splitList(o.value("tables"));
@@ -145,12 +176,26 @@ int runToMysql(const std::vector<std::string>& args) {
     s.sourceEmpty = all.empty();
     tomysql::buildDefinitions(s, source, selected);
 
+    if (sqlFile) {
+        SqlFileTarget target;
+        target.path = o.value("sql-file");
+        target.append = o.has("append");
+        target.database = target.append ? o.value("append") : o.value("database");
+        target.replaceDatabase = o.has("overwrite-database");
+        target.replaceTables = existing == Existing::Overwrite;
+        target.quiet = o.has("quiet");
+        return writeSqlFile(s, source, target);
+    }
+
     auto mysql = std::make_shared<MYSQL_CONNECTION>();
     s.mysql = mysql;
     mysql->OpenConnection(o.value("host"), o.value("user"), password, "", static_cast<int32_t>(port), 0);
-    if (mysql->Error().Number() != 0) return fail(kExitFailure, mysql->Error().Description());
+    if (mysql->Error().Number() != 0)
+        return fail(kExitFailure, connectError(mysql->Error().Number(), mysql->Error().Description()));
 
-    CliRunHost host(existing, o.has("overwrite-database"));
+    const bool quiet = o.has("quiet");
+    ProgressBar bar([&s] { return s.convertedRecords; }, s.totalRecords);
+    CliRunHost host(existing, o.has("overwrite-database"), progressStyle(quiet), bar);
     tomysql::ConversionRun run(s, *mysql, source, host);
     run.onStatus = [&host](const std::string& text) { host.status(text); };
     tomysql::TargetChoice target;
@@ -166,7 +211,7 @@ int runToMysql(const std::vector<std::string>& args) {
     if (o.has("report")) {
         if (!report::writeReportFile(o.value("report"), text))
             return fail(kExitFailure, "cannot write the report to " + o.value("report"));
-    } else {
+    } else if (!quiet) {
         std::cout << text << std::flush;
     }
     mysql->CloseConnection();
@@ -175,7 +220,7 @@ int runToMysql(const std::vector<std::string>& args) {
     return clean ? kExitOk : kExitFailure;
 }
 
-const Registrar kRegistrar{{"to-mysql", kSynopsis, &runToMysql}};
+const Registrar kRegistrar{{"to-mysql", kSynopsis, &runToMysql, kDetails}};
 
 }  // namespace
 }  // namespace veltrano::cli

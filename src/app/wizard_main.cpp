@@ -1,5 +1,6 @@
 // veltrano: the conversion wizard.
 #include <QApplication>
+#include <QIcon>
 
 #include "shell/shell_hooks.h"
 #include "shell/wizard.h"
@@ -9,6 +10,9 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrano"));
+    // Ties the windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.orvane.Veltrano"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.orvane.Veltrano")));
     // The program ends only through Exit, a confirmed Cancel or Finish; a
     // page that hides itself never ends it by accident.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -9,6 +9,28 @@
 
 namespace veltrano {
 
+namespace {
+
+// The lists end a little above the page's separator line (top 4860) and show
+// whole rows only: a row cut short at a list's bottom edge, right on the
+// line, looked as if the line had cut it off.
+constexpr int kListsBottomTwips = 4860 - 90;
+
+// Both lists take the same height, measured by a row of whichever has one.
+void fitWholeRows(QListWidget* a, QListWidget* b) {
+    int row = a->fontMetrics().height();
+    if (a->count() > 0) row = a->sizeHintForRow(0);
+    else if (b->count() > 0) row = b->sizeHintForRow(0);
+    for (QListWidget* list : {a, b}) {
+        const int frame = 2 * list->frameWidth();
+        const int available = toPixels(kListsBottomTwips) - list->y() - frame;
+        if (row <= 0 || available < row) continue;
+        list->resize(list->width(), available / row * row + frame);
+    }
+}
+
+}  // namespace
+
 ReportPage::ReportPage(PageId id, QWidget* parent) : WizardPage(id, parent) {}
 
 void ReportPage::onLoad() {
@@ -32,6 +54,7 @@ void ReportPage::onLoad() {
     facts_ = collectFacts();
     for (const auto& n : facts_.lists.converted) lstConverted_->addItem(QString::fromStdString(n));
     for (const auto& n : facts_.lists.skipped) lstSkipped_->addItem(QString::fromStdString(n));
+    fitWholeRows(lstConverted_, lstSkipped_);
     // The label shows CR as a line break, like LF.
     QString summary = QString::fromStdString(report::summaryText(facts_));
     summary.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));

@@ -50,9 +50,21 @@ void defaultRunModal(QWidget& window) {
 
 std::optional<FileChoice> defaultFileDialog(const FileDialogRequest& request) {
     const QString filter = qtFileFilter(request.filter);
-    QString path = request.kind == FileDialogKind::Open
-                       ? QFileDialog::getOpenFileName(request.parent, QString(), request.initialName, filter)
-                       : QFileDialog::getSaveFileName(request.parent, QString(), request.initialName, filter);
+    QString path;
+    if (request.kind == FileDialogKind::Open) {
+        path = QFileDialog::getOpenFileName(request.parent, QString(), request.initialName, filter);
+    } else {
+        // A name typed without an extension gets the filter's: "report"
+        // becomes "report.txt". The dialog adds it before it asks whether an
+        // existing file may be replaced, so the question is about the file
+        // that will really be written.
+        QFileDialog dialog(request.parent, QString(), request.initialName, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(defaultSuffix(request.filter));
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            path = dialog.selectedFiles().constFirst();
+    }
     if (path.isEmpty()) return std::nullopt;
     return FileChoice{path, QFileInfo(path).fileName()};
 }
@@ -94,6 +106,18 @@ void endProgram() {
 }
 
 bool programEnded() { return endedFlag(); }
+
+QString defaultSuffix(const QString& filter) {
+    const QStringList parts = filter.split('|');
+    if (parts.size() < 2) return {};
+    const QString first = parts[1].split(';').constFirst().trimmed();
+    // "*.txt" gives "txt"; "*.*" and "*" give none.
+    if (!first.startsWith(QLatin1String("*."))) return {};
+    const QString extension = first.mid(2);
+    if (extension.isEmpty() || extension.contains(QLatin1Char('*')) || extension.contains(QLatin1Char('?')))
+        return {};
+    return extension;
+}
 
 QString qtFileFilter(const QString& filter) {
     const QStringList parts = filter.split('|');

@@ -66,6 +66,11 @@ bool programEnded();
 // "Access files (*.mdb)" filter list.
 QString qtFileFilter(const QString& filter);
 
+// The extension of the first pattern of a filter in that form ("txt" for
+// "Text Files|*.txt"), which a save dialog adds to a name typed without one;
+// empty for "*.*".
+QString defaultSuffix(const QString& filter);
+
 // The file dialogs as the pages use them (through the hook).
 std::optional<FileChoice> chooseOpenFile(QWidget* parent, const QString& filter, const QString& initialName = {});
 std::optional<FileChoice> chooseSaveFile(QWidget* parent, const QString& filter, const QString& initialName = {});

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "common/conversion_session.h"
+#include "mysql/connect_error.h"
 #include "mysql/mysql_connection.h"
 #include "mysql/mysql_rs.h"
 #include "shell/my_message.h"
@@ -92,7 +93,8 @@ void FrmTova1::connectToServer() {
                      txtPW_->text().toStdString(), "", static_cast<int32_t>(std::lround(port)), 0);
     if (c.State() == 1) {
         if (c.Error().Number() != 0)
-            MyMessage(QString::fromStdString(c.Error().Description()), kSetOk, kExclamation);
+            MyMessage(QString::fromStdString(explainedConnectError(c.Error().Number(), c.Error().Description())),
+                      kSetOk, kExclamation);
         else
             MyMessage(QStringLiteral("Unable to connect to MySQL Server."), kSetOk, kInformation);
         return;

@@ -17,6 +17,21 @@
 
 namespace veltrano {
 
+namespace {
+
+// A box that only shows a path must not look like one to type in: the
+// window's grey instead of an input field's white, and no place in the Tab
+// order. A click still selects the path, for copying.
+void showAsDisplay(QLineEdit* box) {
+    box->setReadOnly(true);
+    box->setFocusPolicy(Qt::ClickFocus);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, QColor(207, 207, 207));
+    box->setPalette(palette);
+}
+
+}  // namespace
+
 FrmTova3::FrmTova3() : WizardPage(PageId::Tova3) {}
 
 void FrmTova3::onLoad() {
@@ -27,7 +42,7 @@ void FrmTova3::onLoad() {
     // The path boxes only show the destination; it is chosen with Browse.
     Text1_ = new QLineEdit(this);
     Text1_->setObjectName(QStringLiteral("Text1"));
-    Text1_->setReadOnly(true);
+    showAsDisplay(Text1_);
     placeTwips(Text1_, 720, 1200, 5175, 315);
     Command1_ = new QPushButton(QStringLiteral("Browse"), this);
     Command1_->setObjectName(QStringLiteral("Command1"));
@@ -38,7 +53,7 @@ void FrmTova3::onLoad() {
     placeTwips(Option2_, 480, 1800, 4695, 315);
     Text2_ = new QLineEdit(this);
     Text2_->setObjectName(QStringLiteral("Text2"));
-    Text2_->setReadOnly(true);
+    showAsDisplay(Text2_);
     Text2_->setEnabled(false);
     placeTwips(Text2_, 720, 2160, 5175, 315);
     BROWSE2_ = new QPushButton(QStringLiteral("Browse"), this);

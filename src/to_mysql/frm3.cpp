@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "common/conversion_session.h"
+#include "mysql/connect_error.h"
 #include "mysql/mysql_connection.h"
 #include "shell/my_message.h"
 
@@ -89,7 +90,8 @@ void Frm3::onNext() {
                          txtPassword_->text().toStdString(), "", leadingNumber(txtPort_->text()), 0);
     QApplication::restoreOverrideCursor();
     if (mysql.Error().Number() != 0) {
-        MyMessage(QString::fromStdString(mysql.Error().Description()), kSetOk, kExclamation);
+        MyMessage(QString::fromStdString(explainedConnectError(mysql.Error().Number(), mysql.Error().Description())),
+                  kSetOk, kExclamation);
         return;
     }
     goForward();

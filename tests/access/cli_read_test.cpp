@@ -16,10 +16,12 @@ struct CliRun {
     std::string out;
 };
 
-CliRun cli(const std::string& args) {
+// Runs veltrano-cli with `args` (shell words, redirections allowed) and
+// `prefix` in front of it: "NAME=value " pairs, or a command piped into it.
+CliRun cli(const std::string& args, const std::string& prefix = {}) {
     std::string bin = std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli";
     CliRun r;
-    std::string cmd = "'" + bin + "' " + args + " 2>/dev/null; echo \"#$?\"";
+    std::string cmd = prefix + "'" + bin + "' " + args + " 2>/dev/null; echo \"#$?\"";
     std::string all = testing::runCommand(cmd);
     size_t hash = all.rfind('#');
     if (hash == std::string::npos) return r;
@@ -64,6 +66,47 @@ TEST_F(CliRead, ExportWritesCanonicalCsv) {
     ASSERT_EQ(s.exit, 0);
     EXPECT_NE(s.out.find("a  Long Integer  NOT NULL  AUTO-NUMBER"), std::string::npos) << s.out;
     EXPECT_NE(s.out.find("INDEX PrimaryKey  PRIMARY KEY  (A)"), std::string::npos);
+}
+
+TEST_F(CliRead, EveryCommandExplainsItself) {
+    for (const char* command : {"tables", "schema", "export", "copy", "to-mysql", "to-access"}) {
+        CliRun asked = cli(std::string(command) + " --help");
+        EXPECT_EQ(asked.exit, 0) << command;
+        EXPECT_EQ(asked.out.rfind(std::string("Usage: veltrano-cli ") + command, 0), 0u) << asked.out;
+        EXPECT_EQ(cli(std::string("help ") + command).out, asked.out) << command;
+    }
+    // A value that looks like --help is still the option's value.
+    EXPECT_EQ(cli("tables '" + testing::sample("V2000_with-password.mdb") + "' --db-password --help").exit, 1);
+    EXPECT_EQ(cli("help no-such-command").exit, 2);
+}
+
+TEST_F(CliRead, AccessPasswordComesOffTheCommandLineAndErrorsNameTheFile) {
+    const std::string path = testing::sample("V2000_with-password.mdb"), f = "'" + path + "'";
+    EXPECT_EQ(cli("tables " + f + " --db-password password").out, "Table1\n");
+    EXPECT_EQ(cli("tables " + f + " --password password").out, "Table1\n");  // the older spelling
+    EXPECT_EQ(cli("tables " + f + " --db-password-stdin", "printf 'password\\n' | ").out, "Table1\n");
+    EXPECT_EQ(cli("tables " + f + " --db-password-env VT_ACCESS_PW").exit, 2);  // variable not set
+    CliRun fromEnv = cli("tables " + f + " --db-password-env VT_ACCESS_PW", "VT_ACCESS_PW=password ");
+    EXPECT_EQ(fromEnv.out, "Table1\n");
+    EXPECT_EQ(cli("tables " + f + " --db-password x --db-password-env VT_ACCESS_PW").exit, 2);  // two ways
+    EXPECT_EQ(cli("tables " + f + " --db-password-stdin < /dev/null").exit, 2);
+
+    const std::string bin = std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli";
+    std::string err = testing::runCommand("'" + bin + "' schema " + f + " --db-password wrong 2>&1 >/dev/null");
+    EXPECT_NE(err.find(path + ": Not a valid password."), std::string::npos) << err;
+    err = testing::runCommand("'" + bin + "' schema " + f + " --mysql 2>&1 >/dev/null");
+    EXPECT_NE(err.find(path + ": "), std::string::npos) << err;
+    EXPECT_NE(err.find("--db-password"), std::string::npos) << err;
+}
+
+TEST_F(CliRead, SchemaPrintsTheMysqlDefinitionsARunWouldCreate) {
+    CliRun r = cli("schema '" + testing::sample("testV2000.mdb") + "' --mysql --spaces-to-underscores");
+    ASSERT_EQ(r.exit, 0);
+    EXPECT_EQ(r.out.rfind("CREATE TABLE `Table1` (", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("`a` INT NOT NULL  AUTO_INCREMENT"), std::string::npos) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;  // one statement per table
+    EXPECT_EQ(r.out.find(";;"), std::string::npos) << r.out;
+    EXPECT_EQ(cli("schema '" + testing::sample("testV2000.mdb") + "' --spaces-to-underscores").exit, 2);
 }
 
 }  // namespace

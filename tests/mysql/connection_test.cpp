@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "mysql/connect_error.h"
 #include "mysql/server_support.h"
 
 namespace veltrano::test {
@@ -19,6 +20,16 @@ TEST(ConnectFailure, ReportsTheLibrarysNumberAndTextAndKeepsTheParameters) {
         << conn.Error().Description();
     EXPECT_EQ(conn.Hostname(), s->host);
     EXPECT_EQ(conn.Username(), s->user);
+    // Shown to a user, the library's "(115)" or "(111)" comes with what it means.
+    EXPECT_NE(explainedConnectError(conn.Error().Number(), conn.Error().Description())
+                  .find("\nconnection refused: is the server running and is the port right?"),
+              std::string::npos);
+    MYSQL_CONNECTION unknown;
+    unknown.OpenConnection("no-such-host.invalid", s->user, s->password, "", s->port, 0);
+    EXPECT_NE(explainedConnectError(unknown.Error().Number(), unknown.Error().Description())
+                  .find("the host name is not known"),
+              std::string::npos)
+        << unknown.Error().Description();
 
     EXPECT_EQ(conn.OpenConnection(s->host, s->user, "definitely wrong", "", s->port, 0), 1);
     EXPECT_EQ(conn.Error().Number(), 1045);

@@ -93,6 +93,10 @@ int main(int argc, char** argv) {
          "Do you really want to stop conversion?, if you do you won't be able to undo changes made to the "
          "destination database.",
          kSetYesNo, kExclamation},
+        {"frmMessage_connect",
+         "Can't connect to server on 'LocalHost' (115)\n"
+         "connection refused: is the server running and is the port right?",
+         kSetOk, kExclamation},
         {"frmMessage_long",
          "Table 'shop.orders' doesn't exist. The statement could not be run on the server, so nothing was "
          "changed in the target database; check the name of the table and the rights of the login you used, "

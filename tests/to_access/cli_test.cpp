@@ -88,8 +88,19 @@ TEST_F(ToAccessCliTest, PasswordsDefinitionsAndUsageErrors) {
     EXPECT_EQ(ourExport(file, "t", "s3cret"), "a\n");
     EXPECT_EQ(toAccess(db.name(), "--append --existing overwrite " + quoted(file)), 1);
     EXPECT_NE(stderrText().find("Invalid Password"), std::string::npos) << stderrText();
-    EXPECT_EQ(toAccess(db.name(), "--append --existing overwrite --db-password s3cret " + quoted(file)), 0);
+    EXPECT_NE(stderrText().find(file + ": the database password is wrong or missing"), std::string::npos)
+        << stderrText();
+    // The password from standard input; --quiet leaves standard output empty.
+    const std::string secret = folder_.file("secret.txt");
+    std::ofstream(secret) << "s3cret\n";
+    std::string out = "unset";
+    EXPECT_EQ(toAccess(db.name(), "--append --existing overwrite --quiet --db-password-stdin " + quoted(file) +
+                                      " < " + quoted(secret), &out),
+              0) << stderrText();
+    EXPECT_EQ(out, "");
     EXPECT_EQ(ourExport(file, "t", "s3cret"), "a\n1\n");
+    // The MySQL password can come from standard input too, but not both at once.
+    EXPECT_EQ(toAccess(db.name(), "--append --password-stdin --db-password-stdin " + quoted(file)), 2);
 
     EXPECT_EQ(toAccess(db.name(), "--tables nosuch " + quoted(folder_.file("x.mdb"))), 2);
     EXPECT_EQ(toAccess(db.name(), "--existing maybe " + quoted(folder_.file("x.mdb"))), 2);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -138,6 +139,14 @@ TEST_F(TovaWizardTest, ConvertsADatabaseIntoANewFileAndReportsIt) {
     EXPECT_TRUE(report->lblFinish()->text().startsWith(
         QString::fromStdString("Veltrano has successfully converted: " + db.name() + "\nTo: " + file)));
     EXPECT_NE(report->tovaReportText().find("Total Converted Records: 7  record(s)"), std::string::npos);
+    // The lists end above the separator line and show whole rows, none cut short by it.
+    const auto* line = report->findChild<QFrame*>(QStringLiteral("Line1"));
+    ASSERT_NE(line, nullptr);
+    const int row = report->lstConverted()->sizeHintForRow(0);
+    for (QListWidget* list : {report->lstConverted(), report->lstSkipped()}) {
+        EXPECT_LT(list->geometry().bottom(), line->geometry().top());
+        EXPECT_EQ((list->height() - 2 * list->frameWidth()) % row, 0);
+    }
     expectDatasetFile(file);
 
     report->forwardButton()->click();  // Finish ends the program

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -287,6 +288,36 @@ TEST_F(EndToEnd, BatchToolConvertsEverySampleFile) {
     EXPECT_EQ(run(file + " --database a --append b"), 2);
     EXPECT_EQ(run(file + " --database a --existing sometimes"), 2);
     EXPECT_EQ(run(file + " --database a --tables NoSuchTable"), 2);
+}
+
+TEST_F(EndToEnd, BatchToolSqlFileLoadsIntoTheSameTablesAsADirectRun) {
+    const std::string cli = std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli";
+    const auto* login = test::testServer();
+    setenv("MYSQL_PWD", login->password.c_str(), 1);
+    const std::string sql = testing::TempDir() + "vt_tm_cli.sql";
+    const std::string err = testing::TempDir() + "vt_tm_cli_err.txt";
+    auto sh = [](const std::string& cmd) {
+        int rc = std::system(cmd.c_str());
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    };
+    const std::string mariadb = "mariadb -h " + login->host + " -P " + std::to_string(login->port) + " -u " +
+                                login->user + " < '" + sql + "' 2>'" + err + "'";
+    for (const auto& f : test::sampleFiles()) {
+        SCOPED_TRACE(f.path);
+        const std::string db = newDb("sqlfile");
+        std::string args = " to-mysql '" + f.path + "' --database " + db + " --spaces-to-underscores --sql-file '" +
+                           sql + "'";
+        if (!f.password.empty()) args += " --db-password " + f.password;
+        ASSERT_EQ(sh(cli + args + " 2>'" + err + "'"), 0) << slurp(err);
+        ASSERT_EQ(sh(mariadb), 0) << slurp(err);
+        test::expectSameAsSource(check_, db, f.path, f.password, true);
+    }
+    // A run that fails writes no file.
+    std::remove(sql.c_str());
+    const std::string locked = std::string(VELTRANO_TESTDATA_DIR) + "/V2000_with-password.mdb";
+    EXPECT_EQ(sh(cli + " to-mysql '" + locked + "' --database x --db-password wrong --sql-file '" + sql + "' 2>/dev/null"), 1);
+    EXPECT_FALSE(std::filesystem::exists(sql));
+    EXPECT_FALSE(std::filesystem::exists(sql + ".partial"));
 }
 
 }  // namespace
