@@ -15,7 +15,7 @@
 #include "common/run_host.h"
 #include "mysql/mysql_connection.h"
 #include "to_access/mysql_schema.h"
-#include "to_access/tova_run.h"
+#include "to_access/conversion_run.h"
 #include "common/conversion_report.h"
 
 namespace veltrano::cli {
@@ -147,23 +147,23 @@ int runToAccess(const std::vector<std::string>& args) {
     CliRunHost host;
     host.existing = existing;
     host.overwriteFile = o.has("overwrite-file");
-    TovaRunOptions options;
+    toaccess::RunOptions options;
     options.newFile = !append;
     options.usePassword = o.has("db-password");
     options.password = o.value("db-password");
     options.definitionsOnly = o.has("definitions-only");
-    TovaRun run(s, c, host);
+    toaccess::ConversionRun run(s, c, host);
     run.onStatus = [&host](const std::string& text) {
         host.endProgressLine();
         std::cerr << text << "\n";
     };
-    TovaRunOutcome outcome = run.run(options);
+    toaccess::RunOutcome outcome = run.run(options);
     host.endProgressLine();
     c.CloseConnection();
 
-    if (outcome == TovaRunOutcome::Stopped || outcome == TovaRunOutcome::WrongPassword) return kExitFailure;
+    if (outcome == toaccess::RunOutcome::Stopped || outcome == toaccess::RunOutcome::WrongPassword) return kExitFailure;
     auto facts = report::mysqlToAccessFacts(s, std::chrono::system_clock::now());
-    std::string text = withRefusedRecords(report::reportText(facts, report::currentDateText()), s.refusedRecords);
+    std::string text = toaccess::withRefusedRecords(report::reportText(facts, report::currentDateText()), s.refusedRecords);
     if (o.has("report")) {
         if (!report::writeReportFile(o.value("report"), text))
             return fail(kExitFailure, "cannot write the report to " + o.value("report"));
@@ -172,7 +172,7 @@ int runToAccess(const std::vector<std::string>& args) {
     }
     if (s.refusedRecords > 0)
         std::cerr << "veltrano-cli: " << s.refusedRecords << " row(s) refused by the Access file\n";
-    if (outcome == TovaRunOutcome::Cancelled) return fail(kExitFailure, "conversion cancelled");
+    if (outcome == toaccess::RunOutcome::Cancelled) return fail(kExitFailure, "conversion cancelled");
     return host.failed || s.refusedRecords > 0 ? kExitFailure : kExitOk;
 }
 

@@ -5,7 +5,7 @@
 
 #include "common/conversion_session.h"
 #include "shell/shell_hooks.h"
-#include "to_access/tova_run.h"
+#include "to_access/conversion_run.h"
 
 namespace veltrano {
 
@@ -24,7 +24,7 @@ void FrmTova4::onLoad() {
 
 void FrmTova4::onActivate() { forwardButton()->setFocus(); }
 
-std::string FrmTova4::tovaReportText() const { return withRefusedRecords(reportText(), refused_); }
+std::string FrmTova4::tovaReportText() const { return toaccess::withRefusedRecords(reportText(), refused_); }
 
 void FrmTova4::onSaveReport() {
     const std::string text = tovaReportText();

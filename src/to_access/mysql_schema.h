@@ -1,11 +1,11 @@
 // Reading one MySQL table's columns and keys through the source connection
-// and turning them into the Access table definition (module1.h).
+// and turning them into the Access table definition (access_definitions.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "to_access/module1.h"
+#include "to_access/access_definitions.h"
 
 namespace veltrano {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "to_access/date_change.h"
-#include "to_access/module1.h"
+#include "to_access/access_definitions.h"
 
 namespace veltrano {
 namespace {

@@ -1,4 +1,4 @@
-#include "to_access/module1.h"
+#include "to_access/access_definitions.h"
 
 #include <algorithm>
 #include <cstdlib>

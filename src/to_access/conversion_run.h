@@ -24,7 +24,9 @@ namespace access {
 class WriteConnection;
 }
 
-struct TovaRunOptions {
+namespace toaccess {
+
+struct RunOptions {
     bool newFile = true;           // create a new file (else append to an existing one)
     bool usePassword = false;      // the file has (append) or gets (new) a database password
     std::string password;          // ... and this is it
@@ -34,37 +36,37 @@ struct TovaRunOptions {
     std::chrono::milliseconds keepAliveInterval{30};
 };
 
-enum class TovaRunOutcome {
+enum class RunOutcome {
     Finished,       // every selected table had its turn: show the report
     Stopped,        // stopped before or during the run; the page stays usable
     WrongPassword,  // like Stopped; the page asks for the password again
     Cancelled,      // the user cancelled: show the report as cancelled
 };
 
-class TovaRun {
+class ConversionRun {
 public:
     // `source` is the connection the tables are read from; `s` supplies the
     // selected tables (sourceTables[0..tableCount-1]), sourceDatabase and
     // destinationPath/destinationFileName, and receives the results.
-    TovaRun(ConversionSession& s, MYSQL_CONNECTION& source, RunHost& host);
+    ConversionRun(ConversionSession& s, MYSQL_CONNECTION& source, RunHost& host);
 
     // "Converting Table: <name>" as each table's rows are copied.
     std::function<void(const std::string&)> onStatus;
 
     // During a copy the clock is read every kRowsPerClockCheck rows, and
-    // RunHost::keepAlive runs when TovaRunOptions::keepAliveInterval has
+    // RunHost::keepAlive runs when RunOptions::keepAliveInterval has
     // passed since the last call.
     static constexpr int64_t kRowsPerClockCheck = 64;
 
-    TovaRunOutcome run(const TovaRunOptions& options);
+    RunOutcome run(const RunOptions& options);
 
 private:
     enum class Step { Next, Stop, Cancel };
 
-    TovaRunOutcome createNew();
-    TovaRunOutcome appendTo();
+    RunOutcome createNew();
+    RunOutcome appendTo();
     // Converts every selected table over `db`, then closes it.
-    TovaRunOutcome copyTables(access::WriteConnection& db, bool appending);
+    RunOutcome copyTables(access::WriteConnection& db, bool appending);
     bool deleteExistingFile();
     // One table's turn: definition, indexes, rows. `appending` selects the
     // handling of a table that exists already.
@@ -78,7 +80,7 @@ private:
     ConversionSession& s_;
     MYSQL_CONNECTION& source_;
     RunHost& host_;
-    TovaRunOptions options_;
+    RunOptions options_;
 };
 
 // Adds "Refused Records        : N  record(s)" after the converted-records
@@ -90,4 +92,5 @@ std::string withRefusedRecords(const std::string& reportText, int64_t refused);
 // without regard to letter case).
 bool accessTableExists(access::WriteConnection& db, const std::string& table);
 
+}  // namespace toaccess
 }  // namespace veltrano

@@ -1,4 +1,4 @@
-#include "to_access/tova_run.h"
+#include "to_access/conversion_run.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,11 +10,11 @@
 #include "access/write/writer.h"
 #include "mysql/mysql_connection.h"
 #include "mysql/mysql_stream.h"
-#include "to_access/module1.h"
+#include "to_access/access_definitions.h"
 #include "to_access/mysql_schema.h"
 #include "to_access/row_prefetch.h"
 
-namespace veltrano {
+namespace veltrano::toaccess {
 
 namespace {
 
@@ -58,10 +58,10 @@ std::string withRefusedRecords(const std::string& text, int64_t refused) {
            "  record(s)\r\n" + text.substr(lineEnd + 2);
 }
 
-TovaRun::TovaRun(ConversionSession& s, MYSQL_CONNECTION& source, RunHost& host)
+ConversionRun::ConversionRun(ConversionSession& s, MYSQL_CONNECTION& source, RunHost& host)
     : s_(s), source_(source), host_(host) {}
 
-TovaRunOutcome TovaRun::run(const TovaRunOptions& options) {
+RunOutcome ConversionRun::run(const RunOptions& options) {
     options_ = options;
     s_.convertedRecords = 0;
     s_.refusedRecords = 0;
@@ -78,7 +78,7 @@ TovaRunOutcome TovaRun::run(const TovaRunOptions& options) {
     return appendTo();
 }
 
-bool TovaRun::deleteExistingFile() {
+bool ConversionRun::deleteExistingFile() {
     const std::string& path = s_.destinationPath;
     std::string question = s_.destinationFileName + "  already exists, do you want to overwrite it?";
     if (host_.ask(question, kSetYesNo, kQuestion) != kYes) return false;
@@ -99,9 +99,9 @@ bool TovaRun::deleteExistingFile() {
     return true;
 }
 
-TovaRunOutcome TovaRun::createNew() {
+RunOutcome ConversionRun::createNew() {
     const std::string& path = s_.destinationPath;
-    if (fileExists(path) && !deleteExistingFile()) return TovaRunOutcome::Stopped;
+    if (fileExists(path) && !deleteExistingFile()) return RunOutcome::Stopped;
 
     host_.keepAlive();
     host_.progress(0);
@@ -109,21 +109,21 @@ TovaRunOutcome TovaRun::createNew() {
     std::string password = options_.usePassword ? options_.password : std::string();
     if (access::Status st = access::createDatabase(path, password); !st) {
         host_.ask(st.description(), kSetOk, kExclamation);
-        return TovaRunOutcome::Stopped;
+        return RunOutcome::Stopped;
     }
     access::WriteConnection db;
     if (access::Status st = db.open(path, password); !st) {
         host_.ask(st.description(), kSetOk, kExclamation);
-        return TovaRunOutcome::Stopped;
+        return RunOutcome::Stopped;
     }
     return copyTables(db, false);
 }
 
-TovaRunOutcome TovaRun::appendTo() {
+RunOutcome ConversionRun::appendTo() {
     const std::string& path = s_.destinationPath;
     if (!fileExists(path)) {
         host_.ask("specified Access file not found ", kSetOk, kExclamation);
-        return TovaRunOutcome::Stopped;
+        return RunOutcome::Stopped;
     }
     s_.overwriteAllExisting = false;
     s_.skipAllExisting = false;
@@ -134,7 +134,7 @@ TovaRunOutcome TovaRun::appendTo() {
     if (!st) {
         if (st.code() == access::kCodeWrongPassword) {
             host_.ask("Invalid Password ", kSetOk, kExclamation);
-            return TovaRunOutcome::WrongPassword;
+            return RunOutcome::WrongPassword;
         }
         if (st.category() == access::Category::InUse) {
             host_.ask("Could not use '" + s_.destinationFileName + "'; file already in use. ", kSetOk,
@@ -142,21 +142,21 @@ TovaRunOutcome TovaRun::appendTo() {
         } else {
             host_.ask(st.description(), kSetOk, kExclamation);
         }
-        return TovaRunOutcome::Stopped;
+        return RunOutcome::Stopped;
     }
     return copyTables(db, true);
 }
 
-TovaRunOutcome TovaRun::copyTables(access::WriteConnection& db, bool appending) {
-    TovaRunOutcome outcome = TovaRunOutcome::Finished;
+RunOutcome ConversionRun::copyTables(access::WriteConnection& db, bool appending) {
+    RunOutcome outcome = RunOutcome::Finished;
     for (int64_t i = 0; i < s_.tableCount && i < static_cast<int64_t>(s_.sourceTables.size()); ++i) {
         Step step = convertTable(db, s_.sourceTables[i], appending);
         if (step == Step::Cancel) {
-            outcome = TovaRunOutcome::Cancelled;
+            outcome = RunOutcome::Cancelled;
             break;
         }
         if (step == Step::Stop) {
-            outcome = TovaRunOutcome::Stopped;
+            outcome = RunOutcome::Stopped;
             break;
         }
         progressAfter(i);
@@ -165,11 +165,11 @@ TovaRunOutcome TovaRun::copyTables(access::WriteConnection& db, bool appending) 
     return outcome;
 }
 
-void TovaRun::progressAfter(int64_t index) {
+void ConversionRun::progressAfter(int64_t index) {
     if (s_.tableCount > 0) host_.progress(static_cast<int>((index + 1) * 100 / s_.tableCount));
 }
 
-TovaRun::Step TovaRun::convertTable(access::WriteConnection& db, SourceTable& t, bool appending) {
+ConversionRun::Step ConversionRun::convertTable(access::WriteConnection& db, SourceTable& t, bool appending) {
     host_.keepAlive();
     if (host_.cancelRequested()) return Step::Cancel;
 
@@ -213,7 +213,7 @@ TovaRun::Step TovaRun::convertTable(access::WriteConnection& db, SourceTable& t,
     return populate(db, t);
 }
 
-TovaRun::Step TovaRun::tableExists(access::WriteConnection& db, SourceTable& t,
+ConversionRun::Step ConversionRun::tableExists(access::WriteConnection& db, SourceTable& t,
                                    const std::string& create, bool& created) {
     bool overwrite = false;
     if (s_.skipAllExisting) {
@@ -250,7 +250,7 @@ TovaRun::Step TovaRun::tableExists(access::WriteConnection& db, SourceTable& t,
     return Step::Next;
 }
 
-bool TovaRun::dropTable(access::WriteConnection& db, const std::string& table) {
+bool ConversionRun::dropTable(access::WriteConnection& db, const std::string& table) {
     if (db.execute("DROP TABLE [" + table + "]")) return true;
     host_.ask("Can't Overwrite table '" + table + "'", kSetOk, kExclamation);
     return false;
@@ -260,7 +260,7 @@ bool TovaRun::dropTable(access::WriteConnection& db, const std::string& table) {
 // table of any size needs only one row in memory. A row the Access table
 // refuses (a value it cannot hold, a duplicate key) is left out and counted
 // as refused; only stored rows count as converted.
-TovaRun::Step TovaRun::populate(access::WriteConnection& db, SourceTable& t) {
+ConversionRun::Step ConversionRun::populate(access::WriteConnection& db, SourceTable& t) {
     auto opened = db.openTableForAppend(accessName(t.name));
     if (!opened) {
         host_.ask(opened.status().description(), kSetOk, kExclamation);
@@ -334,4 +334,4 @@ TovaRun::Step TovaRun::populate(access::WriteConnection& db, SourceTable& t) {
     return cancelled ? Step::Cancel : Step::Next;
 }
 
-}  // namespace veltrano
+}  // namespace veltrano::toaccess
