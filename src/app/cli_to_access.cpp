@@ -170,10 +170,19 @@ int runToAccess(const std::vector<std::string>& args) {
     } else {
         std::cout << text << std::flush;
     }
+    // Each refused row and each table that did not arrive whole, named on
+    // standard error as well, for scripts that keep only that.
+    for (const RefusedRow& r : s.refusedRows) std::cerr << "veltrano-cli: refused: " << report::refusedRowLine(r) << "\n";
+    for (const PartialTable& p : s.partialTables)
+        std::cerr << "veltrano-cli: cut short: " << report::partialTableLine(p) << "\n";
+    for (const std::string& t : run.failedTables()) std::cerr << "veltrano-cli: table not converted: " << t << "\n";
     if (s.refusedRecords > 0)
         std::cerr << "veltrano-cli: " << s.refusedRecords << " row(s) refused by the Access file\n";
     if (outcome == toaccess::RunOutcome::Cancelled) return fail(kExitFailure, "conversion cancelled");
-    return host.failed || s.refusedRecords > 0 ? kExitFailure : kExitOk;
+    if (outcome == toaccess::RunOutcome::Failed) return fail(kExitFailure, "conversion stopped by a failed write");
+    // Items Access cannot hold are named in the report and do not fail the run.
+    bool everythingArrived = s.refusedRecords == 0 && run.failedTables().empty() && s.partialTables.empty();
+    return host.failed || !everythingArrived ? kExitFailure : kExitOk;
 }
 
 Registrar registrar{{"to-access", kSynopsis, &runToAccess}};

@@ -70,6 +70,10 @@ RunOutcome ConversionRun::run(const RunOptions& options) {
         t.converted = false;
         t.refusedRecords = 0;
     }
+    s_.notCarried.clear();
+    s_.refusedRows.clear();
+    s_.partialTables.clear();
+    failedTables_.clear();
     if (options_.newFile) {
         s_.destinationMode = 1;
         return createNew();
@@ -99,24 +103,65 @@ bool ConversionRun::deleteExistingFile() {
     return true;
 }
 
+// A new file is built under a temporary name beside the destination and
+// takes the destination's name only once it is closed, so that a crash or a
+// kill never leaves a half-written file under the user's name.
+namespace {
+
+std::string temporaryNameFor(const std::string& path) { return path + ".incomplete"; }
+
+void removeWithCompanions(const std::string& path) {
+    std::error_code ec;
+    for (const char* suffix : {"", "-journal", ".ldb"}) fs::remove(fs::path(path + suffix), ec);
+}
+
+}  // namespace
+
 RunOutcome ConversionRun::createNew() {
     const std::string& path = s_.destinationPath;
     if (fileExists(path) && !deleteExistingFile()) return RunOutcome::Stopped;
 
     host_.keepAlive();
     host_.progress(0);
+    const std::string temporary = temporaryNameFor(path);
+    removeWithCompanions(temporary);  // left by a run that was killed
     // The wizard creates files without a password; the batch tool may give one.
     std::string password = options_.usePassword ? options_.password : std::string();
-    if (access::Status st = access::createDatabase(path, password); !st) {
+    if (access::Status st = access::createDatabase(temporary, password); !st) {
+        removeWithCompanions(temporary);
         host_.ask(st.description(), kSetOk, kExclamation);
         return RunOutcome::Stopped;
     }
     access::WriteConnection db;
-    if (access::Status st = db.open(path, password); !st) {
+    if (access::Status st = db.open(temporary, password); !st) {
+        removeWithCompanions(temporary);
         host_.ask(st.description(), kSetOk, kExclamation);
         return RunOutcome::Stopped;
     }
-    return copyTables(db, false);
+    RunOutcome outcome = copyTables(db, false);
+    if (!finishNewFile(db, temporary) && outcome != RunOutcome::Stopped) outcome = RunOutcome::Failed;
+    return outcome;
+}
+
+bool ConversionRun::finishNewFile(access::WriteConnection& db, const std::string& temporary) {
+    const std::string& path = s_.destinationPath;
+    access::Status closed = db.close();
+    // A failed close leaves a journal beside the temporary file: rolling it
+    // back gives the file as of its last completed table.
+    if (!closed && !access::recoverJournal(temporary)) {
+        s_.partialTables.push_back({"", 0, "the file could not be completed: " + closed.description()});
+        return false;
+    }
+    std::error_code ec;
+    // A journal beside the destination belongs to the file being replaced;
+    // applied to the new one it would damage it.
+    fs::remove(fs::path(path + "-journal"), ec);
+    fs::rename(fs::path(temporary), fs::path(path), ec);
+    if (ec) {
+        s_.partialTables.push_back({"", 0, "the file could not be moved to " + path + ": " + ec.message()});
+        return false;
+    }
+    return closed.isOk();
 }
 
 RunOutcome ConversionRun::appendTo() {
@@ -159,9 +204,14 @@ RunOutcome ConversionRun::copyTables(access::WriteConnection& db, bool appending
             outcome = RunOutcome::Stopped;
             break;
         }
+        if (step == Step::Fail) {
+            outcome = RunOutcome::Failed;
+            break;
+        }
         progressAfter(i);
     }
-    (void)db.close();
+    // A new file is closed by finishNewFile, which moves it into place.
+    if (appending) (void)db.close();
     return outcome;
 }
 
@@ -172,6 +222,7 @@ void ConversionRun::progressAfter(int64_t index) {
 ConversionRun::Step ConversionRun::convertTable(access::WriteConnection& db, SourceTable& t, bool appending) {
     host_.keepAlive();
     if (host_.cancelRequested()) return Step::Cancel;
+    if (onStatus) onStatus("Converting Table: " + t.name);
 
     t.columnCount = count_columns(source_, s_.sourceDatabase, t.name, host_);
     if (connectionLost(source_)) return Step::Stop;
@@ -193,24 +244,37 @@ ConversionRun::Step ConversionRun::convertTable(access::WriteConnection& db, Sou
                accessTableExists(db, accessName(t.name))) {
         Step step = tableExists(db, t, create, created);
         if (step != Step::Next) return step;
+        if (!created) return Step::Next;  // passed over by the answer
     } else if (appending && st.category() == access::Category::InUse) {
         host_.ask("Could not use '" + s_.destinationFileName + "'; file already in use. ", kSetOk,
                   kExclamation);
         return Step::Stop;
-    } else {
-        host_.ask(st.description(), kSetOk, kExclamation);
     }
-    if (!created) return Step::Next;  // passed over: not converted, no rows
+    if (!created) {
+        tableFailed(t, "the table could not be created: " + st.description());
+        return st.category() == access::Category::IoError ? Step::Fail : Step::Next;
+    }
 
+    s_.notCarried.insert(s_.notCarried.end(), structure.notCarried.begin(), structure.notCarried.end());
     for (const std::string& index : structure.indexStatements) {
         if (index.empty()) continue;
-        if (access::Status is = db.execute(index); !is)
-            host_.ask(is.description(), kSetOk, kExclamation);
+        if (access::Status is = db.execute(index); !is) {
+            s_.notCarried.push_back({t.name, index, is.description()});
+            if (is.category() == access::Category::IoError) {
+                tableFailed(t, is.description());
+                return Step::Fail;
+            }
+        }
     }
     t.converted = true;
-    if (onStatus) onStatus("Converting Table: " + t.name);
     if (options_.definitionsOnly) return Step::Next;
-    return populate(db, t);
+    return populate(db, t, structure.sourceColumns);
+}
+
+void ConversionRun::tableFailed(SourceTable& t, const std::string& reason) {
+    t.converted = false;
+    failedTables_.push_back(t.name);
+    s_.notCarried.push_back({t.name, "table " + t.name, reason});
 }
 
 ConversionRun::Step ConversionRun::tableExists(access::WriteConnection& db, SourceTable& t,
@@ -257,20 +321,24 @@ bool ConversionRun::dropTable(access::WriteConnection& db, const std::string& ta
 }
 
 // Copies the rows of one table, streaming them from the server so that a
-// table of any size needs only one row in memory. A row the Access table
-// refuses (a value it cannot hold, a duplicate key) is left out and counted
-// as refused; only stored rows count as converted.
-ConversionRun::Step ConversionRun::populate(access::WriteConnection& db, SourceTable& t) {
+// table of any size needs only one row in memory. The columns are selected
+// by name, in the Access table's order. A row the Access table refuses (a
+// value it cannot hold, a duplicate key) is left out and named; only stored
+// rows count as converted. A failed write fails the table: the session is
+// undone, nothing of the table counts, and the run stops.
+ConversionRun::Step ConversionRun::populate(access::WriteConnection& db, SourceTable& t,
+                                            const std::vector<std::string>& columns) {
     auto opened = db.openTableForAppend(accessName(t.name));
     if (!opened) {
-        host_.ask(opened.status().description(), kSetOk, kExclamation);
-        t.converted = false;
-        return Step::Next;
+        tableFailed(t, "its rows could not be added: " + opened.status().description());
+        return opened.status().category() == access::Category::IoError ? Step::Fail : Step::Next;
     }
     access::Appender appender = std::move(opened).value();
 
+    std::string select;
+    for (const std::string& c : columns) select += (select.empty() ? "select " : ", ") + mysqlQuoted(c);
     MYSQL_STREAM rows(source_);
-    bool readable = rows.Open("select * from " + mysqlQuoted(t.name));
+    bool readable = rows.Open(select + " from " + mysqlQuoted(t.name));
     int count = static_cast<int>(
         std::min<int64_t>({t.columnCount, appender.fieldCount(), rows.FieldCount()}));
     std::vector<bool> isDate(static_cast<size_t>(std::max(count, 0)));
@@ -278,60 +346,95 @@ ConversionRun::Step ConversionRun::populate(access::WriteConnection& db, SourceT
 
     int64_t stored = 0, refused = 0;
     bool cancelled = false;
+    std::string writeFailure;
+    auto refuse = [&](int64_t record, const std::string& reason) {
+        ++refused;
+        s_.refusedRows.push_back({t.name, record, reason});
+    };
     if (readable) {
+        const int64_t sourceThread = source_.ThreadId();  // read before the worker owns the connection
         // The worker owns the connection until prefetch.stop().
         RowPrefetch prefetch(rows, count, isDate, appender);
         auto lastKeepAlive = std::chrono::steady_clock::now();
         int64_t sinceCheck = 0;
-        while (prefetch.next()) {
-            if (++sinceCheck == kRowsPerClockCheck) {
+        for (;;) {
+            RowPrefetch::Fetch fetched = prefetch.next(kRowPatience);
+            if (fetched == RowPrefetch::Fetch::End) break;
+            bool look = fetched == RowPrefetch::Fetch::Waiting;
+            if (!look && ++sinceCheck == kRowsPerClockCheck) {
                 sinceCheck = 0;
-                auto now = std::chrono::steady_clock::now();
-                if (now - lastKeepAlive >= options_.keepAliveInterval) {
-                    lastKeepAlive = now;
-                    host_.keepAlive();
-                    if (host_.cancelRequested()) {
-                        cancelled = true;
-                        break;
-                    }
+                look = std::chrono::steady_clock::now() - lastKeepAlive >= options_.keepAliveInterval;
+            }
+            if (look) {
+                lastKeepAlive = std::chrono::steady_clock::now();
+                host_.keepAlive();
+                if (host_.cancelRequested()) {
+                    cancelled = true;
+                    break;
                 }
             }
+            if (fetched == RowPrefetch::Fetch::Waiting) continue;
             const RowPrefetch::Row& row = prefetch.row();
-            bool ok = !row.refused && static_cast<bool>(appender.addNew());
-            for (size_t j = 0; ok && j < row.values.size(); ++j)
-                ok = static_cast<bool>(appender.setPrepared(static_cast<int>(j), row.values[j]));
-            if (ok) ok = static_cast<bool>(appender.update());
-            if (ok) {
+            if (row.refused) {
+                refuse(row.recordNumber, row.reason);
+                continue;
+            }
+            access::Status st = appender.addNew();
+            for (size_t j = 0; st && j < row.values.size(); ++j)
+                st = appender.setPrepared(static_cast<int>(j), row.values[j]);
+            if (st) st = appender.update();
+            if (st) {
                 ++stored;
                 ++s_.convertedRecords;  // kept current: a cancelled run's report reads it mid-table
+            } else if (st.category() == access::Category::InvalidArgument) {
+                refuse(row.recordNumber, st.description());
             } else {
-                ++refused;
+                writeFailure = st.description();
+                break;
             }
         }
+        if ((cancelled || !writeFailure.empty()) && !prefetch.readingDone()) endSourceQuery(sourceThread);
         prefetch.stop();
     }
-    bool readBroke = source_.Error().Number() != 0;
+    bool readBroke = !cancelled && writeFailure.empty() && source_.Error().Number() != 0;
     std::string readError = source_.Error().Description();
     rows.Close();
+    if (!readBroke) source_.Error().Clear();  // an ended query's error is ours, not the server's
 
     access::Status closed = appender.close();
-    if (!closed) {
-        // The table's rows are written as one unit: none of them was kept.
-        host_.ask(closed.description(), kSetOk, kExclamation);
-        t.converted = false;
-        s_.convertedRecords -= stored;
-        refused += stored;
-    }
+    if (writeFailure.empty() && !closed) writeFailure = closed.description();
     s_.refusedRecords += refused;
     t.refusedRecords += refused;
-
+    if (!writeFailure.empty()) {
+        // The table's rows are written as one unit: none of them was kept.
+        s_.convertedRecords -= stored;
+        t.converted = false;
+        failedTables_.push_back(t.name);
+        s_.partialTables.push_back({t.name, 0, writeFailure});
+        return Step::Fail;
+    }
     if (readBroke) {
         // The rows stored so far stay, but the table is not complete.
         t.converted = false;
+        failedTables_.push_back(t.name);
+        s_.partialTables.push_back({t.name, stored, readError});
         host_.ask(readError, kSetOk, kExclamation);
         return connectionLost(source_) ? Step::Stop : Step::Next;
     }
-    return cancelled ? Step::Cancel : Step::Next;
+    if (cancelled) {
+        t.converted = false;
+        s_.partialTables.push_back({t.name, stored, "the conversion was cancelled"});
+        return Step::Cancel;
+    }
+    return Step::Next;
+}
+
+void ConversionRun::endSourceQuery(int64_t threadId) {
+    if (threadId <= 0) return;
+    MYSQL_CONNECTION killer;
+    killer.OpenConnection(source_.Hostname(), source_.Username(), source_.Password(), "", source_.Port(), 0);
+    if (killer.State() == 0) killer.Execute("KILL QUERY " + std::to_string(threadId));
+    killer.CloseConnection();
 }
 
 }  // namespace veltrano::toaccess

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/conversion_session.h"
 #include "common/run_host.h"
@@ -41,6 +42,7 @@ enum class RunOutcome {
     Stopped,        // stopped before or during the run; the page stays usable
     WrongPassword,  // like Stopped; the page asks for the password again
     Cancelled,      // the user cancelled: show the report as cancelled
+    Failed,         // a write to the file failed: the run stopped there; the report says why
 };
 
 class ConversionRun {
@@ -50,7 +52,7 @@ public:
     // destinationPath/destinationFileName, and receives the results.
     ConversionRun(ConversionSession& s, MYSQL_CONNECTION& source, RunHost& host);
 
-    // "Converting Table: <name>" as each table's rows are copied.
+    // "Converting Table: <name>" as each table's turn begins.
     std::function<void(const std::string&)> onStatus;
 
     // During a copy the clock is read every kRowsPerClockCheck rows, and
@@ -60,8 +62,17 @@ public:
 
     RunOutcome run(const RunOptions& options);
 
+    // Selected tables that did not arrive whole for a reason other than the
+    // user's answer (a statement the file refused, a failed write, a broken
+    // read), in the order they failed.
+    const std::vector<std::string>& failedTables() const { return failedTables_; }
+
+    // How long a copy waits for the server's next rows before it looks at
+    // Cancel again.
+    static constexpr std::chrono::milliseconds kRowPatience{100};
+
 private:
-    enum class Step { Next, Stop, Cancel };
+    enum class Step { Next, Stop, Cancel, Fail };
 
     RunOutcome createNew();
     RunOutcome appendTo();
@@ -74,13 +85,21 @@ private:
     Step tableExists(access::WriteConnection& db, SourceTable& t, const std::string& create,
                      bool& created);
     bool dropTable(access::WriteConnection& db, const std::string& table);
-    Step populate(access::WriteConnection& db, SourceTable& t);
+    Step populate(access::WriteConnection& db, SourceTable& t, const std::vector<std::string>& columns);
+    // The table did not arrive: not converted, named in the report with why.
+    void tableFailed(SourceTable& t, const std::string& reason);
+    // Ends the statement the source connection is running, from a second
+    // connection, so that a cancelled read does not drain the rest of the rows.
+    void endSourceQuery(int64_t threadId);
+    // Closes the new file and moves it from its temporary name to the destination.
+    bool finishNewFile(access::WriteConnection& db, const std::string& temporary);
     void progressAfter(int64_t index);
 
     ConversionSession& s_;
     MYSQL_CONNECTION& source_;
     RunHost& host_;
     RunOptions options_;
+    std::vector<std::string> failedTables_;
 };
 
 // Adds "Refused Records        : N  record(s)" after the converted-records

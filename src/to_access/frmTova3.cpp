@@ -10,12 +10,31 @@
 
 #include "common/conversion_session.h"
 #include "mysql/mysql_connection.h"
+#include "shell/my_message.h"
 #include "shell/shell_hooks.h"
 #include "shell/wizard.h"
 #include "shell/wizard_run_host.h"
 #include "to_access/conversion_run.h"
 
 namespace veltrano {
+
+namespace {
+
+constexpr char kStopQuestion[] =
+    "Do you really want to stop conversion?, if you do you won't be able to undo changes made to the destination "
+    "database.";
+
+// The page's run host, which also stops the run on the page's own Cancel.
+class Tova3RunHost : public WizardRunHost {
+public:
+    Tova3RunHost(WizardPage* page, const bool& stop) : WizardRunHost(page), stop_(stop) {}
+    bool cancelRequested() const override { return stop_ || WizardRunHost::cancelRequested(); }
+
+private:
+    const bool& stop_;
+};
+
+}  // namespace
 
 FrmTova3::FrmTova3() : WizardPage(PageId::Tova3) {}
 
@@ -97,6 +116,14 @@ void FrmTova3::onLoad() {
     connect(browseExistingButton_, &QPushButton::clicked, this, &FrmTova3::browseExisting);
 }
 
+void FrmTova3::onCancel() {
+    if (!running_) {
+        WizardPage::onCancel();
+        return;
+    }
+    if (MyMessage(QString::fromLatin1(kStopQuestion), kSetYesNo, kExclamation) == kYes) stopAsked_ = true;
+}
+
 bool FrmTova3::eventFilter(QObject* watched, QEvent* event) {
     if (watched == passwordBox_ && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -155,7 +182,8 @@ void FrmTova3::onNext() {
     options.password = passwordBox_->text().toStdString();
     options.definitionsOnly = definitionsOnlyBox_->isChecked();
 
-    WizardRunHost host(this);
+    stopAsked_ = false;
+    Tova3RunHost host(this, stopAsked_);
     toaccess::ConversionRun run(s, *source, host);
     run.onStatus = [this](const std::string& text) {
         statusLabel_->setText(QString::fromStdString(text));
@@ -165,7 +193,6 @@ void FrmTova3::onNext() {
     const toaccess::RunOutcome outcome = run.run(options);
     setRunning(false);
 
-    // A confirmed Cancel has shown the report already (and the program may have ended).
     if (programEnded() || stopRequested()) return;
     switch (outcome) {
         case toaccess::RunOutcome::Finished:
@@ -179,6 +206,15 @@ void FrmTova3::onNext() {
             return;
         case toaccess::RunOutcome::Cancelled:
             wizard().page(PageId::Tova4)->setHeading(QStringLiteral("Conversion Canceled!"));
+            if (stopAsked_) {
+                // The page's own Cancel shows the report modal, as it does between runs.
+                wizard().showModal(PageId::Tova4, this);
+            } else {
+                goForward();
+            }
+            return;
+        case toaccess::RunOutcome::Failed:
+            wizard().page(PageId::Tova4)->setHeading(QStringLiteral("Conversion Failed!"));
             goForward();
             return;
         case toaccess::RunOutcome::WrongPassword:

@@ -43,6 +43,9 @@ public:
 protected:
     void onLoad() override;
     void onNext() override;
+    // During a run, Cancel (answered Yes) ends the run; the report is shown
+    // once what was converted is in the file.
+    void onCancel() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public:
@@ -64,6 +67,7 @@ private:
     QProgressBar* progressBar_ = nullptr;
     QLabel* statusLabel_ = nullptr;
     bool running_ = false;
+    bool stopAsked_ = false;  // Cancel was confirmed during the run
 };
 
 }  // namespace veltrano
