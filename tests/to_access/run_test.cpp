@@ -164,26 +164,6 @@ TEST_F(ToAccessRunTest, DefinitionsOnlyCreatesTablesAndIndexesWithoutRows) {
     }
 }
 
-// Rows the Access table refuses are counted apart and the run goes on.
-TEST_F(ToAccessRunTest, RefusedRowsAreCountedNotConverted) {
-    ScratchDatabase db("run_refused");
-    db.exec("CREATE TABLE big (id bigint NOT NULL AUTO_INCREMENT PRIMARY KEY, v int)");
-    db.exec("INSERT INTO big VALUES (1, 10), (3000000000, 20), (2, 30)");
-    db.exec("CREATE TABLE after_it (a int)");
-    db.exec("INSERT INTO after_it VALUES (5)");
-    const std::string file = folder_.file("refused.mdb");
-    ASSERT_EQ(run(db.name(), {"big", "after_it"}, file), toaccess::RunOutcome::Finished);
-    EXPECT_EQ(session().convertedRecords, 3);
-    EXPECT_EQ(session().refusedRecords, 1);
-    EXPECT_EQ(session().sourceTables[0].refusedRecords, 1);
-    EXPECT_EQ(ourExport(file, "big"), "id,v\n1,10\n2,30\n");
-    std::string report = "Total Converted Records: 3  record(s)\r\n\r\nConverted Tables:\r\n";
-    EXPECT_EQ(toaccess::withRefusedRecords(report, 1),
-              "Total Converted Records: 3  record(s)\r\nRefused Records        : 1  record(s)\r\n\r\n"
-              "Converted Tables:\r\n");
-    EXPECT_EQ(toaccess::withRefusedRecords(report, 0), report);
-}
-
 // Cancel while rows are copied: the rows stored so far stay, and they are
 // exactly the rows counted; later tables get no turn.
 TEST_F(ToAccessRunTest, CancelDuringTheCopyKeepsWhatWasStored) {
