@@ -189,7 +189,10 @@ TEST_F(FidelityTest, CancelMidTableCommitsWhatWasStoredAndNamesTheTable) {
     db.exec("INSERT INTO many SELECT seq, CONCAT('row ', seq) FROM seq_1_to_200000");
     const std::string file = folder_.file("cancel.mdb");
     host_.cancelAfterKeepAlives = 20;
+    bool destinationSeen = false;  // a new file takes its name only when complete
+    host_.onKeepAlive = [&](int64_t) { destinationSeen = destinationSeen || fs::exists(file); };
     ASSERT_EQ(run(db.name(), {"many"}, file), toaccess::RunOutcome::Cancelled);
+    EXPECT_FALSE(destinationSeen);
     const int64_t stored = session().convertedRecords;
     EXPECT_GT(stored, 0);
     EXPECT_LT(stored, 200000);
