@@ -18,24 +18,6 @@
 
 namespace veltrano {
 
-namespace {
-
-constexpr char kStopQuestion[] =
-    "Do you really want to stop conversion?, if you do you won't be able to undo changes made to the destination "
-    "database.";
-
-// The page's run host, which also stops the run on the page's own Cancel.
-class Tova3RunHost : public WizardRunHost {
-public:
-    Tova3RunHost(WizardPage* page, const bool& stop) : WizardRunHost(page), stop_(stop) {}
-    bool cancelRequested() const override { return stop_ || WizardRunHost::cancelRequested(); }
-
-private:
-    const bool& stop_;
-};
-
-}  // namespace
-
 FrmTova3::FrmTova3() : WizardPage(PageId::Tova3) {}
 
 void FrmTova3::onLoad() {
@@ -121,7 +103,7 @@ void FrmTova3::onCancel() {
         WizardPage::onCancel();
         return;
     }
-    if (MyMessage(QString::fromLatin1(kStopQuestion), kSetYesNo, kExclamation) == kYes) stopAsked_ = true;
+    if (MyMessage(QString::fromLatin1(kStopRunQuestion), kSetYesNo, kExclamation) == kYes) stopAsked_ = true;
 }
 
 bool FrmTova3::eventFilter(QObject* watched, QEvent* event) {
@@ -183,7 +165,7 @@ void FrmTova3::onNext() {
     options.definitionsOnly = definitionsOnlyBox_->isChecked();
 
     stopAsked_ = false;
-    Tova3RunHost host(this, stopAsked_);
+    StoppableRunHost host(this, stopAsked_);
     toaccess::ConversionRun run(s, *source, host);
     run.onStatus = [this](const std::string& text) {
         statusLabel_->setText(QString::fromStdString(text));

@@ -19,32 +19,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FidelityTest : public ::testing::Test {
+class FidelityTest : public RunFixture {
 protected:
-    void SetUp() override {
-        if (!testLogin()) GTEST_SKIP() << "no test server (run through scripts/test)";
-        resetSession();
-        ASSERT_TRUE(openConnection(source_)) << source_.Error().Description();
-    }
-    void TearDown() override { resetSession(); }
-
-    toaccess::RunOutcome run(const std::string& db, const std::vector<std::string>& tables, const std::string& file) {
-        prepareSession(db, tables, file);
-        toaccess::RunOptions options;
-        options.keepAliveInterval = std::chrono::milliseconds(0);
-        toaccess::ConversionRun r(session(), source_, host_);
-        return r.run(options);
-    }
-
     static std::vector<std::string> notCarriedLines() {
         std::vector<std::string> lines;
         for (const NotCarriedItem& n : session().notCarried) lines.push_back(report::notCarriedLine(n));
         return lines;
     }
-
-    MYSQL_CONNECTION source_;
-    ScriptedHost host_;
-    ScratchFolder folder_;
 };
 
 // A column list "c1 int, c2 int, ..." and its names "c1, c2, ...".
@@ -199,8 +180,7 @@ TEST_F(FidelityTest, CancelMidTableCommitsWhatWasStoredAndNamesTheTable) {
     EXPECT_FALSE(session().sourceTables[0].converted);
     ASSERT_EQ(session().partialTables.size(), 1u);
     EXPECT_EQ(session().partialTables[0].storedRecords, stored);
-    std::string csv = ourExport(file, "many");
-    EXPECT_EQ(static_cast<int64_t>(std::count(csv.begin(), csv.end(), '\n')) - 1, stored);
+    EXPECT_EQ(rowsIn(file, "many"), stored);
     EXPECT_EQ(source_.Error().Number(), 0) << source_.Error().Description();
     auto rs = source_.Execute("SELECT COUNT(*) FROM `" + db.name() + "`.many");
     EXPECT_EQ(rs->Fields(0).Value().asText(), "200000");

@@ -17,32 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ToAccessRunTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!testLogin()) GTEST_SKIP() << "no test server (run through scripts/test)";
-        resetSession();
-        ASSERT_TRUE(openConnection(source_)) << source_.Error().Description();
-    }
-    void TearDown() override { resetSession(); }
-
-    toaccess::RunOutcome run(const std::string& db, const std::vector<std::string>& tables, const std::string& file,
-                       toaccess::RunOptions options = {}) {
-        prepareSession(db, tables, file);
-        options.keepAliveInterval = std::chrono::milliseconds(0);  // a call every few rows, whatever the speed
-        toaccess::ConversionRun r(session(), source_, host_);
-        return r.run(options);
-    }
-
-    int64_t rowsIn(const std::string& file, const std::string& table) {
-        std::string csv = ourExport(file, table);
-        return static_cast<int64_t>(std::count(csv.begin(), csv.end(), '\n')) - 1;
-    }
-
-    MYSQL_CONNECTION source_;
-    ScriptedHost host_;
-    ScratchFolder folder_;
-};
+// The run driven through a scripted host (tova_support.h).
+class ToAccessRunTest : public RunFixture {};
 
 TEST_F(ToAccessRunTest, NewFileHoldsEveryTypeKeyAndCell) {
     ScratchDatabase db("run_types");
