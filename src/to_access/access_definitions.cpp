@@ -117,8 +117,9 @@ MappedType textType(const char* word, long length) {
 // Types whose values the word search below would lose or reject. Returns
 // false when the word search's answer holds the column's values.
 // `astral`: the column's character set can hold characters that take two
-// UTF-16 units.
-bool mendedType(std::string_view type, bool astral, MappedType& out) {
+// UTF-16 units. `longestUnits`: the UTF-16 length of the column's longest
+// value, when it was measured (else negative).
+bool mendedType(std::string_view type, bool astral, int64_t longestUnits, MappedType& out) {
     std::string_view base = baseName(type);
     bool isUnsigned = contains(type, "unsigned");
 
@@ -145,9 +146,20 @@ bool mendedType(std::string_view type, bool astral, MappedType& out) {
     if (base == "char" || base == "varchar") {
         long length = 1;
         typeArguments(type, length, length);
-        if (astral) length *= 2;
-        if (length <= kAccessTextLimit && length >= 1 && !astral) return false;
-        out = textType(base == "char" ? "char" : "varchar", length);
+        const char* word = base == "char" ? "char" : "varchar";
+        if (!astral) {
+            if (length <= kAccessTextLimit && length >= 1) return false;
+            out = textType(word, length);
+            return true;
+        }
+        // Up to 255 characters that could need 510 units: when the values
+        // the table holds fit 255, the column stays text (and indexable).
+        if (length <= kAccessTextLimit && length * 2 > kAccessTextLimit && longestUnits >= 0 &&
+            longestUnits <= kAccessTextLimit) {
+            out = textType(word, kAccessTextLimit);
+            return true;
+        }
+        out = textType(word, length * 2);
         return true;
     }
     if (base == "enum" || base == "set") {
@@ -198,9 +210,9 @@ const std::vector<TypeRow>& typeRows() {
     return rows;
 }
 
-MappedType mapType(std::string_view type, bool astral = false) {
+MappedType mapType(std::string_view type, bool astral = false, int64_t longestUnits = -1) {
     MappedType mended;
-    if (mendedType(type, astral, mended)) return mended;
+    if (mendedType(type, astral, longestUnits, mended)) return mended;
     for (const TypeRow& row : typeRows()) {
         for (std::string_view w : row.words) {
             if (!contains(type, w)) continue;
@@ -229,12 +241,20 @@ bool isAutoIncrement(const MySqlColumnRow& row) { return contains(row.extra, "au
 AccessColumn accessColumnFor(const MySqlColumnRow& row) {
     AccessColumn c;
     c.name = "[" + accessName(row.name) + "]";
-    MappedType m = mapType(row.type, holdsAstralCharacters(row.collation));
+    MappedType m = mapType(row.type, holdsAstralCharacters(row.collation), row.longestUnits);
     bool autoNumber = isAutoIncrement(row) && row.valuesFitAutoNumber;
     c.typeText = autoNumber ? "identity" : m.word;
     c.sizeSuffix = autoNumber ? "" : m.suffix;
     c.isPrimaryKey = row.key == "PRI";
     return c;
+}
+
+bool textMayOutgrowAccess(const MySqlColumnRow& row) {
+    std::string_view base = baseName(row.type);
+    if ((base != "char" && base != "varchar") || !holdsAstralCharacters(row.collation)) return false;
+    long length = 1;
+    typeArguments(row.type, length, length);
+    return length <= kAccessTextLimit && length * 2 > kAccessTextLimit;
 }
 
 bool comparesBeyondAccess(std::string_view collation) {

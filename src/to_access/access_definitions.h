@@ -27,6 +27,9 @@ struct MySqlColumnRow {
     // For auto-increment columns wider than an AutoNumber: whether every value
     // the table holds lies in the AutoNumber's range (a 32-bit Long).
     bool valuesFitAutoNumber = true;
+    // For columns textMayOutgrowAccess() names: the UTF-16 length of the
+    // longest value the table holds; negative when not measured.
+    int64_t longestUnits = -1;
 };
 
 // One row of SHOW KEYS. Rows come grouped by index, columns in index order.
@@ -96,6 +99,11 @@ AccessTableStructure buildTableStructure(const std::string& table,
                                          const std::vector<MySqlColumnRow>& columns,
                                          const std::vector<MySqlKeyRow>& keys,
                                          const std::set<std::string>& keysAccessWouldMerge = {});
+
+// Whether a char/varchar column of up to 255 characters could hold more than
+// the 255 UTF-16 units of an Access text column (characters beyond the BMP
+// take two). Such a column stays text when its values fit, else is a memo.
+bool textMayOutgrowAccess(const MySqlColumnRow& row);
 
 // Whether a text column of this collation tells apart values that Access
 // takes as equal: letter case (binary, _bin and _cs collations) or trailing

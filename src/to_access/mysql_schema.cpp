@@ -1,6 +1,7 @@
 #include "to_access/mysql_schema.h"
 
 #include <algorithm>
+#include <charconv>
 #include <map>
 #include <set>
 
@@ -45,6 +46,27 @@ bool valuesFitAutoNumber(MYSQL_CONNECTION& c, const std::string& table, const My
     auto rs = c.Execute("SELECT COUNT(*) FROM " + mysqlQuoted(table) + " WHERE " + q + " > 2147483647 OR " + q +
                         " < -2147483648");
     return rs->State() == 0 && !rs->Eof() && textOf(*rs, 0) == "0";
+}
+
+// Measures the longest value, in UTF-16 units, of the columns that could
+// outgrow an Access text column, in one pass over the table.
+void measureLongestText(MYSQL_CONNECTION& c, const std::string& table, std::vector<MySqlColumnRow>& columns) {
+    std::vector<MySqlColumnRow*> measured;
+    std::string select;
+    for (MySqlColumnRow& column : columns) {
+        if (!textMayOutgrowAccess(column)) continue;
+        measured.push_back(&column);
+        select += (select.empty() ? "SELECT " : ", ") + std::string("COALESCE(MAX(LENGTH(CONVERT(") +
+                  mysqlQuoted(column.name) + " USING utf16))), 0) DIV 2";
+    }
+    if (measured.empty()) return;
+    auto rs = c.Execute(select + " FROM " + mysqlQuoted(table));
+    if (rs->State() != 0 || rs->Eof()) return;  // unmeasured: memo, which holds every value
+    for (size_t i = 0; i < measured.size(); ++i) {
+        const std::string units = textOf(*rs, static_cast<int32_t>(i));
+        int64_t n = -1;
+        if (std::from_chars(units.data(), units.data() + units.size(), n).ec == std::errc()) measured[i]->longestUnits = n;
+    }
 }
 
 // The unique keys of `table` whose rows Access would take for duplicates:
@@ -99,6 +121,7 @@ AccessTableStructure read_table_structure(MYSQL_CONNECTION& connection, const st
     }
     for (MySqlColumnRow& column : columns)
         if (isAutoIncrement(column)) column.valuesFitAutoNumber = valuesFitAutoNumber(connection, table, column);
+    measureLongestText(connection, table, columns);
     return buildTableStructure(table, columns, keys, keysAccessWouldMerge(connection, table, columns, keys));
 }
 

@@ -41,9 +41,12 @@ TEST_F(FidelityTest, ProbeDatabaseArrivesCellByCellWithWhatAccessCannotHoldNamed
     db.exec("CREATE TABLE hidden (id int PRIMARY KEY, secret varchar(10) INVISIBLE, name varchar(10))");
     db.exec("INSERT INTO hidden (id, secret, name) VALUES (1, 's1', 'n1'), (2, NULL, 'n2')");
     // Characters beyond the BMP take two UTF-16 units; text beyond Latin-1.
+    // A varchar(200) whose values fit 255 units stays indexable text; one
+    // holding 300 units becomes a memo.
     db.exec("CREATE TABLE wide_text (id int PRIMARY KEY, s varchar(5), e enum('ab😀cd','x'), c char(3), "
-            "city varchar(20))");
-    db.exec("INSERT INTO wide_text VALUES (1, 'ab😀cd', 'ab😀cd', '😀😀😀', 'Łódź'), (2, '€’', 'x', '東京', 'Москва')");
+            "city varchar(20), title varchar(200), emoji varchar(200), UNIQUE KEY u_title (title))");
+    db.exec("INSERT INTO wide_text VALUES (1, 'ab😀cd', 'ab😀cd', '😀😀😀', 'Łódź', 'first', REPEAT('😀', 150)), "
+            "(2, '€’', 'x', '東京', 'Москва', 'second', 'short')");
     // Ids beyond a 32-bit AutoNumber stay exact; small ones stay auto-numbered.
     db.exec("CREATE TABLE big_ids (id bigint AUTO_INCREMENT PRIMARY KEY, v int)");
     db.exec("INSERT INTO big_ids VALUES (1, 10), (3000000000, 20), (2, 30)");
@@ -76,9 +79,12 @@ TEST_F(FidelityTest, ProbeDatabaseArrivesCellByCellWithWhatAccessCannotHoldNamed
     EXPECT_FALSE(fs::exists(file + ".incomplete"));
     for (size_t i = 0; i < tables.size(); ++i) EXPECT_TRUE(session().sourceTables[i].converted) << tables[i];
 
+    std::string emoji150;
+    for (int i = 0; i < 150; ++i) emoji150 += "😀";
     const std::map<std::string, std::string> expected = {
         {"hidden", "id,secret,name\n1,s1,n1\n2,,n2\n"},
-        {"wide_text", "id,s,e,c,city\n1,ab😀cd,ab😀cd,😀😀😀,Łódź\n2,€’,x,東京,Москва\n"},
+        {"wide_text", "id,s,e,c,city,title,emoji\n1,ab😀cd,ab😀cd,😀😀😀,Łódź,first," + emoji150 +
+                          "\n2,€’,x,東京,Москва,second,short\n"},
         {"big_ids", "id,v\n1,10\n2,30\n3000000000,20\n"},
         {"small_ids", "id,v\n1,10\n2,20\n"},
         {"cased", "code,tag,w\nA,x ,résumé\na,x,resume\nb,X,other\n"},
@@ -95,6 +101,9 @@ TEST_F(FidelityTest, ProbeDatabaseArrivesCellByCellWithWhatAccessCannotHoldNamed
     EXPECT_EQ(std::count(many.begin(), many.end(), ','), 2 * 254);  // 255 columns, one row
     EXPECT_TRUE(many.ends_with(",\n") || many.ends_with("\n")) << many;
 
+    EXPECT_EQ(shapeOf(file, "wide_text").columns,
+              (std::vector<std::string>{"id:3", "s:202", "e:202", "c:202", "city:202", "title:202", "emoji:203"}));
+    EXPECT_EQ(shapeOf(file, "wide_text").indexes.back(), "U u_title(title)");
     EXPECT_EQ(shapeOf(file, "big_ids").columns.front(), "id:131");
     EXPECT_EQ(shapeOf(file, "small_ids").columns.front(), "id:3+auto");
     EXPECT_EQ(shapeOf(file, "cased").indexes, (std::vector<std::string>{"I u_tag(tag)", "U u_w(w)"}));
