@@ -224,17 +224,20 @@ ConversionRun::Step ConversionRun::convertTable(access::WriteConnection& db, Sou
     if (host_.cancelRequested()) return Step::Cancel;
     if (onStatus) onStatus("Converting Table: " + t.name);
 
-    t.columnCount = count_columns(source_, s_.sourceDatabase, t.name, host_);
-    if (connectionLost(source_)) return Step::Stop;
+    source_.Error().Clear();
     AccessTableStructure structure = read_table_structure(source_, s_.sourceDatabase, t.name);
     if (connectionLost(source_)) {
         host_.ask(source_.Error().Description(), kSetOk, kExclamation);
         return Step::Stop;
     }
-    // The count and the listing come from two queries; trust the listing.
     t.columnCount = static_cast<int64_t>(structure.columnDefinitions.size());
     std::string create = tableDefinitionText(t.name, structure.columnDefinitions);
-    if (create.empty()) return Step::Next;  // no columns: nothing can be created
+    if (create.empty()) {
+        // Nothing can be created; the report says why rather than a message.
+        tableFailed(t, source_.Error().Number() != 0 ? "its columns could not be read: " + source_.Error().Description()
+                                                     : "it has no columns");
+        return Step::Next;
+    }
 
     bool created = false;
     access::Status st = db.execute(create);

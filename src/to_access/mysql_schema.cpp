@@ -5,7 +5,6 @@
 #include <map>
 #include <set>
 
-#include "common/run_host.h"
 #include "mysql/mysql_connection.h"
 #include "mysql/mysql_rs.h"
 
@@ -17,24 +16,6 @@ std::string textOf(MYSQL_RS& rs, int32_t column) {
     FieldValue v = rs.Fields(column).Value();
     return v.isText() ? v.asText() : std::string();
 }
-
-std::shared_ptr<MYSQL_RS> showColumns(MYSQL_CONNECTION& c, const std::string& database,
-                                      const std::string& table) {
-    c.Execute("use " + mysqlQuoted(database));
-    return c.Execute(" show columns from " + mysqlQuoted(table));
-}
-
-}  // namespace
-
-int64_t count_columns(MYSQL_CONNECTION& connection, const std::string& database,
-                      const std::string& table, RunHost& host) {
-    auto rs = showColumns(connection, database, table);
-    if (connection.Error().Number() != 0)
-        host.ask(connection.Error().Description(), kSetOk, kExclamation);
-    return rs->State() == 0 ? rs->RecordCount() : 0;
-}
-
-namespace {
 
 // Whether every value of an auto-increment column wider than an AutoNumber
 // lies in the AutoNumber's range, so that the column can stay one.

@@ -10,12 +10,6 @@
 namespace veltrano {
 
 class MYSQL_CONNECTION;
-class RunHost;
-
-// Number of columns of `table` in `database`. A failed column listing is
-// shown through `host` (OK button, exclamation) and counts 0 columns.
-int64_t count_columns(MYSQL_CONNECTION& connection, const std::string& database,
-                      const std::string& table, RunHost& host);
 
 // Columns and index statements of `table`. A failed listing gives no columns
 // (and so no CREATE TABLE) or no index statements.
