@@ -347,58 +347,11 @@ ConversionRun::Step ConversionRun::populate(access::WriteConnection& db, SourceT
     std::vector<bool> isDate(static_cast<size_t>(std::max(count, 0)));
     for (int j = 0; j < count; ++j) isDate[j] = appender.fieldType(j) == access::provider_type::kDate;
 
-    int64_t stored = 0, refused = 0;
-    bool cancelled = false;
-    std::string writeFailure;
-    auto refuse = [&](int64_t record, const std::string& reason) {
-        ++refused;
-        s_.refusedRows.push_back({t.name, record, reason});
-    };
-    if (readable) {
-        const int64_t sourceThread = source_.ThreadId();  // read before the worker owns the connection
-        // The worker owns the connection until prefetch.stop().
-        RowPrefetch prefetch(rows, count, isDate, appender);
-        auto lastKeepAlive = std::chrono::steady_clock::now();
-        int64_t sinceCheck = 0;
-        for (;;) {
-            RowPrefetch::Fetch fetched = prefetch.next(kRowPatience);
-            if (fetched == RowPrefetch::Fetch::End) break;
-            bool look = fetched == RowPrefetch::Fetch::Waiting;
-            if (!look && ++sinceCheck == kRowsPerClockCheck) {
-                sinceCheck = 0;
-                look = std::chrono::steady_clock::now() - lastKeepAlive >= options_.keepAliveInterval;
-            }
-            if (look) {
-                lastKeepAlive = std::chrono::steady_clock::now();
-                host_.keepAlive();
-                if (host_.cancelRequested()) {
-                    cancelled = true;
-                    break;
-                }
-            }
-            if (fetched == RowPrefetch::Fetch::Waiting) continue;
-            const RowPrefetch::Row& row = prefetch.row();
-            if (row.refused) {
-                refuse(row.recordNumber, row.reason);
-                continue;
-            }
-            access::Status st = appender.addNew();
-            for (size_t j = 0; st && j < row.values.size(); ++j)
-                st = appender.setPrepared(static_cast<int>(j), row.values[j]);
-            if (st) st = appender.update();
-            if (st) {
-                ++stored;
-                ++s_.convertedRecords;  // kept current: a cancelled run's report reads it mid-table
-            } else if (st.category() == access::Category::InvalidArgument) {
-                refuse(row.recordNumber, st.description());
-            } else {
-                writeFailure = st.description();
-                break;
-            }
-        }
-        if ((cancelled || !writeFailure.empty()) && !prefetch.readingDone()) endSourceQuery(sourceThread);
-        prefetch.stop();
-    }
+    RowsStored copy;
+    if (readable) copy = storeRows(rows, count, isDate, appender, t);
+    const int64_t stored = copy.stored;
+    const bool cancelled = copy.cancelled;
+    std::string writeFailure = copy.writeFailure;
     bool readBroke = !cancelled && writeFailure.empty() && source_.Error().Number() != 0;
     std::string readError = source_.Error().Description();
     rows.Close();
@@ -406,8 +359,6 @@ ConversionRun::Step ConversionRun::populate(access::WriteConnection& db, SourceT
 
     access::Status closed = appender.close();
     if (writeFailure.empty() && !closed) writeFailure = closed.description();
-    s_.refusedRecords += refused;
-    t.refusedRecords += refused;
     if (!writeFailure.empty()) {
         // The table's rows are written as one unit: none of them was kept.
         s_.convertedRecords -= stored;
@@ -430,6 +381,61 @@ ConversionRun::Step ConversionRun::populate(access::WriteConnection& db, SourceT
         return Step::Cancel;
     }
     return Step::Next;
+}
+
+// Stores the rows of the open `rows` through `appender` until the end, a
+// cancel or a failed write; refused rows are named as they come.
+ConversionRun::RowsStored ConversionRun::storeRows(MYSQL_STREAM& rows, int count, const std::vector<bool>& isDate,
+                                                   access::Appender& appender, SourceTable& t) {
+    RowsStored r;
+    auto refuse = [&](int64_t record, const std::string& reason) {
+        ++s_.refusedRecords;
+        ++t.refusedRecords;
+        s_.refusedRows.push_back({t.name, record, reason});
+    };
+    const int64_t sourceThread = source_.ThreadId();  // read before the worker owns the connection
+    // The worker owns the connection until prefetch.stop().
+    RowPrefetch prefetch(rows, count, isDate, appender);
+    auto lastKeepAlive = std::chrono::steady_clock::now();
+    int64_t sinceCheck = 0;
+    for (;;) {
+        RowPrefetch::Fetch fetched = prefetch.next(kRowPatience);
+        if (fetched == RowPrefetch::Fetch::End) break;
+        bool look = fetched == RowPrefetch::Fetch::Waiting;
+        if (!look && ++sinceCheck == kRowsPerClockCheck) {
+            sinceCheck = 0;
+            look = std::chrono::steady_clock::now() - lastKeepAlive >= options_.keepAliveInterval;
+        }
+        if (look) {
+            lastKeepAlive = std::chrono::steady_clock::now();
+            host_.keepAlive();
+            if (host_.cancelRequested()) {
+                r.cancelled = true;
+                break;
+            }
+        }
+        if (fetched == RowPrefetch::Fetch::Waiting) continue;
+        const RowPrefetch::Row& row = prefetch.row();
+        if (row.refused) {
+            refuse(row.recordNumber, row.reason);
+            continue;
+        }
+        access::Status st = appender.addNew();
+        for (size_t j = 0; st && j < row.values.size(); ++j) st = appender.setPrepared(static_cast<int>(j), row.values[j]);
+        if (st) st = appender.update();
+        if (st) {
+            ++r.stored;
+            ++s_.convertedRecords;  // kept current: a cancelled run's report reads it mid-table
+        } else if (st.category() == access::Category::InvalidArgument) {
+            refuse(row.recordNumber, st.description());  // this row only
+        } else {
+            r.writeFailure = st.description();  // the file itself
+            break;
+        }
+    }
+    if ((r.cancelled || !r.writeFailure.empty()) && !prefetch.readingDone()) endSourceQuery(sourceThread);
+    prefetch.stop();
+    return r;
 }
 
 void ConversionRun::endSourceQuery(int64_t threadId) {

@@ -21,7 +21,10 @@ namespace veltrano {
 
 class MYSQL_CONNECTION;
 
+class MYSQL_STREAM;
+
 namespace access {
+class Appender;
 class WriteConnection;
 }
 
@@ -86,6 +89,13 @@ private:
                      bool& created);
     bool dropTable(access::WriteConnection& db, const std::string& table);
     Step populate(access::WriteConnection& db, SourceTable& t, const std::vector<std::string>& columns);
+    struct RowsStored {
+        int64_t stored = 0;
+        bool cancelled = false;
+        std::string writeFailure;  // why the file could not take more, or ""
+    };
+    RowsStored storeRows(MYSQL_STREAM& rows, int count, const std::vector<bool>& isDate, access::Appender& appender,
+                         SourceTable& t);
     // The table did not arrive: not converted, named in the report with why.
     void tableFailed(SourceTable& t, const std::string& reason);
     // Ends the statement the source connection is running, from a second
