@@ -321,6 +321,7 @@ std::string unindexableReason(const MySqlIndex& index, const std::vector<MySqlCo
     if (index.columns.size() > kAccessMaxIndexColumns)
         return "an Access index holds at most " + std::to_string(kAccessMaxIndexColumns) + " columns";
     for (const std::string& column : index.columns) {
+        if (column.empty()) return "it indexes an expression; Access indexes columns";
         auto at = std::find_if(carried.begin(), carried.end(), [&](const MySqlColumnRow& c) { return c.name == column; });
         if (at == carried.end()) return "its column " + column + " is not carried";
         const AccessColumn& c = defined[static_cast<size_t>(at - carried.begin())];
