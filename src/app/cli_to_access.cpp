@@ -18,7 +18,7 @@
 #include "mysql/mysql_rs.h"
 #include "mysql/sql_text.h"
 #include "to_access/mysql_schema.h"
-#include "to_access/tova_run.h"
+#include "to_access/conversion_run.h"
 #include "common/conversion_report.h"
 
 namespace veltrano::cli {
@@ -204,33 +204,42 @@ int runToAccess(const std::vector<std::string>& args) {
     CliRunHost host(style, bar);
     host.existing = existing;
     host.overwriteFile = o.has("overwrite-file");
-    TovaRunOptions options;
+    toaccess::RunOptions options;
     options.newFile = !append;
     options.usePassword = accessPasswordGiven;
     options.password = accessPassword;
     options.definitionsOnly = o.has("definitions-only");
-    TovaRun run(s, c, host);
+    toaccess::ConversionRun run(s, c, host);
     run.onStatus = [&host](const std::string& text) { host.status(text); };
-    TovaRunOutcome outcome = run.run(options);
+    toaccess::RunOutcome outcome = run.run(options);
     host.endProgressLine();
     c.CloseConnection();
 
-    if (outcome == TovaRunOutcome::WrongPassword)
+    if (outcome == toaccess::RunOutcome::WrongPassword)
         return fail(kExitFailure, file.string() + ": the database password is wrong or missing (give it with "
                                                   "--db-password-stdin, --db-password-env VAR or --db-password PW)");
-    if (outcome == TovaRunOutcome::Stopped) return kExitFailure;
+    if (outcome == toaccess::RunOutcome::Stopped) return kExitFailure;
     auto facts = report::mysqlToAccessFacts(s, std::chrono::system_clock::now());
-    std::string text = withRefusedRecords(report::reportText(facts, report::currentDateText()), s.refusedRecords);
+    std::string text = toaccess::withRefusedRecords(report::reportText(facts, report::currentDateText()), s.refusedRecords);
     if (o.has("report")) {
         if (!report::writeReportFile(o.value("report"), text))
             return fail(kExitFailure, "cannot write the report to " + o.value("report"));
     } else if (!quiet) {
         std::cout << text << std::flush;
     }
+    // Each refused row and each table that did not arrive whole, named on
+    // standard error as well, for scripts that keep only that.
+    for (const RefusedRow& r : s.refusedRows) std::cerr << "veltrano-cli: refused: " << report::refusedRowLine(r) << "\n";
+    for (const PartialTable& p : s.partialTables)
+        std::cerr << "veltrano-cli: cut short: " << report::partialTableLine(p) << "\n";
+    for (const std::string& t : run.failedTables()) std::cerr << "veltrano-cli: table not converted: " << t << "\n";
     if (s.refusedRecords > 0)
         std::cerr << "veltrano-cli: " << s.refusedRecords << " row(s) refused by the Access file\n";
-    if (outcome == TovaRunOutcome::Cancelled) return fail(kExitFailure, "conversion cancelled");
-    return host.failed || s.refusedRecords > 0 ? kExitFailure : kExitOk;
+    if (outcome == toaccess::RunOutcome::Cancelled) return fail(kExitFailure, "conversion cancelled");
+    if (outcome == toaccess::RunOutcome::Failed) return fail(kExitFailure, "conversion stopped by a failed write");
+    // Items Access cannot hold are named in the report and do not fail the run.
+    bool everythingArrived = s.refusedRecords == 0 && run.failedTables().empty() && s.partialTables.empty();
+    return host.failed || !everythingArrived ? kExitFailure : kExitOk;
 }
 
 Registrar registrar{{"to-access", kSynopsis, &runToAccess, kDetails}};

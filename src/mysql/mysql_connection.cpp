@@ -223,6 +223,11 @@ int64_t MYSQL_CONNECTION::LastInsertID() {
     return static_cast<int64_t>(mysql_insert_id(handle_));
 }
 
+int64_t MYSQL_CONNECTION::ThreadId() const {
+    if (state_ != 0 || !handle_) return 0;
+    return static_cast<int64_t>(mysql_thread_id(handle_));
+}
+
 int32_t MYSQL_CONNECTION::WarningCount() {
     if (state_ != 0 || !handle_) return 0;
     return static_cast<int32_t>(mysql_warning_count(handle_));

@@ -94,6 +94,9 @@ public:
     // 0 all of HOSTS, LOGS, PRIVILEGES, STATUS, TABLES; 1..5 one of them; else nothing.
     void Flush(int32_t FlushType);
     int64_t LastInsertID();    // 0 when closed
+    // The server's id of this connection (for KILL QUERY from another
+    // connection); 0 when closed.
+    int64_t ThreadId() const;
     // Warnings of the last statement (values cut or adjusted by the server);
     // 0 when closed. Read them with "SHOW WARNINGS".
     int32_t WarningCount();

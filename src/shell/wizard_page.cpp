@@ -13,6 +13,7 @@
 #include "shell/shell_hooks.h"
 #include "shell/twips.h"
 #include "shell/wizard.h"
+#include "shell/wizard_run_host.h"
 
 namespace veltrano {
 namespace {
@@ -20,10 +21,6 @@ namespace {
 constexpr char kToMysql[] = "Veltrano (Access => MySQL)";
 constexpr char kToAccess[] = "Veltrano (MySQL => Access)";
 constexpr char kExitQuestion[] = "Do you really want to exit!? ";
-constexpr char kStopQuestion[] =
-    "Do you really want to stop conversion?, if you do you won't be able to undo changes made to the destination "
-    "database.";
-
 using K = PageKind;
 using P = PageId;
 
@@ -180,7 +177,7 @@ bool WizardPage::askExit() { return MyMessage(QString::fromLatin1(kExitQuestion)
 
 void WizardPage::onCancel() {
     if (info().kind == PageKind::Run) {
-        if (MyMessage(QString::fromLatin1(kStopQuestion), kSetYesNo, kExclamation) != kYes) return;
+        if (MyMessage(QString::fromLatin1(kStopRunQuestion), kSetYesNo, kExclamation) != kYes) return;
         stopRequested_ = true;
         WizardPage* report = wizard().page(info().report);
         report->setHeading(QStringLiteral("Conversion Canceled!"));

@@ -12,6 +12,11 @@
 
 namespace veltrano {
 
+// The question a run page's Cancel asks before it stops the run.
+inline constexpr char kStopRunQuestion[] =
+    "Do you really want to stop conversion?, if you do you won't be able to undo changes made to the destination "
+    "database.";
+
 class WizardRunHost : public RunHost {
 public:
     // `page` is the page the run belongs to: its confirmed Cancel stops the
@@ -30,6 +35,18 @@ public:
 private:
     QPointer<WizardPage> page_;
     QElapsedTimer sinceEvents_;
+};
+
+// The host of a run whose page stops it itself: its Cancel, confirmed during
+// the run, sets `stop`, and the run ends (and commits) before the page shows
+// the report.
+class StoppableRunHost : public WizardRunHost {
+public:
+    StoppableRunHost(WizardPage* page, const bool& stop) : WizardRunHost(page), stop_(stop) {}
+    bool cancelRequested() const override { return stop_ || WizardRunHost::cancelRequested(); }
+
+private:
+    const bool& stop_;
 };
 
 }  // namespace veltrano

@@ -44,53 +44,53 @@ void FrmTova1::onLoad() {
         return e;
     };
     label("Host", 1140);
-    txtHost_ = edit("txtHost", "localhost", 1080, 3135);
+    hostBox_ = edit("txtHost", "localhost", 1080, 3135);
     label("User Name", 1620);
-    txtUser_ = edit("txtUser", "root", 1560, 3135);
+    userBox_ = edit("txtUser", "root", 1560, 3135);
     label("Password", 2100);
-    txtPW_ = edit("txtPW", "", 2040, 3135);
-    txtPW_->setEchoMode(QLineEdit::Password);
+    passwordBox_ = edit("txtPW", "", 2040, 3135);
+    passwordBox_->setEchoMode(QLineEdit::Password);
     auto* port = new QLabel(QStringLiteral("Port Numberr"), this);
     port->setObjectName(QStringLiteral("lblPortNumber"));
     placeTwips(port, 720, 2580, 1575, 255);
-    txtPort_ = edit("txtPort", "3306", 2520, 1095);
+    portBox_ = edit("txtPort", "3306", 2520, 1095);
 
-    cmdConnect_ = new QPushButton(QStringLiteral("Connect"), this);
-    cmdConnect_->setObjectName(QStringLiteral("cmdConnect"));
-    placeTwips(cmdConnect_, 5880, 1050, 1575, 375);
-    cmddisconnect_ = new QPushButton(QStringLiteral("Disconnect"), this);
-    cmddisconnect_->setObjectName(QStringLiteral("cmddisconnect"));
-    placeTwips(cmddisconnect_, 5880, 1530, 1575, 375);
-    cmddisconnect_->setEnabled(false);
+    connectButton_ = new QPushButton(QStringLiteral("Connect"), this);
+    connectButton_->setObjectName(QStringLiteral("cmdConnect"));
+    placeTwips(connectButton_, 5880, 1050, 1575, 375);
+    disconnectButton_ = new QPushButton(QStringLiteral("Disconnect"), this);
+    disconnectButton_->setObjectName(QStringLiteral("cmddisconnect"));
+    placeTwips(disconnectButton_, 5880, 1530, 1575, 375);
+    disconnectButton_->setEnabled(false);
 
     label("MySQL Database", 3420);
-    listDb_ = new QComboBox(this);
-    listDb_->setObjectName(QStringLiteral("listDb"));
-    listDb_->setEditable(true);
-    listDb_->setInsertPolicy(QComboBox::NoInsert);
-    listDb_->setEditText(QString::fromLatin1(kNoDatabase));
-    listDb_->setEnabled(false);
-    placeTwips(listDb_, 2400, 3360, 3135, 315);
+    databaseBox_ = new QComboBox(this);
+    databaseBox_->setObjectName(QStringLiteral("listDb"));
+    databaseBox_->setEditable(true);
+    databaseBox_->setInsertPolicy(QComboBox::NoInsert);
+    databaseBox_->setEditText(QString::fromLatin1(kNoDatabase));
+    databaseBox_->setEnabled(false);
+    placeTwips(databaseBox_, 2400, 3360, 3135, 315);
 
-    connect(cmdConnect_, &QPushButton::clicked, this, &FrmTova1::connectToServer);
-    connect(cmddisconnect_, &QPushButton::clicked, this, &FrmTova1::disconnect);
+    connect(connectButton_, &QPushButton::clicked, this, &FrmTova1::connectToServer);
+    connect(disconnectButton_, &QPushButton::clicked, this, &FrmTova1::disconnect);
 }
 
 void FrmTova1::onActivate() {
-    for (QLineEdit* e : {txtUser_, txtHost_, txtPW_, txtPort_}) e->setCursorPosition(0);
+    for (QLineEdit* e : {userBox_, hostBox_, passwordBox_, portBox_}) e->setCursorPosition(0);
 }
 
 void FrmTova1::connectToServer() {
     bool isNumber = false;
-    const double port = txtPort_->text().trimmed().toDouble(&isNumber);
+    const double port = portBox_->text().trimmed().toDouble(&isNumber);
     if (!isNumber || port < 0 || port > 65535) {
         MyMessage(QStringLiteral("Please enter a valid port number."), kSetOk, kExclamation);
-        txtPort_->setFocus();
+        portBox_->setFocus();
         return;
     }
     MYSQL_CONNECTION& c = sourceConnection();
-    c.OpenConnection(txtHost_->text().toStdString(), txtUser_->text().toStdString(),
-                     txtPW_->text().toStdString(), "", static_cast<int32_t>(std::lround(port)), 0);
+    c.OpenConnection(hostBox_->text().toStdString(), userBox_->text().toStdString(),
+                     passwordBox_->text().toStdString(), "", static_cast<int32_t>(std::lround(port)), 0);
     if (c.State() == 1) {
         if (c.Error().Number() != 0)
             MyMessage(QString::fromStdString(explainedConnectError(c.Error().Number(), c.Error().Description())),
@@ -100,20 +100,20 @@ void FrmTova1::connectToServer() {
         return;
     }
     forwardButton()->setEnabled(true);
-    listDb_->setEnabled(true);
-    listDb_->setFocus();
-    cmddisconnect_->setEnabled(true);
-    cmdConnect_->setEnabled(false);
+    databaseBox_->setEnabled(true);
+    databaseBox_->setFocus();
+    disconnectButton_->setEnabled(true);
+    connectButton_->setEnabled(false);
 
     // The list is not emptied: connecting again appends the names once more.
-    const QString typed = listDb_->currentText();
+    const QString typed = databaseBox_->currentText();
     auto rs = c.Execute("show databases");
     for (rs->MoveFirst(); rs->State() == 0 && !rs->Eof(); rs->MoveNext()) {
         FieldValue v = rs->Fields(0).Value();
-        listDb_->addItem(QString::fromStdString(v.isText() ? v.asText() : std::string()));
+        databaseBox_->addItem(QString::fromStdString(v.isText() ? v.asText() : std::string()));
     }
-    listDb_->setEditText(typed);
-    listDb_->setFocus();
+    databaseBox_->setEditText(typed);
+    databaseBox_->setFocus();
 }
 
 void FrmTova1::disconnect() {
@@ -121,24 +121,24 @@ void FrmTova1::disconnect() {
         c->CloseConnection();
         c.reset();
     }
-    cmddisconnect_->setEnabled(false);
-    cmdConnect_->setEnabled(true);
+    disconnectButton_->setEnabled(false);
+    connectButton_->setEnabled(true);
 }
 
 void FrmTova1::onExitConfirmed() { disconnect(); }
 
 void FrmTova1::onNext() {
-    if (!listDb_->isEnabled()) {
+    if (!databaseBox_->isEnabled()) {
         MyMessage(QStringLiteral("Please Connect to MySQL Server first"), kSetOk, kInformation);
-        cmdConnect_->setFocus();
+        connectButton_->setFocus();
         return;
     }
-    if (listDb_->currentText() == QString::fromLatin1(kNoDatabase)) {
+    if (databaseBox_->currentText() == QString::fromLatin1(kNoDatabase)) {
         MyMessage(QStringLiteral("Please select Mysql database or type its name"), kSetOk, kInformation);
-        listDb_->setFocus();
+        databaseBox_->setFocus();
         return;
     }
-    const std::string db = listDb_->currentText().toStdString();
+    const std::string db = databaseBox_->currentText().toStdString();
     ConversionSession& s = session();
     MYSQL_CONNECTION& c = sourceConnection();
     c.Error().Clear();
@@ -152,9 +152,9 @@ void FrmTova1::onNext() {
     s.databaseTables = names;
     s.tableCount = static_cast<int64_t>(names.size());
     s.sourceDatabase = db;
-    s.sourceHost = txtHost_->text().toStdString();
-    s.sourcePassword = txtPW_->text().toStdString();
-    s.sourceUser = txtUser_->text().toStdString();
+    s.sourceHost = hostBox_->text().toStdString();
+    s.sourcePassword = passwordBox_->text().toStdString();
+    s.sourceUser = userBox_->text().toStdString();
     s.sourceTables.assign(static_cast<size_t>(s.tableCount) + 1, SourceTable{});
 
     auto* page2 = wizard().pageAs<FrmTova2>(PageId::Tova2);

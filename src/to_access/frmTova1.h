@@ -18,13 +18,13 @@ class FrmTova1 : public WizardPage {
 public:
     FrmTova1();
 
-    QLineEdit* txtHost() const { return txtHost_; }
-    QLineEdit* txtUser() const { return txtUser_; }
-    QLineEdit* txtPW() const { return txtPW_; }
-    QLineEdit* txtPort() const { return txtPort_; }
-    QComboBox* listDb() const { return listDb_; }
-    QPushButton* cmdConnect() const { return cmdConnect_; }
-    QPushButton* cmddisconnect() const { return cmddisconnect_; }
+    QLineEdit* txtHost() const { return hostBox_; }
+    QLineEdit* txtUser() const { return userBox_; }
+    QLineEdit* txtPW() const { return passwordBox_; }
+    QLineEdit* txtPort() const { return portBox_; }
+    QComboBox* listDb() const { return databaseBox_; }
+    QPushButton* cmdConnect() const { return connectButton_; }
+    QPushButton* cmddisconnect() const { return disconnectButton_; }
 
     void connectToServer();  // cmdConnect
     void disconnect();       // cmddisconnect
@@ -38,13 +38,13 @@ protected:
     void onExitConfirmed() override;
 
 private:
-    QLineEdit* txtHost_ = nullptr;
-    QLineEdit* txtUser_ = nullptr;
-    QLineEdit* txtPW_ = nullptr;
-    QLineEdit* txtPort_ = nullptr;
-    QComboBox* listDb_ = nullptr;
-    QPushButton* cmdConnect_ = nullptr;
-    QPushButton* cmddisconnect_ = nullptr;
+    QLineEdit* hostBox_ = nullptr;
+    QLineEdit* userBox_ = nullptr;
+    QLineEdit* passwordBox_ = nullptr;
+    QLineEdit* portBox_ = nullptr;
+    QComboBox* databaseBox_ = nullptr;
+    QPushButton* connectButton_ = nullptr;
+    QPushButton* disconnectButton_ = nullptr;
 };
 
 }  // namespace veltrano

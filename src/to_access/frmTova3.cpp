@@ -10,10 +10,11 @@
 
 #include "common/conversion_session.h"
 #include "mysql/mysql_connection.h"
+#include "shell/my_message.h"
 #include "shell/shell_hooks.h"
 #include "shell/wizard.h"
 #include "shell/wizard_run_host.h"
-#include "to_access/tova_run.h"
+#include "to_access/conversion_run.h"
 
 namespace veltrano {
 
@@ -35,85 +36,93 @@ void showAsDisplay(QLineEdit* box) {
 FrmTova3::FrmTova3() : WizardPage(PageId::Tova3) {}
 
 void FrmTova3::onLoad() {
-    Option1_ = new QRadioButton(QStringLiteral("Create a new Access database"), this);
-    Option1_->setObjectName(QStringLiteral("Option1"));
-    placeTwips(Option1_, 480, 840, 4695, 315);
-    Option1_->setChecked(true);
+    newFileOption_ = new QRadioButton(QStringLiteral("Create a new Access database"), this);
+    newFileOption_->setObjectName(QStringLiteral("Option1"));
+    placeTwips(newFileOption_, 480, 840, 4695, 315);
+    newFileOption_->setChecked(true);
     // The path boxes only show the destination; it is chosen with Browse.
-    Text1_ = new QLineEdit(this);
-    Text1_->setObjectName(QStringLiteral("Text1"));
-    showAsDisplay(Text1_);
-    placeTwips(Text1_, 720, 1200, 5175, 315);
-    Command1_ = new QPushButton(QStringLiteral("Browse"), this);
-    Command1_->setObjectName(QStringLiteral("Command1"));
-    placeTwips(Command1_, 6060, 1170, 1215, 375);
+    newFilePath_ = new QLineEdit(this);
+    newFilePath_->setObjectName(QStringLiteral("Text1"));
+    showAsDisplay(newFilePath_);
+    placeTwips(newFilePath_, 720, 1200, 5175, 315);
+    browseNewButton_ = new QPushButton(QStringLiteral("Browse"), this);
+    browseNewButton_->setObjectName(QStringLiteral("Command1"));
+    placeTwips(browseNewButton_, 6060, 1170, 1215, 375);
 
-    Option2_ = new QRadioButton(QStringLiteral("Append to an existing Access database"), this);
-    Option2_->setObjectName(QStringLiteral("Option2"));
-    placeTwips(Option2_, 480, 1800, 4695, 315);
-    Text2_ = new QLineEdit(this);
-    Text2_->setObjectName(QStringLiteral("Text2"));
-    showAsDisplay(Text2_);
-    Text2_->setEnabled(false);
-    placeTwips(Text2_, 720, 2160, 5175, 315);
-    BROWSE2_ = new QPushButton(QStringLiteral("Browse"), this);
-    BROWSE2_->setObjectName(QStringLiteral("BROWSE2"));
-    BROWSE2_->setEnabled(false);
-    placeTwips(BROWSE2_, 6060, 2130, 1215, 375);
-    chkPassword_ = new QCheckBox(QStringLiteral("Use Password"), this);
-    chkPassword_->setObjectName(QStringLiteral("chkPassword"));
-    chkPassword_->setEnabled(false);
-    placeTwips(chkPassword_, 720, 2640, 1695, 315);
-    txtPassword_ = new QLineEdit(this);
-    txtPassword_->setObjectName(QStringLiteral("txtPassword"));
-    txtPassword_->setEchoMode(QLineEdit::Password);
-    txtPassword_->setEnabled(false);
-    txtPassword_->installEventFilter(this);
-    placeTwips(txtPassword_, 2520, 2610, 2175, 315);
+    appendOption_ = new QRadioButton(QStringLiteral("Append to an existing Access database"), this);
+    appendOption_->setObjectName(QStringLiteral("Option2"));
+    placeTwips(appendOption_, 480, 1800, 4695, 315);
+    existingFilePath_ = new QLineEdit(this);
+    existingFilePath_->setObjectName(QStringLiteral("Text2"));
+    showAsDisplay(existingFilePath_);
+    existingFilePath_->setEnabled(false);
+    placeTwips(existingFilePath_, 720, 2160, 5175, 315);
+    browseExistingButton_ = new QPushButton(QStringLiteral("Browse"), this);
+    browseExistingButton_->setObjectName(QStringLiteral("BROWSE2"));
+    browseExistingButton_->setEnabled(false);
+    placeTwips(browseExistingButton_, 6060, 2130, 1215, 375);
+    usePasswordBox_ = new QCheckBox(QStringLiteral("Use Password"), this);
+    usePasswordBox_->setObjectName(QStringLiteral("chkPassword"));
+    usePasswordBox_->setEnabled(false);
+    placeTwips(usePasswordBox_, 720, 2640, 1695, 315);
+    passwordBox_ = new QLineEdit(this);
+    passwordBox_->setObjectName(QStringLiteral("txtPassword"));
+    passwordBox_->setEchoMode(QLineEdit::Password);
+    passwordBox_->setEnabled(false);
+    passwordBox_->installEventFilter(this);
+    placeTwips(passwordBox_, 2520, 2610, 2175, 315);
 
-    Check1_ = new QCheckBox(QStringLiteral("Convert Table definition only"), this);
-    Check1_->setObjectName(QStringLiteral("Check1"));
-    placeTwips(Check1_, 480, 3240, 4695, 315);
+    definitionsOnlyBox_ = new QCheckBox(QStringLiteral("Convert Table definition only"), this);
+    definitionsOnlyBox_->setObjectName(QStringLiteral("Check1"));
+    placeTwips(definitionsOnlyBox_, 480, 3240, 4695, 315);
 
-    lblStatus_ = new QLabel(QStringLiteral("status"), this);
-    lblStatus_->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus_->hide();
-    placeTwips(lblStatus_, 480, 3840, 6975, 255);
-    prog_ = new QProgressBar(this);
-    prog_->setObjectName(QStringLiteral("prog"));
-    prog_->setRange(0, 100);
-    prog_->setValue(0);
-    prog_->hide();
-    placeTwips(prog_, 480, 4200, 6975, 315);
+    statusLabel_ = new QLabel(QStringLiteral("status"), this);
+    statusLabel_->setObjectName(QStringLiteral("lblStatus"));
+    statusLabel_->hide();
+    placeTwips(statusLabel_, 480, 3840, 6975, 255);
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName(QStringLiteral("prog"));
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    progressBar_->hide();
+    placeTwips(progressBar_, 480, 4200, 6975, 315);
 
-    for (QWidget* w : std::initializer_list<QWidget*>{Check1_, chkPassword_, Option1_, Option2_})
+    for (QWidget* w : std::initializer_list<QWidget*>{definitionsOnlyBox_, usePasswordBox_, newFileOption_, appendOption_})
         applyWindowBackground(w);
 
-    connect(Option1_, &QRadioButton::clicked, this, [this] {
-        BROWSE2_->setEnabled(false);
-        Text2_->setEnabled(false);
-        Command1_->setEnabled(true);
-        Text1_->setEnabled(true);
-        chkPassword_->setEnabled(false);
-        txtPassword_->setEnabled(false);
+    connect(newFileOption_, &QRadioButton::clicked, this, [this] {
+        browseExistingButton_->setEnabled(false);
+        existingFilePath_->setEnabled(false);
+        browseNewButton_->setEnabled(true);
+        newFilePath_->setEnabled(true);
+        usePasswordBox_->setEnabled(false);
+        passwordBox_->setEnabled(false);
     });
-    connect(Option2_, &QRadioButton::clicked, this, [this] {
-        BROWSE2_->setEnabled(true);
-        Text2_->setEnabled(true);
-        Command1_->setEnabled(false);
-        Text1_->setEnabled(false);
-        chkPassword_->setEnabled(true);
+    connect(appendOption_, &QRadioButton::clicked, this, [this] {
+        browseExistingButton_->setEnabled(true);
+        existingFilePath_->setEnabled(true);
+        browseNewButton_->setEnabled(false);
+        newFilePath_->setEnabled(false);
+        usePasswordBox_->setEnabled(true);
     });
-    connect(chkPassword_, &QCheckBox::clicked, this, [this] {
-        txtPassword_->setEnabled(chkPassword_->isChecked());
-        if (chkPassword_->isChecked()) txtPassword_->setFocus();
+    connect(usePasswordBox_, &QCheckBox::clicked, this, [this] {
+        passwordBox_->setEnabled(usePasswordBox_->isChecked());
+        if (usePasswordBox_->isChecked()) passwordBox_->setFocus();
     });
-    connect(Command1_, &QPushButton::clicked, this, &FrmTova3::browseNew);
-    connect(BROWSE2_, &QPushButton::clicked, this, &FrmTova3::browseExisting);
+    connect(browseNewButton_, &QPushButton::clicked, this, &FrmTova3::browseNew);
+    connect(browseExistingButton_, &QPushButton::clicked, this, &FrmTova3::browseExisting);
+}
+
+void FrmTova3::onCancel() {
+    if (!running_) {
+        WizardPage::onCancel();
+        return;
+    }
+    if (MyMessage(QString::fromLatin1(kStopRunQuestion), kSetYesNo, kExclamation) == kYes) stopAsked_ = true;
 }
 
 bool FrmTova3::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == txtPassword_ && event->type() == QEvent::KeyPress) {
+    if (watched == passwordBox_ && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             forwardButton()->setFocus();
@@ -125,7 +134,7 @@ bool FrmTova3::eventFilter(QObject* watched, QEvent* event) {
 
 void FrmTova3::setNewFileText(const QString& path) {
     load();
-    Text1_->setText(path);
+    newFilePath_->setText(path);
 }
 
 void FrmTova3::chooseNewFile(bool create) {
@@ -137,7 +146,7 @@ void FrmTova3::chooseNewFile(bool create) {
     if (!choice) return;  // cancelled: the destination stays as it was
     s.destinationPath = choice->path.toStdString();
     s.destinationFileName = choice->fileName.toStdString();
-    (create ? Text1_ : Text2_)->setText(choice->path);
+    (create ? newFilePath_ : existingFilePath_)->setText(choice->path);
 }
 
 void FrmTova3::browseNew() { chooseNewFile(true); }
@@ -145,15 +154,15 @@ void FrmTova3::browseNew() { chooseNewFile(true); }
 void FrmTova3::browseExisting() { chooseNewFile(false); }
 
 void FrmTova3::showRunProgress(int percent) {
-    prog_->setValue(percent);
-    prog_->show();
+    progressBar_->setValue(percent);
+    progressBar_->show();
 }
 
 // No second run may start, and the page may not be left, while one is going.
 void FrmTova3::setRunning(bool running) {
     running_ = running;
-    Command1_->setEnabled(!running && Option1_->isChecked());
-    BROWSE2_->setEnabled(!running && Option2_->isChecked());
+    browseNewButton_->setEnabled(!running && newFileOption_->isChecked());
+    browseExistingButton_->setEnabled(!running && appendOption_->isChecked());
     forwardButton()->setEnabled(!running);
     backButton()->setEnabled(!running);
 }
@@ -164,47 +173,56 @@ void FrmTova3::onNext() {
     if (!s.sourceConnection) s.sourceConnection = std::make_shared<MYSQL_CONNECTION>();
     std::shared_ptr<MYSQL_CONNECTION> source = s.sourceConnection;
 
-    TovaRunOptions options;
-    options.newFile = Option1_->isChecked();
-    options.usePassword = !options.newFile && chkPassword_->isChecked();
-    options.password = txtPassword_->text().toStdString();
-    options.definitionsOnly = Check1_->isChecked();
+    toaccess::RunOptions options;
+    options.newFile = newFileOption_->isChecked();
+    options.usePassword = !options.newFile && usePasswordBox_->isChecked();
+    options.password = passwordBox_->text().toStdString();
+    options.definitionsOnly = definitionsOnlyBox_->isChecked();
 
-    WizardRunHost host(this);
-    TovaRun run(s, *source, host);
+    stopAsked_ = false;
+    StoppableRunHost host(this, stopAsked_);
+    toaccess::ConversionRun run(s, *source, host);
     run.onStatus = [this](const std::string& text) {
-        lblStatus_->setText(QString::fromStdString(text));
-        lblStatus_->show();
+        statusLabel_->setText(QString::fromStdString(text));
+        statusLabel_->show();
     };
     setRunning(true);
-    const TovaRunOutcome outcome = run.run(options);
+    const toaccess::RunOutcome outcome = run.run(options);
     setRunning(false);
 
-    // A confirmed Cancel has shown the report already (and the program may have ended).
     if (programEnded() || stopRequested()) return;
     switch (outcome) {
-        case TovaRunOutcome::Finished:
-            Command1_->setEnabled(false);
-            BROWSE2_->setEnabled(false);
+        case toaccess::RunOutcome::Finished:
+            browseNewButton_->setEnabled(false);
+            browseExistingButton_->setEnabled(false);
             cancelButton()->setEnabled(false);
-            prog_->hide();
+            progressBar_->hide();
             forwardButton()->setEnabled(false);
             backButton()->setEnabled(false);
             goForward();
             return;
-        case TovaRunOutcome::Cancelled:
+        case toaccess::RunOutcome::Cancelled:
             wizard().page(PageId::Tova4)->setHeading(QStringLiteral("Conversion Canceled!"));
+            if (stopAsked_) {
+                // The page's own Cancel shows the report modal, as it does between runs.
+                wizard().showModal(PageId::Tova4, this);
+            } else {
+                goForward();
+            }
+            return;
+        case toaccess::RunOutcome::Failed:
+            wizard().page(PageId::Tova4)->setHeading(QStringLiteral("Conversion Failed!"));
             goForward();
             return;
-        case TovaRunOutcome::WrongPassword:
-            chkPassword_->setEnabled(true);
-            chkPassword_->setChecked(true);
-            txtPassword_->setEnabled(true);
-            txtPassword_->setFocus();
+        case toaccess::RunOutcome::WrongPassword:
+            usePasswordBox_->setEnabled(true);
+            usePasswordBox_->setChecked(true);
+            passwordBox_->setEnabled(true);
+            passwordBox_->setFocus();
             [[fallthrough]];
-        case TovaRunOutcome::Stopped:
-            prog_->hide();
-            prog_->setValue(0);
+        case toaccess::RunOutcome::Stopped:
+            progressBar_->hide();
+            progressBar_->setValue(0);
             return;
     }
 }

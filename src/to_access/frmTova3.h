@@ -1,6 +1,6 @@
 // Page 3 of the MySQL-to-Access path: the destination .mdb file (new or
 // existing, with its password), "definitions only", and the run that its
-// Next starts (TovaRun), with progress and Cancel.
+// Next starts (toaccess::ConversionRun), with progress and Cancel.
 #pragma once
 
 #include "shell/wizard_page.h"
@@ -20,17 +20,17 @@ class FrmTova3 : public WizardPage {
 public:
     FrmTova3();
 
-    QRadioButton* option1() const { return Option1_; }
-    QRadioButton* option2() const { return Option2_; }
-    QLineEdit* text1() const { return Text1_; }
-    QLineEdit* text2() const { return Text2_; }
-    QPushButton* command1() const { return Command1_; }
-    QPushButton* browse2() const { return BROWSE2_; }
-    QCheckBox* chkPassword() const { return chkPassword_; }
-    QLineEdit* txtPassword() const { return txtPassword_; }
-    QCheckBox* check1() const { return Check1_; }
-    QProgressBar* prog() const { return prog_; }
-    QLabel* lblStatus() const { return lblStatus_; }
+    QRadioButton* option1() const { return newFileOption_; }
+    QRadioButton* option2() const { return appendOption_; }
+    QLineEdit* text1() const { return newFilePath_; }
+    QLineEdit* text2() const { return existingFilePath_; }
+    QPushButton* command1() const { return browseNewButton_; }
+    QPushButton* browse2() const { return browseExistingButton_; }
+    QCheckBox* chkPassword() const { return usePasswordBox_; }
+    QLineEdit* txtPassword() const { return passwordBox_; }
+    QCheckBox* check1() const { return definitionsOnlyBox_; }
+    QProgressBar* prog() const { return progressBar_; }
+    QLabel* lblStatus() const { return statusLabel_; }
 
     // Page 2 puts the default destination here.
     void setNewFileText(const QString& path);
@@ -43,6 +43,9 @@ public:
 protected:
     void onLoad() override;
     void onNext() override;
+    // During a run, Cancel (answered Yes) ends the run; the report is shown
+    // once what was converted is in the file.
+    void onCancel() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public:
@@ -52,18 +55,19 @@ private:
     void chooseNewFile(bool create);
     void setRunning(bool running);
 
-    QRadioButton* Option1_ = nullptr;
-    QRadioButton* Option2_ = nullptr;
-    QLineEdit* Text1_ = nullptr;
-    QLineEdit* Text2_ = nullptr;
-    QPushButton* Command1_ = nullptr;
-    QPushButton* BROWSE2_ = nullptr;
-    QCheckBox* chkPassword_ = nullptr;
-    QLineEdit* txtPassword_ = nullptr;
-    QCheckBox* Check1_ = nullptr;
-    QProgressBar* prog_ = nullptr;
-    QLabel* lblStatus_ = nullptr;
+    QRadioButton* newFileOption_ = nullptr;
+    QRadioButton* appendOption_ = nullptr;
+    QLineEdit* newFilePath_ = nullptr;
+    QLineEdit* existingFilePath_ = nullptr;
+    QPushButton* browseNewButton_ = nullptr;
+    QPushButton* browseExistingButton_ = nullptr;
+    QCheckBox* usePasswordBox_ = nullptr;
+    QLineEdit* passwordBox_ = nullptr;
+    QCheckBox* definitionsOnlyBox_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
     bool running_ = false;
+    bool stopAsked_ = false;  // Cancel was confirmed during the run
 };
 
 }  // namespace veltrano

@@ -3,6 +3,8 @@
 
 #include "shell/report_page.h"
 
+class QPlainTextEdit;
+
 namespace veltrano {
 
 class FrmTova4 : public ReportPage {
@@ -14,6 +16,8 @@ public:
     // The report file's text: the shared report plus, when the Access file
     // refused rows, how many.
     std::string tovaReportText() const;
+    // Tables cut short, refused rows and items not carried; null when there are none.
+    QPlainTextEdit* txtDetails() const { return txtDetails_; }
 
 protected:
     report::Facts collectFacts() override;
@@ -23,6 +27,7 @@ protected:
 
 private:
     int64_t refused_ = 0;
+    QPlainTextEdit* txtDetails_ = nullptr;
 };
 
 }  // namespace veltrano

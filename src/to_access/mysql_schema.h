@@ -1,21 +1,15 @@
 // Reading one MySQL table's columns and keys through the source connection
-// and turning them into the Access table definition (module1.h).
+// and turning them into the Access table definition (access_definitions.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "to_access/module1.h"
+#include "to_access/access_definitions.h"
 
 namespace veltrano {
 
 class MYSQL_CONNECTION;
-class RunHost;
-
-// Number of columns of `table` in `database`. A failed column listing is
-// shown through `host` (OK button, exclamation) and counts 0 columns.
-int64_t count_columns(MYSQL_CONNECTION& connection, const std::string& database,
-                      const std::string& table, RunHost& host);
 
 // Columns and index statements of `table`. A failed listing gives no columns
 // (and so no CREATE TABLE) or no index statements.

@@ -19,6 +19,7 @@ void RowPrefetch::work() {
         more = rows_.Next();
         if (more) {
             Row r;
+            r.recordNumber = rows_.RowNumber();
             r.values.reserve(static_cast<size_t>(fieldCount_));
             for (int j = 0; j < fieldCount_; ++j) {
                 FieldValue v = rows_.Value(j);
@@ -26,6 +27,10 @@ void RowPrefetch::work() {
                 auto prepared = target_.prepare(j, v);
                 if (!prepared) {
                     r.refused = true;
+                    // The reason names the field, unless the engine's words do already.
+                    const std::string why = prepared.status().description();
+                    const std::string field = "'" + target_.fieldName(j) + "'";
+                    r.reason = why.find(field) == std::string::npos ? "field " + field + ": " + why : why;
                     break;
                 }
                 r.values.push_back(std::move(prepared).value());
@@ -52,24 +57,29 @@ void RowPrefetch::work() {
     changed_.notify_all();
 }
 
-bool RowPrefetch::next() {
+RowPrefetch::Fetch RowPrefetch::next(std::chrono::milliseconds patience) {
     if (started_ && at_ + 1 < current_.size()) {
         ++at_;
-        return true;
+        return Fetch::Row;
     }
-    started_ = true;
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return !ready_.empty() || finished_; });
+    if (!changed_.wait_for(lock, patience, [this] { return !ready_.empty() || finished_; })) return Fetch::Waiting;
+    started_ = true;
     if (ready_.empty()) {
         current_.clear();
-        return false;
+        return Fetch::End;
     }
     if (!current_.empty()) spent_.push_back(std::move(current_));
     current_ = std::move(ready_.front());
     ready_.pop_front();
     at_ = 0;
     changed_.notify_all();
-    return !current_.empty();
+    return current_.empty() ? Fetch::End : Fetch::Row;
+}
+
+bool RowPrefetch::readingDone() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return finished_;
 }
 
 void RowPrefetch::stop() {

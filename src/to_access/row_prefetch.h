@@ -14,10 +14,12 @@
 // as usual and may be read after that.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -31,8 +33,12 @@ class RowPrefetch {
 public:
     struct Row {
         std::vector<access::PreparedValue> values;  // fields 0.. in order
+        int64_t recordNumber = 0;  // 1-based position of the row in the source
         bool refused = false;  // a field refused its value: the row cannot be stored
+        std::string reason;    // ... and why
     };
+
+    enum class Fetch { Row, End, Waiting };
 
     // Reads `fieldCount` fields of every row of the open `rows` and prepares
     // them for `target`; fields whose isDate flag is set go through
@@ -42,9 +48,12 @@ public:
     RowPrefetch(const RowPrefetch&) = delete;
     RowPrefetch& operator=(const RowPrefetch&) = delete;
 
-    // Steps to the next row; false at the end of the rows or when the read
-    // broke off.
-    bool next();
+    // Steps to the next row: Row, or End at the end of the rows or when the
+    // read broke off, or Waiting when no row came within `patience` (the
+    // server is slow; the caller may look at Cancel and try again).
+    Fetch next(std::chrono::milliseconds patience);
+    // Whether the worker has stopped reading (end of rows, broken read, stop).
+    bool readingDone();
     // REQUIRES: next() returned true. Valid until the next call of next().
     const Row& row() const { return current_[at_]; }
 

@@ -79,6 +79,24 @@ TEST_F(ToAccessCliTest, ExistingFilesAndTablesNeedTheirOption) {
     EXPECT_EQ(toAccess(db.name(), "--append --existing skip " + quoted(folder_.file("none.mdb"))), 1);
 }
 
+// Items Access cannot hold are named and the run still succeeds; a refused
+// row is named on standard error and fails it.
+TEST_F(ToAccessCliTest, NotCarriedItemsAreNamedRefusedRowsFailTheRun) {
+    ScratchDatabase db("cli_named");
+    db.exec("CREATE TABLE film (id int PRIMARY KEY, title varchar(50), FULLTEXT KEY ft_title (title))");
+    db.exec("INSERT INTO film VALUES (1, 'Alien')");
+    std::string out;
+    ASSERT_EQ(toAccess(db.name(), quoted(folder_.file("a.mdb")), &out), 0) << stderrText();
+    EXPECT_NE(out.find("Not carried:\r\n******************\r\nfilm: FULLTEXT index ft_title: "), std::string::npos)
+        << out;
+
+    db.exec("CREATE TABLE d (id int PRIMARY KEY, v date)");
+    db.exec("INSERT INTO d VALUES (1, '2001-02-03'), (2, '0020-01-01')");
+    EXPECT_EQ(toAccess(db.name(), "--tables d " + quoted(folder_.file("b.mdb")), &out), 1);
+    EXPECT_NE(stderrText().find("refused: d, record 2: Field 'v': "), std::string::npos) << stderrText();
+    EXPECT_NE(out.find("d: 1 record(s) refused\r\n"), std::string::npos) << out;
+}
+
 TEST_F(ToAccessCliTest, PasswordsDefinitionsAndUsageErrors) {
     ScratchDatabase db("cli_options");
     db.exec("CREATE TABLE t (a int)");

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "to_access/date_change.h"
-#include "to_access/module1.h"
+#include "to_access/access_definitions.h"
 
 namespace veltrano {
 namespace {
@@ -89,6 +89,34 @@ TEST(AccessTypeFor, TypesTheWordListCannotHoldGetAWiderType) {
         EXPECT_EQ(access_type_for(c.mysql), c.word) << c.mysql;
         EXPECT_EQ(size_suffix_for(c.mysql), c.suffix) << c.mysql;
     }
+}
+
+// Access counts text in UTF-16 units: a character set with characters beyond
+// the BMP needs two per character.
+TEST(AccessColumnFor, TextLengthsInUtf16Units) {
+    auto column = [](const char* type, const char* collation, int64_t longest = -1) {
+        MySqlColumnRow row{"c", type, "", ""};
+        row.collation = collation;
+        row.longestUnits = longest;
+        AccessColumn c = accessColumnFor(row);
+        return c.typeText + c.sizeSuffix;
+    };
+    EXPECT_EQ(column("varchar(5)", "utf8mb4_general_ci"), "varchar(10)");
+    EXPECT_EQ(column("char(3)", "utf16_bin"), "char(6)");
+    EXPECT_EQ(column("varchar(200)", "latin1_swedish_ci"), "varchar(200)");
+    EXPECT_EQ(column("varchar(200)", "utf8mb3_general_ci"), "varchar(200)");
+    EXPECT_EQ(column("varchar(200)", "utf8mb4_general_ci"), "memo");  // not measured
+    EXPECT_EQ(column("varchar(200)", "utf8mb4_general_ci", 255), "varchar(255)");
+    EXPECT_EQ(column("varchar(200)", "utf8mb4_general_ci", 256), "memo");
+    EXPECT_EQ(column("char(0)", "latin1_swedish_ci"), "char(1)");
+    EXPECT_EQ(access_type_for("enum('😀😀😀😀😀😀😀😀😀😀😀','x')"), "varchar");
+    EXPECT_EQ(size_suffix_for("enum('😀😀😀😀😀😀😀😀😀😀😀','x')"), "(22)");
+
+    for (const char* c : {"utf8mb4_bin", "utf8mb4_nopad_bin", "utf8mb4_0900_ai_ci", "latin1_general_cs", "binary",
+                          "utf8mb4_general_nopad_ci"})
+        EXPECT_TRUE(comparesBeyondAccess(c)) << c;
+    for (const char* c : {"", "utf8mb4_general_ci", "latin1_swedish_ci", "utf8mb4_unicode_520_ci"})
+        EXPECT_FALSE(comparesBeyondAccess(c)) << c;
 }
 
 TEST(TableDefinition, ColumnsKeyAndIndexesAsJetStatements) {

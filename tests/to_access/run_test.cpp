@@ -10,45 +10,21 @@
 #include "common/conversion_session.h"
 #include "mysql/mysql_rs.h"
 #include "to_access/dataset_support.h"
-#include "to_access/tova_run.h"
+#include "to_access/conversion_run.h"
 
 namespace veltrano::tatest {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TovaRunTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!testLogin()) GTEST_SKIP() << "no test server (run through scripts/test)";
-        resetSession();
-        ASSERT_TRUE(openConnection(source_)) << source_.Error().Description();
-    }
-    void TearDown() override { resetSession(); }
+// The run driven through a scripted host (tova_support.h).
+class ToAccessRunTest : public RunFixture {};
 
-    TovaRunOutcome run(const std::string& db, const std::vector<std::string>& tables, const std::string& file,
-                       TovaRunOptions options = {}) {
-        prepareSession(db, tables, file);
-        options.keepAliveInterval = std::chrono::milliseconds(0);  // a call every few rows, whatever the speed
-        TovaRun r(session(), source_, host_);
-        return r.run(options);
-    }
-
-    int64_t rowsIn(const std::string& file, const std::string& table) {
-        std::string csv = ourExport(file, table);
-        return static_cast<int64_t>(std::count(csv.begin(), csv.end(), '\n')) - 1;
-    }
-
-    MYSQL_CONNECTION source_;
-    ScriptedHost host_;
-    ScratchFolder folder_;
-};
-
-TEST_F(TovaRunTest, NewFileHoldsEveryTypeKeyAndCell) {
+TEST_F(ToAccessRunTest, NewFileHoldsEveryTypeKeyAndCell) {
     ScratchDatabase db("run_types");
     createDataset(db);
     const std::string file = folder_.file("types.mdb");
-    ASSERT_EQ(run(db.name(), kDatasetTables, file), TovaRunOutcome::Finished);
+    ASSERT_EQ(run(db.name(), kDatasetTables, file), toaccess::RunOutcome::Finished);
     EXPECT_TRUE(host_.asked.empty()) << host_.asked.front();
     EXPECT_EQ(session().convertedRecords, kDatasetRows);
     EXPECT_EQ(session().refusedRecords, 0);
@@ -58,7 +34,7 @@ TEST_F(TovaRunTest, NewFileHoldsEveryTypeKeyAndCell) {
     expectDatasetFile(file);
 }
 
-TEST_F(TovaRunTest, ExistingNewFileIsReplacedOnlyOnYes) {
+TEST_F(ToAccessRunTest, ExistingNewFileIsReplacedOnlyOnYes) {
     ScratchDatabase db("run_replace");
     db.exec("CREATE TABLE t (a int)");
     db.exec("INSERT INTO t VALUES (1), (2)");
@@ -66,34 +42,34 @@ TEST_F(TovaRunTest, ExistingNewFileIsReplacedOnlyOnYes) {
     std::ofstream(file) << "not a database";
 
     host_.answers = {kNo};
-    EXPECT_EQ(run(db.name(), {"t"}, file), TovaRunOutcome::Stopped);
+    EXPECT_EQ(run(db.name(), {"t"}, file), toaccess::RunOutcome::Stopped);
     ASSERT_EQ(host_.asked.size(), 1u);
     EXPECT_EQ(host_.asked[0], "old.mdb  already exists, do you want to overwrite it?");
     EXPECT_EQ(fs::file_size(file), 14u);
 
     host_.answers = {kYes};
-    EXPECT_EQ(run(db.name(), {"t"}, file), TovaRunOutcome::Finished);
+    EXPECT_EQ(run(db.name(), {"t"}, file), toaccess::RunOutcome::Finished);
     EXPECT_EQ(ourExport(file, "t"), "a\n1\n2\n");
 }
 
 // Four tables exist in the file; each answer of the question is tried once.
-TEST_F(TovaRunTest, AppendSettlesExistingTablesByTheAnswer) {
+TEST_F(ToAccessRunTest, AppendSettlesExistingTablesByTheAnswer) {
     ScratchDatabase db("run_append");
     for (const char* t : {"t1", "t2", "t3", "t4"}) {
         db.exec(std::string("CREATE TABLE ") + t + " (a int primary key)");
         db.exec(std::string("INSERT INTO ") + t + " VALUES (1)");
     }
     const std::string file = folder_.file("append.mdb");
-    ASSERT_EQ(run(db.name(), {"t1", "t2", "t3", "t4"}, file), TovaRunOutcome::Finished);
+    ASSERT_EQ(run(db.name(), {"t1", "t2", "t3", "t4"}, file), toaccess::RunOutcome::Finished);
     for (const char* t : {"t1", "t2", "t3", "t4"}) db.exec(std::string("INSERT INTO ") + t + " VALUES (2)");
     db.exec("CREATE TABLE fresh (b varchar(5))");
     db.exec("INSERT INTO fresh VALUES ('new')");
 
-    TovaRunOptions append;
+    toaccess::RunOptions append;
     append.newFile = false;
     // Skip t1, overwrite t2, then Overwrite all covers t3 and t4 without asking.
     host_.answers = {kSkip, kOverwrite, kOverwriteAll};
-    ASSERT_EQ(run(db.name(), {"t1", "fresh", "t2", "t3", "t4"}, file, append), TovaRunOutcome::Finished);
+    ASSERT_EQ(run(db.name(), {"t1", "fresh", "t2", "t3", "t4"}, file, append), toaccess::RunOutcome::Finished);
     EXPECT_EQ(host_.asked, (std::vector<std::string>{"Table 't1' already exists.", "Table 't2' already exists.",
                                                      "Table 't3' already exists."}));
     EXPECT_EQ(session().destinationMode, 2);
@@ -108,7 +84,7 @@ TEST_F(TovaRunTest, AppendSettlesExistingTablesByTheAnswer) {
     // Skip all: no more questions, nothing converted.
     host_.asked.clear();
     host_.answers = {kSkipAll};
-    ASSERT_EQ(run(db.name(), {"t1", "t2", "t3"}, file, append), TovaRunOutcome::Finished);
+    ASSERT_EQ(run(db.name(), {"t1", "t2", "t3"}, file, append), toaccess::RunOutcome::Finished);
     EXPECT_EQ(host_.asked.size(), 1u);
     EXPECT_EQ(session().convertedRecords, 0);
     EXPECT_EQ(rowsIn(file, "t2"), 2);
@@ -118,42 +94,42 @@ TEST_F(TovaRunTest, AppendSettlesExistingTablesByTheAnswer) {
     host_.answers = {kOverwrite, kCancel};
     db.exec("INSERT INTO t1 VALUES (3)");
     db.exec("INSERT INTO t2 VALUES (3)");
-    EXPECT_EQ(run(db.name(), {"t1", "t2", "t3"}, file, append), TovaRunOutcome::Cancelled);
+    EXPECT_EQ(run(db.name(), {"t1", "t2", "t3"}, file, append), toaccess::RunOutcome::Cancelled);
     EXPECT_EQ(rowsIn(file, "t1"), 3);
     EXPECT_EQ(rowsIn(file, "t2"), 2);
     // Closing the question without an answer stops the run.
     host_.answers = {kClosed};
-    EXPECT_EQ(run(db.name(), {"t3"}, file, append), TovaRunOutcome::Stopped);
+    EXPECT_EQ(run(db.name(), {"t3"}, file, append), toaccess::RunOutcome::Stopped);
 }
 
-TEST_F(TovaRunTest, AppendNeedsTheFileAndItsPassword) {
+TEST_F(ToAccessRunTest, AppendNeedsTheFileAndItsPassword) {
     ScratchDatabase db("run_password");
     db.exec("CREATE TABLE t (a int)");
     db.exec("INSERT INTO t VALUES (7)");
-    TovaRunOptions append;
+    toaccess::RunOptions append;
     append.newFile = false;
-    EXPECT_EQ(run(db.name(), {"t"}, folder_.file("missing.mdb"), append), TovaRunOutcome::Stopped);
+    EXPECT_EQ(run(db.name(), {"t"}, folder_.file("missing.mdb"), append), toaccess::RunOutcome::Stopped);
     EXPECT_EQ(host_.asked.back(), "specified Access file not found ");
 
     const std::string file = folder_.file("locked.mdb");
     ASSERT_TRUE(access::createDatabase(file, "secret"));
-    EXPECT_EQ(run(db.name(), {"t"}, file, append), TovaRunOutcome::WrongPassword);
+    EXPECT_EQ(run(db.name(), {"t"}, file, append), toaccess::RunOutcome::WrongPassword);
     EXPECT_EQ(host_.asked.back(), "Invalid Password ");
     append.usePassword = true;
     append.password = "wrong";
-    EXPECT_EQ(run(db.name(), {"t"}, file, append), TovaRunOutcome::WrongPassword);
+    EXPECT_EQ(run(db.name(), {"t"}, file, append), toaccess::RunOutcome::WrongPassword);
     append.password = "secret";
-    EXPECT_EQ(run(db.name(), {"t"}, file, append), TovaRunOutcome::Finished);
+    EXPECT_EQ(run(db.name(), {"t"}, file, append), toaccess::RunOutcome::Finished);
     EXPECT_EQ(ourExport(file, "t", "secret"), "a\n7\n");
 }
 
-TEST_F(TovaRunTest, DefinitionsOnlyCreatesTablesAndIndexesWithoutRows) {
+TEST_F(ToAccessRunTest, DefinitionsOnlyCreatesTablesAndIndexesWithoutRows) {
     ScratchDatabase db("run_defs");
     createDataset(db);
     const std::string file = folder_.file("defs.mdb");
-    TovaRunOptions options;
+    toaccess::RunOptions options;
     options.definitionsOnly = true;
-    ASSERT_EQ(run(db.name(), kDatasetTables, file, options), TovaRunOutcome::Finished);
+    ASSERT_EQ(run(db.name(), kDatasetTables, file, options), toaccess::RunOutcome::Finished);
     EXPECT_EQ(session().convertedRecords, 0);
     for (const std::string& t : kDatasetAccessTables) {
         TableShape got = shapeOf(file, t), exp = expectedShape(t);
@@ -164,36 +140,16 @@ TEST_F(TovaRunTest, DefinitionsOnlyCreatesTablesAndIndexesWithoutRows) {
     }
 }
 
-// Rows the Access table refuses are counted apart and the run goes on.
-TEST_F(TovaRunTest, RefusedRowsAreCountedNotConverted) {
-    ScratchDatabase db("run_refused");
-    db.exec("CREATE TABLE big (id bigint NOT NULL AUTO_INCREMENT PRIMARY KEY, v int)");
-    db.exec("INSERT INTO big VALUES (1, 10), (3000000000, 20), (2, 30)");
-    db.exec("CREATE TABLE after_it (a int)");
-    db.exec("INSERT INTO after_it VALUES (5)");
-    const std::string file = folder_.file("refused.mdb");
-    ASSERT_EQ(run(db.name(), {"big", "after_it"}, file), TovaRunOutcome::Finished);
-    EXPECT_EQ(session().convertedRecords, 3);
-    EXPECT_EQ(session().refusedRecords, 1);
-    EXPECT_EQ(session().sourceTables[0].refusedRecords, 1);
-    EXPECT_EQ(ourExport(file, "big"), "id,v\n1,10\n2,30\n");
-    std::string report = "Total Converted Records: 3  record(s)\r\n\r\nConverted Tables:\r\n";
-    EXPECT_EQ(withRefusedRecords(report, 1),
-              "Total Converted Records: 3  record(s)\r\nRefused Records        : 1  record(s)\r\n\r\n"
-              "Converted Tables:\r\n");
-    EXPECT_EQ(withRefusedRecords(report, 0), report);
-}
-
 // Cancel while rows are copied: the rows stored so far stay, and they are
 // exactly the rows counted; later tables get no turn.
-TEST_F(TovaRunTest, CancelDuringTheCopyKeepsWhatWasStored) {
+TEST_F(ToAccessRunTest, CancelDuringTheCopyKeepsWhatWasStored) {
     ScratchDatabase db("run_cancel");
     db.exec("CREATE TABLE many (id int PRIMARY KEY, t varchar(20))");
     db.exec("INSERT INTO many SELECT seq, CONCAT('row ', seq) FROM seq_1_to_5000");
     db.exec("CREATE TABLE later (a int)");
     const std::string file = folder_.file("cancel.mdb");
     host_.cancelAfterKeepAlives = 20;
-    ASSERT_EQ(run(db.name(), {"many", "later"}, file), TovaRunOutcome::Cancelled);
+    ASSERT_EQ(run(db.name(), {"many", "later"}, file), toaccess::RunOutcome::Cancelled);
     const int64_t stored = session().convertedRecords;
     EXPECT_GT(stored, 0);
     EXPECT_LT(stored, 5000);
@@ -203,7 +159,7 @@ TEST_F(TovaRunTest, CancelDuringTheCopyKeepsWhatWasStored) {
 
 // The server goes away in the middle of a table: a clear message, the run
 // stops, the table is not reported converted, the stored rows stay readable.
-TEST_F(TovaRunTest, ServerGoingAwayStopsTheRunWithItsMessage) {
+TEST_F(ToAccessRunTest, ServerGoingAwayStopsTheRunWithItsMessage) {
     ScratchDatabase db("run_gone");
     db.exec("CREATE TABLE many (id int PRIMARY KEY, t text)");
     db.exec("INSERT INTO many SELECT seq, REPEAT('y', 500) FROM seq_1_to_20000");
@@ -214,7 +170,7 @@ TEST_F(TovaRunTest, ServerGoingAwayStopsTheRunWithItsMessage) {
         if (calls == 10) db.connection().Execute("KILL " + thread);
     };
     const std::string file = folder_.file("gone.mdb");
-    ASSERT_EQ(run(db.name(), {"many", "later"}, file), TovaRunOutcome::Stopped);
+    ASSERT_EQ(run(db.name(), {"many", "later"}, file), toaccess::RunOutcome::Stopped);
     ASSERT_FALSE(host_.asked.empty());
     EXPECT_NE(host_.asked.back().find("connection"), std::string::npos) << host_.asked.back();
     EXPECT_FALSE(session().sourceTables[0].converted);

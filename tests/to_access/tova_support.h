@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -13,8 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "common/conversion_session.h"
 #include "common/run_host.h"
 #include "mysql/mysql_connection.h"
+#include "to_access/conversion_run.h"
 
 namespace veltrano::tatest {
 
@@ -108,5 +112,34 @@ struct TableShape {
 };
 TableShape shapeOf(const std::string& file, const std::string& table, const std::string& password = {});
 std::vector<std::string> tablesOf(const std::string& file, const std::string& password = {});
+
+// A run of the MySQL-to-Access conversion against the test server, its
+// questions answered by `host_`, into files under `folder_`.
+class RunFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!testLogin()) GTEST_SKIP() << "no test server (run through scripts/test)";
+        resetSession();
+        ASSERT_TRUE(openConnection(source_)) << source_.Error().Description();
+    }
+    void TearDown() override { resetSession(); }
+
+    toaccess::RunOutcome run(const std::string& db, const std::vector<std::string>& tables, const std::string& file,
+                       toaccess::RunOptions options = {}) {
+        prepareSession(db, tables, file);
+        options.keepAliveInterval = std::chrono::milliseconds(0);  // a call every few rows, whatever the speed
+        toaccess::ConversionRun r(session(), source_, host_);
+        return r.run(options);
+    }
+
+    int64_t rowsIn(const std::string& file, const std::string& table) {
+        std::string csv = ourExport(file, table);
+        return static_cast<int64_t>(std::count(csv.begin(), csv.end(), '\n')) - 1;
+    }
+
+    MYSQL_CONNECTION source_;
+    ScriptedHost host_;
+    ScratchFolder folder_;
+};
 
 }  // namespace veltrano::tatest

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -243,13 +244,25 @@ TEST_F(TovaWizardTest, WrongPasswordAndCancelDuringTheRun) {
         answers_.push_back(kYes);
         page3()->cancelButton()->click();
     };
+    // The report appears only once what was stored is in the file.
+    int64_t rowsWhenShown = -1;
+    shellHooks().runModal = [&](QWidget& w) {
+        modal_.push_back(w.objectName().toStdString());
+        std::string csv = ourExport(file, "t", "pw");
+        rowsWhenShown = static_cast<int64_t>(std::count(csv.begin(), csv.end(), '\n')) - 1;
+        w.show();
+    };
     answers_ = {kOverwrite};
     page3()->forwardButton()->click();
     onEvents_ = nullptr;
     EXPECT_TRUE(cancelled);
+    EXPECT_EQ(rowsWhenShown, session().convertedRecords);
     EXPECT_EQ(modal_, std::vector<std::string>{"frmTova4"});
     auto* report = wizard().pageAs<FrmTova4>(PageId::Tova4);
     EXPECT_EQ(report->heading(), QStringLiteral("Conversion Canceled!"));
+    ASSERT_NE(report->txtDetails(), nullptr);
+    EXPECT_TRUE(report->txtDetails()->toPlainText().contains(QStringLiteral("Tables Cut Short:")));
+    EXPECT_TRUE(report->lstSkipped()->findItems(QStringLiteral("t"), Qt::MatchExactly).size() == 1);
     EXPECT_LT(session().convertedRecords, 100000);
     // What was stored before the Cancel stays in the file.
     std::string csv = ourExport(file, "t", "pw");

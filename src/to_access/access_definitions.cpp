@@ -1,4 +1,4 @@
-#include "to_access/module1.h"
+#include "to_access/access_definitions.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -44,12 +44,23 @@ void typeArguments(std::string_view type, long& first, long& second) {
     }
 }
 
-// Characters (not bytes) of a UTF-8 text.
-long utf8Length(std::string_view s) {
+// UTF-16 code units of a UTF-8 text: what an Access text length counts. A
+// character beyond the Basic Multilingual Plane (four UTF-8 bytes, an emoji
+// for instance) takes two.
+long utf16Units(std::string_view s) {
     long n = 0;
-    for (unsigned char c : s)
+    for (unsigned char c : s) {
         if ((c & 0xC0) != 0x80) ++n;
+        if (c >= 0xF0) ++n;
+    }
     return n;
+}
+
+// Whether a column of this collation can hold characters beyond the Basic
+// Multilingual Plane, each of which needs two UTF-16 units in Access.
+bool holdsAstralCharacters(std::string_view collation) {
+    return collation.starts_with("utf8mb4") || collation.starts_with("utf16") ||
+           collation.starts_with("utf32");
 }
 
 // The longest text an enum or set column can hold, in characters. Values are
@@ -78,7 +89,7 @@ long longestEnumValue(std::string_view type, bool isSet) {
             }
             value += type[i++];
         }
-        long len = utf8Length(value);
+        long len = utf16Units(value);
         longest = std::max(longest, len);
         total += len;
         ++count;
@@ -96,14 +107,19 @@ struct MappedType {
     std::string suffix;
 };
 
+// A Jet text column of `length` UTF-16 units; memo beyond Jet's longest text.
+// Jet wants at least one character (MySQL allows char(0)).
 MappedType textType(const char* word, long length) {
     if (length > kAccessTextLimit) return {"memo", ""};
-    return {word, "(" + std::to_string(length) + ")"};
+    return {word, "(" + std::to_string(std::max(length, 1L)) + ")"};
 }
 
 // Types whose values the word search below would lose or reject. Returns
 // false when the word search's answer holds the column's values.
-bool mendedType(std::string_view type, MappedType& out) {
+// `astral`: the column's character set can hold characters that take two
+// UTF-16 units. `longestUnits`: the UTF-16 length of the column's longest
+// value, when it was measured (else negative).
+bool mendedType(std::string_view type, bool astral, int64_t longestUnits, MappedType& out) {
     std::string_view base = baseName(type);
     bool isUnsigned = contains(type, "unsigned");
 
@@ -130,8 +146,20 @@ bool mendedType(std::string_view type, MappedType& out) {
     if (base == "char" || base == "varchar") {
         long length = 1;
         typeArguments(type, length, length);
-        if (length <= kAccessTextLimit) return false;
-        out = {"memo", ""};
+        const char* word = base == "char" ? "char" : "varchar";
+        if (!astral) {
+            if (length <= kAccessTextLimit && length >= 1) return false;
+            out = textType(word, length);
+            return true;
+        }
+        // Up to 255 characters that could need 510 units: when the values
+        // the table holds fit 255, the column stays text (and indexable).
+        if (length <= kAccessTextLimit && length * 2 > kAccessTextLimit && longestUnits >= 0 &&
+            longestUnits <= kAccessTextLimit) {
+            out = textType(word, kAccessTextLimit);
+            return true;
+        }
+        out = textType(word, length * 2);
         return true;
     }
     if (base == "enum" || base == "set") {
@@ -182,9 +210,9 @@ const std::vector<TypeRow>& typeRows() {
     return rows;
 }
 
-MappedType mapType(std::string_view type) {
+MappedType mapType(std::string_view type, bool astral = false, int64_t longestUnits = -1) {
     MappedType mended;
-    if (mendedType(type, mended)) return mended;
+    if (mendedType(type, astral, longestUnits, mended)) return mended;
     for (const TypeRow& row : typeRows()) {
         for (std::string_view w : row.words) {
             if (!contains(type, w)) continue;
@@ -208,14 +236,30 @@ std::string access_type_for(std::string_view mysqlType) { return mapType(mysqlTy
 
 std::string size_suffix_for(std::string_view mysqlType) { return mapType(mysqlType).suffix; }
 
+bool isAutoIncrement(const MySqlColumnRow& row) { return contains(row.extra, "auto_increment"); }
+
 AccessColumn accessColumnFor(const MySqlColumnRow& row) {
     AccessColumn c;
     c.name = "[" + accessName(row.name) + "]";
-    MappedType m = mapType(row.type);
-    c.typeText = row.extra == "auto_increment" ? "identity" : m.word;
-    c.sizeSuffix = row.extra == "auto_increment" ? "" : m.suffix;
+    MappedType m = mapType(row.type, holdsAstralCharacters(row.collation), row.longestUnits);
+    bool autoNumber = isAutoIncrement(row) && row.valuesFitAutoNumber;
+    c.typeText = autoNumber ? "identity" : m.word;
+    c.sizeSuffix = autoNumber ? "" : m.suffix;
     c.isPrimaryKey = row.key == "PRI";
     return c;
+}
+
+bool textMayOutgrowAccess(const MySqlColumnRow& row) {
+    std::string_view base = baseName(row.type);
+    if ((base != "char" && base != "varchar") || !holdsAstralCharacters(row.collation)) return false;
+    long length = 1;
+    typeArguments(row.type, length, length);
+    return length <= kAccessTextLimit && length * 2 > kAccessTextLimit;
+}
+
+bool comparesBeyondAccess(std::string_view collation) {
+    if (collation.empty()) return false;  // not a text column
+    return !collation.ends_with("_ci") || contains(collation, "nopad") || contains(collation, "_0900_");
 }
 
 std::vector<std::string> indexStatementsFor(const std::string& table,
@@ -240,21 +284,117 @@ std::vector<std::string> indexStatementsFor(const std::string& table,
     return statements;
 }
 
+namespace {
+
+// One MySQL index, its SHOW KEYS rows gathered.
+struct MySqlIndex {
+    std::string name;
+    bool unique = false;
+    std::string type;  // Index_type
+    std::vector<std::string> columns;
+    bool prefix = false;  // some column is indexed by a prefix only
+};
+
+std::vector<MySqlIndex> gatherIndexes(const std::vector<MySqlKeyRow>& keys) {
+    std::vector<MySqlIndex> indexes;
+    for (const MySqlKeyRow& k : keys) {
+        if (indexes.empty() || indexes.back().name != k.indexName) {
+            indexes.push_back({k.indexName, k.nonUnique == "0", k.indexType, {}, false});
+        }
+        indexes.back().columns.push_back(k.columnName);
+        indexes.back().prefix = indexes.back().prefix || !k.subPart.empty();
+    }
+    return indexes;
+}
+
+std::string indexLabel(const MySqlIndex& index) {
+    if (index.name == "PRIMARY") return "primary key";
+    return (index.unique ? "unique index " : "index ") + index.name;
+}
+
+// Why Access cannot hold `index` over the carried `columns`, or "" when it can.
+std::string unindexableReason(const MySqlIndex& index, const std::vector<MySqlColumnRow>& carried,
+                              const std::vector<AccessColumn>& defined) {
+    if (index.type == "FULLTEXT") return "Access has no full-text indexes";
+    if (index.type == "SPATIAL") return "Access has no spatial indexes";
+    if (index.prefix) return "it indexes only the first characters of a column; Access indexes whole columns";
+    if (index.columns.size() > kAccessMaxIndexColumns)
+        return "an Access index holds at most " + std::to_string(kAccessMaxIndexColumns) + " columns";
+    for (const std::string& column : index.columns) {
+        if (column.empty()) return "it indexes an expression; Access indexes columns";
+        auto at = std::find_if(carried.begin(), carried.end(), [&](const MySqlColumnRow& c) { return c.name == column; });
+        if (at == carried.end()) return "its column " + column + " is not carried";
+        const AccessColumn& c = defined[static_cast<size_t>(at - carried.begin())];
+        if (c.typeText == "memo" || c.typeText == "longbinary")
+            return "its column " + column + " is a memo or OLE column, which Access cannot index";
+    }
+    return {};
+}
+
+constexpr const char* kMergedKeysReason =
+    "rows differ only in letter case or trailing blanks, which Access compares as equal";
+
+}  // namespace
+
 AccessTableStructure buildTableStructure(const std::string& table,
                                          const std::vector<MySqlColumnRow>& columns,
-                                         const std::vector<MySqlKeyRow>& keys) {
+                                         const std::vector<MySqlKeyRow>& keys,
+                                         const std::set<std::string>& keysAccessWouldMerge) {
     AccessTableStructure s;
-    s.columnDefinitions.reserve(columns.size());
-    for (const MySqlColumnRow& row : columns) s.columnDefinitions.push_back(accessColumnFor(row));
-    // Access cannot index memo and long binary columns: a key over one (a
-    // MySQL key on a prefix of a blob or text) would make the whole CREATE
-    // TABLE fail and the data stay behind, so such a table gets no key.
-    bool keyUnindexable = std::any_of(s.columnDefinitions.begin(), s.columnDefinitions.end(), [](const AccessColumn& c) {
-        return c.isPrimaryKey && (c.typeText == "memo" || c.typeText == "longbinary");
-    });
-    if (keyUnindexable)
+    const size_t carriedCount = std::min(columns.size(), kAccessMaxColumns);
+    const std::vector<MySqlColumnRow> carried(columns.begin(), columns.begin() + static_cast<std::ptrdiff_t>(carriedCount));
+    for (size_t j = carriedCount; j < columns.size(); ++j)
+        s.notCarried.push_back({table, "column " + columns[j].name,
+                                "an Access table holds at most " + std::to_string(kAccessMaxColumns) + " columns"});
+    for (const MySqlColumnRow& row : carried) {
+        s.columnDefinitions.push_back(accessColumnFor(row));
+        s.sourceColumns.push_back(row.name);
+        if (isAutoIncrement(row) && !row.valuesFitAutoNumber)
+            s.notCarried.push_back({table, "auto-numbering of column " + row.name,
+                                    "its values lie beyond an Access AutoNumber (a 32-bit Long); "
+                                    "the column keeps them as exact numbers, with its key"});
+    }
+
+    std::vector<MySqlIndex> indexes = gatherIndexes(keys);
+    // The primary key first: it counts against the table's indexes too. The
+    // Key column of SHOW COLUMNS names its columns when SHOW KEYS gave no rows.
+    auto primary = std::find_if(indexes.begin(), indexes.end(), [](const MySqlIndex& i) { return i.name == "PRIMARY"; });
+    std::string leftOut;
+    if (primary != indexes.end()) {
+        leftOut = unindexableReason(*primary, carried, s.columnDefinitions);
+        if (leftOut.empty() && keysAccessWouldMerge.count(primary->name)) leftOut = kMergedKeysReason;
+    } else if (std::any_of(s.columnDefinitions.begin(), s.columnDefinitions.end(), [](const AccessColumn& c) {
+                   return c.isPrimaryKey && (c.typeText == "memo" || c.typeText == "longbinary");
+               })) {
+        leftOut = "it covers a memo or OLE column, which Access cannot index";
+    }
+    if (!leftOut.empty()) {
         for (AccessColumn& c : s.columnDefinitions) c.isPrimaryKey = false;
-    s.indexStatements = indexStatementsFor(table, keys);
+        s.notCarried.push_back({table, "primary key", leftOut + "; the key was left out"});
+    }
+    size_t accessIndexes = primary_key_clause(s.columnDefinitions).empty() ? 0 : 1;
+
+    for (const MySqlIndex& index : indexes) {
+        if (index.name == "PRIMARY") continue;
+        std::string why = unindexableReason(index, carried, s.columnDefinitions);
+        if (why.empty() && accessIndexes >= kAccessMaxIndexes)
+            why = "an Access table holds at most " + std::to_string(kAccessMaxIndexes) + " indexes";
+        if (!why.empty()) {
+            s.notCarried.push_back({table, (index.type == "FULLTEXT" ? "FULLTEXT " : index.type == "SPATIAL" ? "SPATIAL " : "") + indexLabel(index), why});
+            continue;
+        }
+        bool unique = index.unique;
+        if (unique && keysAccessWouldMerge.count(index.name)) {
+            unique = false;
+            s.notCarried.push_back({table, indexLabel(index), std::string(kMergedKeysReason) + "; the index was made non-unique"});
+        }
+        std::string statement = std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX [" +
+                                accessName(index.name) + "] ON [" + accessName(table) + "] ( ";
+        for (size_t j = 0; j < index.columns.size(); ++j)
+            statement += (j ? ", [" : "[") + accessName(index.columns[j]) + "]";
+        s.indexStatements.push_back(statement + ");");
+        ++accessIndexes;
+    }
     return s;
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/conversion_session.h"
 #include "common/run_host.h"
@@ -20,11 +21,16 @@ namespace veltrano {
 
 class MYSQL_CONNECTION;
 
+class MYSQL_STREAM;
+
 namespace access {
+class Appender;
 class WriteConnection;
 }
 
-struct TovaRunOptions {
+namespace toaccess {
+
+struct RunOptions {
     bool newFile = true;           // create a new file (else append to an existing one)
     bool usePassword = false;      // the file has (append) or gets (new) a database password
     std::string password;          // ... and this is it
@@ -34,37 +40,47 @@ struct TovaRunOptions {
     std::chrono::milliseconds keepAliveInterval{30};
 };
 
-enum class TovaRunOutcome {
+enum class RunOutcome {
     Finished,       // every selected table had its turn: show the report
     Stopped,        // stopped before or during the run; the page stays usable
     WrongPassword,  // like Stopped; the page asks for the password again
     Cancelled,      // the user cancelled: show the report as cancelled
+    Failed,         // a write to the file failed: the run stopped there; the report says why
 };
 
-class TovaRun {
+class ConversionRun {
 public:
     // `source` is the connection the tables are read from; `s` supplies the
     // selected tables (sourceTables[0..tableCount-1]), sourceDatabase and
     // destinationPath/destinationFileName, and receives the results.
-    TovaRun(ConversionSession& s, MYSQL_CONNECTION& source, RunHost& host);
+    ConversionRun(ConversionSession& s, MYSQL_CONNECTION& source, RunHost& host);
 
-    // "Converting Table: <name>" as each table's rows are copied.
+    // "Converting Table: <name>" as each table's turn begins.
     std::function<void(const std::string&)> onStatus;
 
     // During a copy the clock is read every kRowsPerClockCheck rows, and
-    // RunHost::keepAlive runs when TovaRunOptions::keepAliveInterval has
+    // RunHost::keepAlive runs when RunOptions::keepAliveInterval has
     // passed since the last call.
     static constexpr int64_t kRowsPerClockCheck = 64;
 
-    TovaRunOutcome run(const TovaRunOptions& options);
+    RunOutcome run(const RunOptions& options);
+
+    // Selected tables that did not arrive whole for a reason other than the
+    // user's answer (a statement the file refused, a failed write, a broken
+    // read), in the order they failed.
+    const std::vector<std::string>& failedTables() const { return failedTables_; }
+
+    // How long a copy waits for the server's next rows before it looks at
+    // Cancel again.
+    static constexpr std::chrono::milliseconds kRowPatience{100};
 
 private:
-    enum class Step { Next, Stop, Cancel };
+    enum class Step { Next, Stop, Cancel, Fail };
 
-    TovaRunOutcome createNew();
-    TovaRunOutcome appendTo();
+    RunOutcome createNew();
+    RunOutcome appendTo();
     // Converts every selected table over `db`, then closes it.
-    TovaRunOutcome copyTables(access::WriteConnection& db, bool appending);
+    RunOutcome copyTables(access::WriteConnection& db, bool appending);
     bool deleteExistingFile();
     // One table's turn: definition, indexes, rows. `appending` selects the
     // handling of a table that exists already.
@@ -72,13 +88,28 @@ private:
     Step tableExists(access::WriteConnection& db, SourceTable& t, const std::string& create,
                      bool& created);
     bool dropTable(access::WriteConnection& db, const std::string& table);
-    Step populate(access::WriteConnection& db, SourceTable& t);
+    Step populate(access::WriteConnection& db, SourceTable& t, const std::vector<std::string>& columns);
+    struct RowsStored {
+        int64_t stored = 0;
+        bool cancelled = false;
+        std::string writeFailure;  // why the file could not take more, or ""
+    };
+    RowsStored storeRows(MYSQL_STREAM& rows, int count, const std::vector<bool>& isDate, access::Appender& appender,
+                         SourceTable& t);
+    // The table did not arrive: not converted, named in the report with why.
+    void tableFailed(SourceTable& t, const std::string& reason);
+    // Ends the statement the source connection is running, from a second
+    // connection, so that a cancelled read does not drain the rest of the rows.
+    void endSourceQuery(int64_t threadId);
+    // Closes the new file and moves it from its temporary name to the destination.
+    bool finishNewFile(access::WriteConnection& db, const std::string& temporary);
     void progressAfter(int64_t index);
 
     ConversionSession& s_;
     MYSQL_CONNECTION& source_;
     RunHost& host_;
-    TovaRunOptions options_;
+    RunOptions options_;
+    std::vector<std::string> failedTables_;
 };
 
 // Adds "Refused Records        : N  record(s)" after the converted-records
@@ -90,4 +121,5 @@ std::string withRefusedRecords(const std::string& reportText, int64_t refused);
 // without regard to letter case).
 bool accessTableExists(access::WriteConnection& db, const std::string& table);
 
+}  // namespace toaccess
 }  // namespace veltrano
