@@ -23,7 +23,7 @@ namespace {
 const char* const kSynopsis =
     "to-mysql FILE.mdb --host H [--port 3306] --user U [--password-env VAR] (--database NEW | --append EXISTING) "
     "[--db-password PW] [--tables T1,T2,...] [--definitions-only] [--spaces-to-underscores] "
-    "[--existing skip|overwrite] [--overwrite-database] [--report FILE]";
+    "[--existing skip|overwrite] [--overwrite-database] [--no-foreign-keys] [--no-views] [--report FILE]";
 
 enum class Existing { Stop, Skip, Overwrite };
 
@@ -96,7 +96,7 @@ int runToMysql(const std::vector<std::string>& args) {
     Options o(args,
               {"host", "port", "user", "password-env", "database", "append", "db-password", "tables", "existing",
                "report"},
-              {"definitions-only", "spaces-to-underscores", "overwrite-database"});
+              {"definitions-only", "spaces-to-underscores", "overwrite-database", "no-foreign-keys", "no-views"});
     if (!o.ok()) return fail(kExitUsage, o.error());
     if (o.positional().size() != 1) return fail(kExitUsage, "to-mysql needs exactly one .mdb file");
     if (!o.has("host") || !o.has("user")) return fail(kExitUsage, "to-mysql needs --host and --user");
@@ -153,6 +153,8 @@ int runToMysql(const std::vector<std::string>& args) {
     CliRunHost host(existing, o.has("overwrite-database"));
     tomysql::ConversionRun run(s, *mysql, source, host);
     run.onStatus = [&host](const std::string& text) { host.status(text); };
+    run.carryForeignKeys = !o.has("no-foreign-keys");
+    run.carryViews = !o.has("no-views");
     tomysql::TargetChoice target;
     target.append = o.has("append");
     target.existingName = o.value("append");

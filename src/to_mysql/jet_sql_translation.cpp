@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <optional>
 #include <set>
 
 #include "to_mysql/jet_sql_format.h"
@@ -138,6 +139,12 @@ struct Expr {
     std::vector<Expr> pieces;       // Concat: the operands of &
 };
 
+// A source of FROM: the name rows are qualified by, and its table ("" for
+// a derived table).
+struct SourceKey {
+    std::string key, table;
+};
+
 const std::set<std::string> kClauseWords = {"SELECT", "FROM",  "WHERE", "GROUP", "HAVING", "ORDER", "UNION", "INNER",
                                             "LEFT",   "RIGHT", "JOIN",  "ON",    "AS",     "WITH",  "INTO",  "IN",
                                             "FULL",   "CROSS", "OUTER", "ASC",   "DESC",   "BY"};
@@ -254,7 +261,7 @@ private:
         qualifierSink_ = nullptr;
         if (isWord("INTO")) refuse("it makes a table (SELECT ... INTO)");
         expectWord("FROM");
-        std::vector<std::string> keys;
+        std::vector<SourceKey> keys;
         std::string from = fromClause(keys);
         if (isWord("IN")) refuse("it reads another database file");
 
@@ -286,9 +293,9 @@ private:
             // plain SELECT when every source gives an output column.
             for (const auto& k : keys) {
                 bool gives = false;
-                for (const auto& q : qualifiers) gives = gives || upper(q) == upper(k);
+                for (const auto& q : qualifiers) gives = gives || upper(q) == upper(k.key);
                 if (!gives)
-                    refuse("DISTINCTROW over " + k + ", which gives no output column, has no exact MySQL form");
+                    refuse("DISTINCTROW over " + k.key + ", which gives no output column, has no exact MySQL form");
             }
         }
         return "SELECT " + std::string(distinct ? "DISTINCT " : "") + outputList(items, keys) + " FROM " + from + tail;
@@ -297,7 +304,8 @@ private:
     // The select list with unique output names, as a view needs: unnamed
     // expressions become Expr1000, Expr1001, ... as Access names them, and
     // columns of the same name in two tables are named Table.Column.
-    std::string outputList(std::vector<Item>& items, const std::vector<std::string>& keys) {
+    std::string outputList(std::vector<Item>& items, const std::vector<SourceKey>& keys) {
+        items = expandStars(std::move(items), keys);
         std::vector<std::string> names(items.size());
         int exprNumber = 1000;
         for (size_t i = 0; i < items.size(); ++i) {
@@ -318,11 +326,38 @@ private:
             const Expr& e = items[i].e;
             if (e.shape == Expr::Star && e.qualifier.empty() && i > 0) {
                 // MySQL takes a bare * only first: name each source's columns.
-                for (size_t k = 0; k < keys.size(); ++k) out += (k ? ", " : "") + ident(keys[k]) + ".*";
+                for (size_t k = 0; k < keys.size(); ++k) out += (k ? ", " : "") + ident(keys[k].key) + ".*";
                 continue;
             }
             out += e.sql;
             if (!items[i].alias.empty()) out += " AS " + ident(items[i].alias);
+        }
+        return out;
+    }
+
+    // T.* and * as the columns they stand for, when the tables' columns are
+    // known, so that names the star repeats can be told apart.
+    std::vector<Item> expandStars(std::vector<Item> items, const std::vector<SourceKey>& keys) {
+        if (!options_.columnsOf) return items;
+        std::vector<Item> out;
+        for (auto& item : items) {
+            if (item.e.shape != Expr::Star) {
+                out.push_back(std::move(item));
+                continue;
+            }
+            std::vector<Item> columns;
+            bool known = true;
+            for (const auto& k : keys) {
+                if (!item.e.qualifier.empty() && upper(item.e.qualifier) != upper(k.key)) continue;
+                auto names = k.table.empty() ? std::nullopt : options_.columnsOf(k.table);
+                if (!names) {
+                    known = false;
+                    break;
+                }
+                for (const auto& n : *names) columns.push_back({columnRef(k.key, n), {}});
+            }
+            if (!known || columns.empty()) out.push_back(std::move(item));
+            else out.insert(out.end(), columns.begin(), columns.end());
         }
         return out;
     }
@@ -337,7 +372,7 @@ private:
     }
 
     // FROM: sources separated by commas (a cross join), each a chain of joins.
-    std::string fromClause(std::vector<std::string>& keys) {
+    std::string fromClause(std::vector<SourceKey>& keys) {
         std::vector<std::pair<std::string, bool>> parts;  // text, holds a join
         do {
             if (!parts.empty()) next();
@@ -354,7 +389,7 @@ private:
         return out;
     }
 
-    std::string joinChain(std::vector<std::string>& keys, bool& joined) {
+    std::string joinChain(std::vector<SourceKey>& keys, bool& joined) {
         std::string left = source(keys);
         for (;;) {
             std::string kind;
@@ -372,8 +407,8 @@ private:
         return left;
     }
 
-    std::string source(std::vector<std::string>& keys) {
-        std::string text, key;
+    std::string source(std::vector<SourceKey>& keys) {
+        std::string text, key, table;
         if (isOp("(")) {
             next();
             if (isWord("SELECT")) {
@@ -394,7 +429,7 @@ private:
             if (sub.peek().kind != Tok::End && !(sub.isOp(";") && sub.peek(1).kind == Tok::End))
                 refuse("unexpected text in a derived table");
         } else if (peek().kind == Tok::Name || (peek().kind == Tok::Word && !kClauseWords.count(upper(peek().text)))) {
-            key = next().text;
+            key = table = next().text;
             sources_.push_back(key);
             text = ident(key);
         } else {
@@ -409,7 +444,7 @@ private:
             refuse("AS is not followed by a name");
         }
         if (key.empty()) refuse("a derived table has no name");
-        keys.push_back(key);
+        keys.push_back({key, table});
         return text;
     }
 
@@ -774,11 +809,12 @@ std::string Parser::translateFunction(const std::string& name, const std::vector
     return {};
 }
 
-JetTranslation run(std::string_view text, const JetTranslationOptions& options, std::string_view column) {
+JetTranslation run(std::string_view text, const JetTranslationOptions& options, std::string_view column,
+                   bool condition) {
     JetTranslation t;
     try {
         Parser parser(text, options, t.sources);
-        if (column.empty()) {
+        if (!condition) {
             t.sql = parser.statement();
         } else {
             parser.implicitColumn = std::string(column);
@@ -796,13 +832,12 @@ JetTranslation run(std::string_view text, const JetTranslationOptions& options, 
 }  // namespace
 
 JetTranslation translateJetSelect(std::string_view jet, const JetTranslationOptions& options) {
-    return run(jet, options, {});
+    return run(jet, options, {}, false);
 }
 
 JetTranslation translateValidationRule(std::string_view rule, std::string_view column,
                                        const JetTranslationOptions& options) {
-    if (column.empty()) return JetTranslation{false, {}, "the rule names no column", {}};
-    return run(rule, options, column);
+    return run(rule, options, column, true);
 }
 
 }  // namespace veltrano::tomysql

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,10 @@ struct JetTranslationOptions {
     // True when the column (qualifier may be empty) is a Yes/No column, so
     // that Access's True (-1) compares as MySQL's 1.
     std::function<bool(std::string_view qualifier, std::string_view column)> isYesNo;
+    // The columns of a table (or saved query), in order; nullopt when not
+    // known. Given, T.* and * are spelt out so that repeated names can be
+    // told apart, as a view's columns must be.
+    std::function<std::optional<std::vector<std::string>>(std::string_view table)> columnsOf;
 };
 
 // A whole statement: SELECT ... [UNION ...], without a trailing ';' in the
@@ -46,7 +51,8 @@ JetTranslation translateJetSelect(std::string_view jet, const JetTranslationOpti
 
 // A column's validation rule as a condition on that column: a rule that
 // starts with an operator (">0", "Between 1 And 9", "Is Null Or Like 'A*'")
-// applies to the column, as Access applies it.
+// applies to the column, as Access applies it. With no column (a table's
+// rule) the rule must name its columns.
 JetTranslation translateValidationRule(std::string_view rule, std::string_view column,
                                        const JetTranslationOptions& options = {});
 

@@ -176,8 +176,10 @@ bool ProviderSource::readSchema(const std::string& table, TableSchema& schema, s
         error = cat.status().description();
         return false;
     }
+    // The indexes Access keeps only to enforce relationships are no keys of
+    // the table: MySQL makes the one each foreign key needs.
     for (const auto& ix : cat.value().indexes)
-        schema.indexes.push_back({ix.name, ix.primaryKey, ix.unique, ix.columns});
+        if (!ix.relationshipIndex) schema.indexes.push_back({ix.name, ix.primaryKey, ix.unique, ix.columns});
     for (const auto& col : cat.value().columns)
         schema.catalogColumns.push_back({col.name, col.type, col.autoIncrement});
     return true;
