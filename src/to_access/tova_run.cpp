@@ -186,7 +186,8 @@ TovaRun::Step TovaRun::convertTable(access::WriteConnection& db, SourceTable& t,
     if (create.empty()) return Step::Next;  // no columns: nothing can be created
 
     bool created = false;
-    access::Status st = db.execute(create);
+    rules_ = readTableRules(source_, s_.sourceDatabase, t.name);
+    access::Status st = createWithRules(db, create, t.name);
     if (st) {
         created = true;
     } else if (appending && st.code() == access::kCodeBadCommand &&
@@ -201,6 +202,7 @@ TovaRun::Step TovaRun::convertTable(access::WriteConnection& db, SourceTable& t,
         host_.ask(st.description(), kSetOk, kExclamation);
     }
     if (!created) return Step::Next;  // passed over: not converted, no rows
+    s_.notCarried.insert(s_.notCarried.end(), rules_.notCarried.begin(), rules_.notCarried.end());
 
     for (const std::string& index : structure.indexStatements) {
         if (index.empty()) continue;
@@ -241,13 +243,25 @@ TovaRun::Step TovaRun::tableExists(access::WriteConnection& db, SourceTable& t,
         }
     }
     if (!overwrite || !dropTable(db, accessName(t.name))) return Step::Next;
-    access::Status st = db.execute(create);
+    access::Status st = createWithRules(db, create, t.name);
     if (!st) {
         host_.ask(st.description(), kSetOk, kExclamation);
         return Step::Next;
     }
     created = true;
     return Step::Next;
+}
+
+// The table with its column rules as properties. Should the file refuse
+// the properties, the table is made without them rather than lost.
+access::Status TovaRun::createWithRules(access::WriteConnection& db, const std::string& create,
+                                        const std::string& table) {
+    access::Status st = db.execute(create, rules_.properties);
+    if (st || rules_.properties.empty() || accessTableExists(db, accessName(table))) return st;
+    access::Status plain = db.execute(create);
+    if (plain) rules_.notCarried.push_back({table, "column rules (Required, DefaultValue, Description, ValidationRule)",
+                                            "the file refused them: " + st.description()});
+    return plain;
 }
 
 bool TovaRun::dropTable(access::WriteConnection& db, const std::string& table) {

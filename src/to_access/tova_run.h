@@ -15,6 +15,7 @@
 
 #include "common/conversion_session.h"
 #include "common/run_host.h"
+#include "to_access/column_rules.h"
 
 namespace veltrano {
 
@@ -72,12 +73,14 @@ private:
     Step tableExists(access::WriteConnection& db, SourceTable& t, const std::string& create,
                      bool& created);
     bool dropTable(access::WriteConnection& db, const std::string& table);
+    access::Status createWithRules(access::WriteConnection& db, const std::string& create, const std::string& table);
     Step populate(access::WriteConnection& db, SourceTable& t);
     void progressAfter(int64_t index);
 
     ConversionSession& s_;
     MYSQL_CONNECTION& source_;
     RunHost& host_;
+    TableRules rules_;  // of the table being converted
     TovaRunOptions options_;
 };
 
