@@ -239,6 +239,17 @@ TableRules readTableRules(MYSQL_CONNECTION& source, const std::string& database,
                                "information_schema.CHECK_CONSTRAINTS c ON c.CONSTRAINT_SCHEMA = t.CONSTRAINT_SCHEMA AND "
                                "c.CONSTRAINT_NAME = t.CONSTRAINT_NAME WHERE t.TABLE_SCHEMA = " + sqlTextLiteral(database) +
                                " AND t.TABLE_NAME = " + sqlTextLiteral(table) + " AND t.CONSTRAINT_TYPE = 'CHECK'");
+    // Foreign keys: this engine does not write relationships into a file yet.
+    auto keys = query(source, "SELECT CONSTRAINT_NAME, GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION), "
+                              "MAX(REFERENCED_TABLE_NAME), GROUP_CONCAT(REFERENCED_COLUMN_NAME ORDER BY ORDINAL_POSITION) "
+                              "FROM information_schema.KEY_COLUMN_USAGE" + where +
+                              " AND REFERENCED_TABLE_NAME IS NOT NULL GROUP BY CONSTRAINT_NAME ORDER BY CONSTRAINT_NAME");
+    for (const Row& k : keys ? *keys : std::vector<Row>{})
+        if (k.size() == 4 && k[0])
+            rules.notCarried.push_back({table, "foreign key " + *k[0] + " (" + k[1].value_or("") + ") to " +
+                                                   k[2].value_or("") + " (" + k[3].value_or("") + ")",
+                                        "relationships are not written into Access files; the rows are copied as they are"});
+
     std::string rule;
     for (const Row& c : checks ? *checks : std::vector<Row>{}) {
         if (c.size() < 2 || !c[1]) continue;

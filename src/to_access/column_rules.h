@@ -2,7 +2,8 @@
 // NOT NULL as Required, a literal DEFAULT (or CURRENT_TIMESTAMP) as
 // DefaultValue, a column COMMENT as Description, and CHECK constraints that
 // translate as the table's ValidationRule. Whatever cannot be kept is named
-// with the reason, and a view is named as copied into a table.
+// with the reason; so are the table's foreign keys, and a view is named as
+// copied into a table.
 #pragma once
 
 #include <string>

@@ -39,10 +39,11 @@ TEST(ColumnRules, KeptAsPropertiesAndViewsNamed) {
             "qty INT DEFAULT 5 CHECK (qty >= 0), made DATETIME NOT NULL DEFAULT CURRENT_TIMESTAMP, "
             "code VARCHAR(5) DEFAULT (concat('a','b')), CONSTRAINT odd CHECK (char_length(name) > 0))");
     db.exec("INSERT INTO items (id, name, qty) VALUES (1, 'one', 3)");
+    db.exec("CREATE TABLE parts (id INT PRIMARY KEY, item INT, CONSTRAINT part_item FOREIGN KEY (item) REFERENCES items (id))");
     db.exec("CREATE VIEW big AS SELECT id, qty FROM items WHERE qty > 1");
     ScratchFolder folder;
     const std::string file = folder.file("rules.mdb");
-    prepareSession(db.name(), {"items", "big"}, file);
+    prepareSession(db.name(), {"items", "big", "parts"}, file);
     MYSQL_CONNECTION source;
     ASSERT_TRUE(openConnection(source));
     ScriptedHost host;
@@ -78,6 +79,7 @@ TEST(ColumnRules, KeptAsPropertiesAndViewsNamed) {
     for (const auto& n : session().notCarried) named.push_back(n.table + ": " + n.item);
     auto has = [&](const std::string& s) { return std::find(named.begin(), named.end(), s) != named.end(); };
     EXPECT_TRUE(has("big: view definition"));
+    EXPECT_TRUE(has("parts: foreign key part_item (item) to items (id)"));
     EXPECT_TRUE(has("items: CHECK odd (char_length(`name`) > 0)"));
     bool defaultNamed = false;
     for (const auto& n : named) defaultNamed = defaultNamed || n.find("of column code") != std::string::npos;
