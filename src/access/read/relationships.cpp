@@ -11,12 +11,6 @@ namespace veltrano::access {
 
 namespace {
 
-std::string lowerAscii(std::string s) {
-    for (auto& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 struct PairRow {
     int64_t position = 0;
     std::string referencing, referenced;
@@ -51,7 +45,7 @@ Result<std::vector<Relationship>> readRelationships(Database& db) {
     TableCursor& rows = **cursor;
     while (rows.next()) {
         const std::string name = rows.value(at[0]).bytes;
-        auto [it, fresh] = byName.emplace(lowerAscii(name), found.size());
+        auto [it, fresh] = byName.emplace(foldedName(name), found.size());
         if (fresh) {
             Gathered g;
             g.rel.name = name;
