@@ -3,6 +3,7 @@
 #include "to_mysql/schema_extras.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "access/read/database.h"
 #include "access/format/text.h"
@@ -120,6 +121,43 @@ bool serverEnforcesCheck(Target& target) {
     return major > 8 || (major == 8 && (minor > 0 || patch >= 16));
 }
 
+// Required columns the table was created without NOT NULL (see
+// ProviderSource::readSchema) get it now where every row has a value.
+void carryRequired(Target& target, const TableDefinition& table, const access::TableDef& def) {
+    const std::string mysqlTable = target.name(table.name);
+    std::string createText, alter;
+    std::vector<std::string> made;
+    for (const auto& c : def.columns) {
+        if (!c.required || c.type == access::ColumnType::Boolean || c.isAutoLong()) continue;
+        const std::string column = target.name(c.name);
+        auto nulls = target.rows("SELECT COUNT(*) FROM " + Target::quoted(mysqlTable) + " WHERE " + Target::quoted(column) +
+                                 " IS NULL");
+        if (!nulls || nulls->empty() || !(*nulls)[0][0]) continue;
+        if (*(*nulls)[0][0] != "0") {
+            target.notCarried(table.name, "rule Required of column " + c.name,
+                              *(*nulls)[0][0] + " row(s) have no value there (they predate the rule), so the column "
+                                                "stays without NOT NULL");
+            continue;
+        }
+        if (createText.empty()) {
+            auto create = target.rows("SHOW CREATE TABLE " + Target::quoted(mysqlTable));
+            if (create && !create->empty() && (*create)[0].size() > 1 && (*create)[0][1]) createText = *(*create)[0][1];
+        }
+        std::string definition = columnDefinition(createText, column);
+        if (definition.empty() || definition.find(" NOT NULL") != std::string::npos) continue;
+        for (const char* drop : {" DEFAULT NULL", " NULL"})
+            if (size_t at = definition.find(drop); at != std::string::npos &&
+                (at + std::strlen(drop) == definition.size() || definition[at + std::strlen(drop)] == ' '))
+                definition.erase(at, std::strlen(drop));
+        alter += (alter.empty() ? " MODIFY COLUMN " : ", MODIFY COLUMN ") + definition + " NOT NULL";
+        made.push_back(c.name);
+    }
+    if (alter.empty()) return;
+    std::string error = target.run("ALTER TABLE " + Target::quoted(mysqlTable) + alter);
+    for (const auto& c : made)
+        if (!error.empty()) target.notCarried(table.name, "rule Required of column " + c, "MySQL refused NOT NULL: " + error);
+}
+
 }  // namespace
 
 void carryColumnRules(Target& target, access::Connection& source) {
@@ -161,6 +199,7 @@ void carryColumnRules(Target& target, access::Connection& source) {
             target.notCarried(table.name, "rule AllowZeroLength = No of column(s) " + zeroLengthRefused,
                               "MySQL has no such rule; it accepts empty texts there");
 
+        carryRequired(target, table, **def);
         if (!comments.empty()) {
             auto create = target.rows("SHOW CREATE TABLE " + Target::quoted(mysqlTable));
             std::string createText = create && !create->empty() && (*create)[0].size() > 1 && (*create)[0][1]

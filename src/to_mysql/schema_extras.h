@@ -1,7 +1,7 @@
 // What the Access-to-MySQL run carries once every table's rows are in:
 // relationships with referential integrity as FOREIGN KEY constraints, saved
-// select queries as views, and the column rules (Description as COMMENT, a
-// ValidationRule as CHECK). Whatever cannot be carried (a relationship its
+// select queries as views, and the column rules (Required as NOT NULL where
+// every row complies, Description as COMMENT, a ValidationRule as CHECK). Whatever cannot be carried (a relationship its
 // rows break or whose other table is not in the target, an action query, a
 // rule with no MySQL form) is named in the session's notCarried list with
 // the reason; none of it fails the run. What is carried is listed in the

@@ -158,17 +158,21 @@ TEST_F(SchemaExtras, ColumnRulesBecomeCommentsAndChecks) {
         ASSERT_TRUE(w.open(file, "").isOk());
         auto text = [](const std::string& s) { return access::Value::ofBytes(access::ValueKind::Text, s); };
         auto yes = access::Value::ofInteger(access::ValueKind::Boolean, 0);
-        ASSERT_TRUE(w.execute("CREATE TABLE Items (ID LONG, Qty LONG, Code TEXT(10), Note TEXT(20))",
+        auto required = access::Value::ofInteger(access::ValueKind::Boolean, 1);
+        ASSERT_TRUE(w.execute("CREATE TABLE Items (ID LONG, Qty LONG, Code TEXT(10), Note TEXT(20), Tag TEXT(5))",
                               {{"", {{"ValidationRule", text("[Qty]<1000"), 0}}},
                                {"Qty", {{"Description", text("How many, 'boxed'"), 0},
-                                        {"ValidationRule", text(">=0"), 0}}},
+                                        {"ValidationRule", text(">=0"), 0},
+                                        {"Required", required, 1}}},
+                               {"Tag", {{"Required", required, 1}}},
                                {"Code", {{"ValidationRule", text("Like \"[A-Z]*\""), 0},
                                          {"AllowZeroLength", yes, 0}}},
                                {"Note", {{"ValidationRule", text("<>\"bad\""), 0}}}})
                         .isOk());
         auto app = w.openTableForAppend("Items");
         ASSERT_TRUE(app.isOk());
-        // The row with "bad" predates its rule: that rule cannot be carried.
+        // The rows predate the rules: "bad" breaks one, and no row has a Tag.
+        app->acceptNullsInRequiredColumns();
         for (auto [id, qty, note] : {std::tuple{1, 5, "ok"}, std::tuple{2, 7, "bad"}}) {
             ASSERT_TRUE(app->addNew().isOk());
             ASSERT_TRUE(app->setField(0, FieldValue(static_cast<double>(id))).isOk());
@@ -197,6 +201,11 @@ TEST_F(SchemaExtras, ColumnRulesBecomeCommentsAndChecks) {
     EXPECT_TRUE(named("Items: validation rule <>\"bad\" of column Note: MySQL refused CHECK"));
     EXPECT_TRUE(named("Items: rule AllowZeroLength = No of column(s) Code"));
     EXPECT_EQ(test::scalar(check_, "SELECT COUNT(*) FROM `" + db + "`.`Items`"), "2");
+    // Required: NOT NULL where every row complies; otherwise the rows stay and the rule is named.
+    EXPECT_EQ(test::rows(check_, "SELECT COLUMN_NAME, IS_NULLABLE, COLUMN_COMMENT FROM information_schema.COLUMNS WHERE "
+                                 "TABLE_SCHEMA = '" + db + "' AND COLUMN_NAME IN ('Qty', 'Tag') ORDER BY 1"),
+              (std::vector<std::string>{"Qty|NO|How many, 'boxed'", "Tag|YES|"}));
+    EXPECT_TRUE(named("Items: rule Required of column Tag: 2 row(s) have no value there"));
 }
 
 }  // namespace
