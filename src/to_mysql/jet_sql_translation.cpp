@@ -75,6 +75,16 @@ public:
     }
 
 private:
+    // Text from a damaged or hostile file must not nest deep enough to
+    // exhaust the stack.
+    struct Depth {
+        int& n;
+        explicit Depth(int& d) : n(d) {
+            if (++n > 200) refuse("the statement nests too deeply");
+        }
+        ~Depth() { --n; }
+    };
+
     const Token& peek(size_t ahead = 0) const { return tokens_[std::min(pos_ + ahead, tokens_.size() - 1)]; }
     Token next() {
         Token t = peek();
@@ -304,6 +314,7 @@ private:
     }
 
     std::string source(std::vector<SourceKey>& keys) {
+        Depth depth(depth_);
         std::string text, key, table;
         if (isOp("(")) {
             next();
@@ -377,6 +388,7 @@ private:
     }
 
     Expr expr(int minPrecedence) {
+        Depth depth(depth_);
         Expr left = unary();
         for (;;) {
             bool known = false;
@@ -636,6 +648,7 @@ private:
     const JetTranslationOptions& options_;
     std::vector<std::string>& sources_;
     std::vector<std::string>* qualifierSink_ = nullptr;
+    int depth_ = 0;
 };
 
 std::string Parser::translateFunction(const std::string& name, const std::vector<Expr>& a, std::string& failure) const {

@@ -116,6 +116,10 @@ TEST(JetSqlTranslation, StatementShapes) {
         {"SELECT a FROM [t", nullptr, "not closed"},
         {"SELECT a WHERE a = 1", nullptr, "expected FROM"},
     };
+    const std::string deep = "SELECT " + std::string(100000, '(') + "1" + std::string(100000, ')') + " AS x FROM t";
+    check({deep.c_str(), nullptr, "nests too deeply"});
+    const std::string deepFrom = "SELECT a FROM " + std::string(100000, '(') + "t" + std::string(100000, ')');
+    check({deepFrom.c_str(), nullptr, "nests too deeply"});
     for (const auto& c : cases) check(c);
 }
 

@@ -261,6 +261,9 @@ std::string rebuildQuerySql(QueryKind kind, std::vector<QueryRow> rows) {
         return sql + ";";
     }
 
+    // Access joins at most 32 tables; more join rows than that come from a
+    // damaged file and would nest the rebuilt text without bound.
+    if (rowsOf(rows, attr::kJoin).size() > 256) return "-- damaged query: it stores more joins than Access allows";
     FromBuilder from;
     for (const auto* r : rowsOf(rows, attr::kTable)) from.addTable(*r);
     for (const auto* r : rowsOf(rows, attr::kJoin)) from.addJoin(*r);
