@@ -89,6 +89,31 @@ std::optional<std::string> jetDefault(const std::string& shown, const std::strin
     return std::nullopt;
 }
 
+// Reads the quoted run that starts at clause[i] (the quote) into `value`,
+// undoing doubled quotes and, with `backslash`, \x escapes (`escapedWildcard`
+// tells whether \% or \_ occurred). Returns the index after the closing
+// quote, npos when the run is not closed.
+size_t readQuoted(const std::string& clause, size_t i, char quote, bool backslash, std::string& value,
+                  bool& escapedWildcard) {
+    for (size_t at = i + 1; at < clause.size(); ++at) {
+        if (backslash && clause[at] == '\\' && at + 1 < clause.size()) {
+            value += clause[++at];
+            escapedWildcard = escapedWildcard || clause[at] == '%' || clause[at] == '_';
+            continue;
+        }
+        if (clause[at] == quote) {
+            if (at + 1 < clause.size() && clause[at + 1] == quote) {
+                value += quote;
+                ++at;
+                continue;
+            }
+            return at + 1;
+        }
+        value += clause[at];
+    }
+    return std::string::npos;
+}
+
 }  // namespace
 
 std::string checkClauseToJet(const std::string& clause, std::string& failure) {
@@ -101,41 +126,21 @@ std::string checkClauseToJet(const std::string& clause, std::string& failure) {
             out += ' ';
             ++i;
         } else if (ch == '`') {
-            size_t end = i + 1;
             std::string name;
-            for (; end < clause.size(); ++end) {
-                if (clause[end] == '`') {
-                    if (end + 1 < clause.size() && clause[end + 1] == '`') {
-                        name += '`';
-                        ++end;
-                        continue;
-                    }
-                    break;
-                }
-                name += clause[end];
-            }
-            if (end >= clause.size()) break;
+            bool escaped = false;
+            size_t end = readQuoted(clause, i, '`', false, name, escaped);
+            if (end == std::string::npos) break;
             out += "[" + accessName(name) + "]";
-            i = end + 1;
+            i = end;
         } else if (ch == '\'') {
             std::string v;
-            size_t end = i + 1;
-            for (; end < clause.size(); ++end) {
-                if (clause[end] == '\\' && end + 1 < clause.size()) {
-                    v += clause[++end];
-                    continue;
-                }
-                if (clause[end] == '\'') {
-                    if (end + 1 < clause.size() && clause[end + 1] == '\'') {
-                        v += '\'';
-                        ++end;
-                        continue;
-                    }
-                    break;
-                }
-                v += clause[end];
+            bool escapedWildcard = false;
+            size_t end = readQuoted(clause, i, '\'', true, v, escapedWildcard);
+            if (end == std::string::npos) break;
+            if (likeNext && escapedWildcard) {
+                failure = "the LIKE pattern '" + v + "' holds a literal % or _, which Access cannot write";
+                return {};
             }
-            if (end >= clause.size()) break;
             if (likeNext) {
                 // LIKE wildcards: % and _ become * and ?, which must not occur literally.
                 if (v.find_first_of("*?#[") != std::string::npos) {
@@ -146,7 +151,7 @@ std::string checkClauseToJet(const std::string& clause, std::string& failure) {
             }
             likeNext = false;
             out += jetText(v);
-            i = end + 1;
+            i = end;
         } else if (std::isdigit(static_cast<unsigned char>(ch)) || ch == '.') {
             size_t end = i;
             while (end < clause.size() && (std::isalnum(static_cast<unsigned char>(clause[end])) || clause[end] == '.')) ++end;

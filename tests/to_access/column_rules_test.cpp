@@ -24,7 +24,7 @@ TEST(MysqlCheckToJet, ClausesTranslateOrAreRefused) {
         EXPECT_EQ(checkClauseToJet(mysql, failure), jet) << mysql;
         EXPECT_EQ(failure, "") << mysql;
     }
-    for (const char* refused : {"char_length(`a`) > 2", "`a` like '5*%'", "`a` regexp '^x'", "`a` > 'open"}) {
+    for (const char* refused : {"char_length(`a`) > 2", "`a` like '5*%'", "`a` like '5\\%'", "`a` regexp '^x'", "`a` > 'open"}) {
         std::string failure;
         checkClauseToJet(refused, failure);
         EXPECT_NE(failure, "") << refused;
