@@ -26,7 +26,7 @@ const char* const kSynopsis =
     "to-mysql FILE.mdb --host H [--port 3306] --user U [--password-env VAR | --password-stdin] "
     "(--database NEW | --append EXISTING) [--db-password PW | --db-password-env VAR | --db-password-stdin] "
     "[--tables T1,T2,...] [--definitions-only] [--spaces-to-underscores] [--existing skip|overwrite] "
-    "[--overwrite-database] [--report FILE | --sql-file FILE] [--quiet]";
+    "[--overwrite-database] [--no-foreign-keys] [--no-views] [--report FILE | --sql-file FILE] [--quiet]";
 
 const char* const kDetails =
     "Converts the Access file's tables (or those of --tables) into a new or an existing MySQL database;\n"
@@ -45,6 +45,8 @@ const char* const kDetails =
     "  --existing skip|overwrite  what to do with a table the database already has\n"
     "                         (without it such a table stops the run)\n"
     "  --overwrite-database   drop and re-create NEW when it exists\n"
+    "  --no-foreign-keys      leave out the foreign keys made from the file's relationships\n"
+    "  --no-views             leave out the views made from the file's saved select queries\n"
     "  --report FILE          write the report to FILE instead of standard output\n"
     "  --sql-file FILE        connect to no server: write the statements of the conversion to FILE\n"
     "                         (\"-\": standard output), to load later with `mariadb < FILE`; --host and\n"
@@ -128,7 +130,7 @@ std::vector<std::string> splitList(const std::string& text) {
 int runToMysql(const std::vector<std::string>& args) {
     Options o = withAccessPassword(
         args, {"host", "port", "user", "password-env", "database", "append", "tables", "existing", "report", "sql-file"},
-        {"password-stdin", "definitions-only", "spaces-to-underscores", "overwrite-database", "quiet"}, false);
+        {"password-stdin", "definitions-only", "spaces-to-underscores", "overwrite-database", "quiet", "no-foreign-keys", "no-views"}, false);
     if (!o.ok()) return usageOrError(o);
     if (o.positional().size() != 1) return fail(kExitUsage, "to-mysql needs exactly one .mdb file");
     const bool sqlFile = o.has("sql-file");
@@ -198,6 +200,8 @@ int runToMysql(const std::vector<std::string>& args) {
     CliRunHost host(existing, o.has("overwrite-database"), progressStyle(quiet), bar);
     tomysql::ConversionRun run(s, *mysql, source, host);
     run.onStatus = [&host](const std::string& text) { host.status(text); };
+    run.carryForeignKeys = !o.has("no-foreign-keys");
+    run.carryViews = !o.has("no-views");
     tomysql::TargetChoice target;
     target.append = o.has("append");
     target.existingName = o.value("append");

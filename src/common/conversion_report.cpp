@@ -46,6 +46,7 @@ Facts accessToMysqlFacts(const ConversionSession& s, std::chrono::system_clock::
     for (const auto& t : s.tables) entries.push_back({t.name, t.selected, t.converted});
     f.lists = splitTables(entries);
     f.notCarried = s.notCarried;
+    f.carriedExtras = s.carriedExtras;
     f.refusedRows = s.refusedRows;
     f.partialTables = s.partialTables;
     return f;
@@ -63,6 +64,7 @@ Facts mysqlToAccessFacts(const ConversionSession& s, std::chrono::system_clock::
     for (const auto& t : s.sourceTables) entries.push_back({t.name, t.selected, t.converted});
     f.lists = splitTables(entries);
     f.notCarried = s.notCarried;
+    f.carriedExtras = s.carriedExtras;
     f.refusedRows = s.refusedRows;
     f.partialTables = s.partialTables;
     return f;
@@ -164,6 +166,12 @@ std::string detailSections(const Facts& f) {
         for (const auto& [table, count] : refusedPerTable(f.refusedRows))
             line(table + ": " + std::to_string(count) + " record(s) refused");
         for (const auto& r : f.refusedRows) line(refusedRowLine(r));
+    }
+    if (!f.carriedExtras.empty()) {
+        line("");
+        line("Carried beside the tables:");
+        line(stars18);
+        for (const auto& c : f.carriedExtras) line(c.table.empty() ? c.item : c.table + ": " + c.item);
     }
     if (!f.notCarried.empty()) {
         line("");

@@ -45,6 +45,7 @@ struct Facts {
     std::string elapsed;   // "hh:mm:ss"
     Lists lists;
     std::vector<NotCarriedItem> notCarried;
+    std::vector<CarriedItem> carriedExtras;  // foreign keys, views, rules
     std::vector<RefusedRow> refusedRows;
     std::vector<PartialTable> partialTables;
 };
@@ -60,7 +61,8 @@ std::string partialTableLine(const PartialTable& table);
 
 // The sections after the table lists, CR LF separated, empty when there is
 // nothing to name: tables cut short, refused rows per table and each refused
-// row, and the "Not carried" items.
+// row, what was carried beside the tables (foreign keys, views, rules), and
+// the "Not carried" items.
 std::string detailSections(const Facts& f);
 
 // Facts of the Access-to-MySQL run held by the session.

@@ -27,6 +27,13 @@ struct NotCarriedItem {
     std::string reason;  // why, in words
 };
 
+// Something beyond the tables and rows that the run carried into the
+// target: a foreign key, a view, a column rule.
+struct CarriedItem {
+    std::string table;  // the table it belongs to; empty for the database as a whole
+    std::string item;   // what, e.g. "foreign key CustomersOrders (CustomerID) to Customers"
+};
+
 // A row the target refused, named on the report with the target's reason.
 struct RefusedRow {
     std::string table;
@@ -112,6 +119,7 @@ struct ConversionSession {
     bool skipAllExisting = false;  // standing answers to "table exists"
     bool overwriteAllExisting = false;
     std::vector<NotCarriedItem> notCarried;  // items named in the report's "Not carried" section
+    std::vector<CarriedItem> carriedExtras;  // foreign keys, views and rules carried beside the tables
     std::vector<RefusedRow> refusedRows;     // each refused row, in the order refused
     std::vector<PartialTable> partialTables; // tables cut short, with the rows they kept
 };

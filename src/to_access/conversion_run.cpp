@@ -240,7 +240,8 @@ ConversionRun::Step ConversionRun::convertTable(access::WriteConnection& db, Sou
     }
 
     bool created = false;
-    access::Status st = db.execute(create);
+    rules_ = readTableRules(source_, s_.sourceDatabase, t.name);
+    access::Status st = createWithRules(db, create, t.name);
     if (st) {
         created = true;
     } else if (appending && st.code() == access::kCodeBadCommand &&
@@ -259,6 +260,7 @@ ConversionRun::Step ConversionRun::convertTable(access::WriteConnection& db, Sou
     }
 
     s_.notCarried.insert(s_.notCarried.end(), structure.notCarried.begin(), structure.notCarried.end());
+    s_.notCarried.insert(s_.notCarried.end(), rules_.notCarried.begin(), rules_.notCarried.end());
     for (const std::string& index : structure.indexStatements) {
         if (index.empty()) continue;
         if (access::Status is = db.execute(index); !is) {
@@ -308,13 +310,25 @@ ConversionRun::Step ConversionRun::tableExists(access::WriteConnection& db, Sour
         }
     }
     if (!overwrite || !dropTable(db, accessName(t.name))) return Step::Next;
-    access::Status st = db.execute(create);
+    access::Status st = createWithRules(db, create, t.name);
     if (!st) {
         host_.ask(st.description(), kSetOk, kExclamation);
         return Step::Next;
     }
     created = true;
     return Step::Next;
+}
+
+// The table with its column rules as properties. Should the file refuse
+// the properties, the table is made without them rather than lost.
+access::Status ConversionRun::createWithRules(access::WriteConnection& db, const std::string& create,
+                                              const std::string& table) {
+    access::Status st = db.execute(create, rules_.properties);
+    if (st || rules_.properties.empty() || accessTableExists(db, accessName(table))) return st;
+    access::Status plain = db.execute(create);
+    if (plain) rules_.notCarried.push_back({table, "column rules (Required, DefaultValue, Description, ValidationRule)",
+                                            "the file refused them: " + st.description()});
+    return plain;
 }
 
 bool ConversionRun::dropTable(access::WriteConnection& db, const std::string& table) {

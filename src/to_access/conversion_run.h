@@ -16,6 +16,7 @@
 
 #include "common/conversion_session.h"
 #include "common/run_host.h"
+#include "to_access/column_rules.h"
 
 namespace veltrano {
 
@@ -88,6 +89,7 @@ private:
     Step tableExists(access::WriteConnection& db, SourceTable& t, const std::string& create,
                      bool& created);
     bool dropTable(access::WriteConnection& db, const std::string& table);
+    access::Status createWithRules(access::WriteConnection& db, const std::string& create, const std::string& table);
     Step populate(access::WriteConnection& db, SourceTable& t, const std::vector<std::string>& columns);
     struct RowsStored {
         int64_t stored = 0;
@@ -108,6 +110,7 @@ private:
     ConversionSession& s_;
     MYSQL_CONNECTION& source_;
     RunHost& host_;
+    TableRules rules_;  // of the table being converted
     RunOptions options_;
     std::vector<std::string> failedTables_;
 };

@@ -12,6 +12,10 @@
 #include "common/field_value.h"
 #include "to_mysql/table_definitions.h"
 
+namespace veltrano::access {
+class Connection;
+}
+
 namespace veltrano::tomysql {
 
 // A forward-only pass over the rows of one table.
@@ -39,6 +43,9 @@ public:
     virtual int64_t countRows(const std::string& table, std::string& error) = 0;
     // "select * from [table]"; null with error set on failure.
     virtual std::unique_ptr<SourceRows> openRows(const std::string& table, std::string& error) = 0;
+    // The open file, for what lies beyond tables and rows (relationships,
+    // saved queries, column properties); null for sources without a file.
+    virtual access::Connection* engine() { return nullptr; }
 };
 
 }  // namespace veltrano::tomysql

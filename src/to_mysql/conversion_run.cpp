@@ -7,6 +7,7 @@
 #include "mysql/mysql_connection.h"
 #include "mysql/mysql_rs.h"
 #include "mysql/sql_text.h"
+#include "to_mysql/schema_extras.h"
 #include "to_mysql/value_text.h"
 
 namespace veltrano::tomysql {
@@ -162,6 +163,7 @@ RunOutcome ConversionRun::convert(const TargetChoice& target) {
         if (step == Step::CancelledAtQuestion) return RunOutcome::CancelledAtQuestion;
         if (host_.cancelRequested()) return RunOutcome::Cancelled;
     }
+    carrySchemaExtras(s_, mysql_, source_, {carryForeignKeys, carryViews});
     return RunOutcome::Completed;
 }
 

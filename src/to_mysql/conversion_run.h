@@ -76,6 +76,10 @@ public:
     // batch back; off, or when the server refuses it, multi-row INSERTs.
     bool useLoadData = true;
     std::chrono::milliseconds keepAliveInterval{50};
+    // Once every table's rows are in: relationships as foreign keys, saved
+    // select queries as views (column rules are always carried).
+    bool carryForeignKeys = true;
+    bool carryViews = true;
 
     // The whole run.
     RunOutcome convert(const TargetChoice& target);

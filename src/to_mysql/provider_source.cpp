@@ -1,5 +1,7 @@
 #include "to_mysql/provider_source.h"
 
+#include "access/read/database.h"
+
 #include <cctype>
 
 namespace veltrano::tomysql {
@@ -137,6 +139,20 @@ TypeNames ProviderSource::typeNames() {
     return names;
 }
 
+namespace {
+
+// Required by the column's own rule, not by its type (Yes/No) or as an auto-number.
+bool isPlainRequired(access::Connection& cnn, const std::string& table, const std::string& column) {
+    access::Database* db = cnn.database();
+    if (!db) return false;
+    auto def = db->tableDef(table);
+    if (!def.isOk()) return false;
+    const access::ColumnDef* c = (*def)->columnByName(column);
+    return c && c->required && c->type != access::ColumnType::Boolean && !c->isAutoLong();
+}
+
+}  // namespace
+
 bool ProviderSource::readSchema(const std::string& table, TableSchema& schema, std::string& error) {
     schema = TableSchema{};
     schema.name = table;
@@ -160,6 +176,10 @@ bool ProviderSource::readSchema(const std::string& table, TableSchema& schema, s
             col.columnDefault = textOf(d);
         col.characterMaximumLength = numberOf(c.field("character_maximum_length"));
         col.isNullable = boolOf(c.field("is_nullable"));
+        // A Required column may hold rows from before the rule was set; it is
+        // made NOT NULL once the rows are in, if they all comply, so that no
+        // such row is refused (see schema_extras.h).
+        if (!col.isNullable && isPlainRequired(cnn_, table, col.columnName)) col.isNullable = true;
         col.numericPrecision = static_cast<int>(numberOf(c.field("numeric_precision")).value_or(0));
         col.numericScale = static_cast<int>(numberOf(c.field("numeric_scale")).value_or(0));
         schema.columns.push_back(std::move(col));
@@ -176,8 +196,10 @@ bool ProviderSource::readSchema(const std::string& table, TableSchema& schema, s
         error = cat.status().description();
         return false;
     }
+    // The indexes Access keeps only to enforce relationships are no keys of
+    // the table: MySQL makes the one each foreign key needs.
     for (const auto& ix : cat.value().indexes)
-        schema.indexes.push_back({ix.name, ix.primaryKey, ix.unique, ix.columns});
+        if (!ix.relationshipIndex) schema.indexes.push_back({ix.name, ix.primaryKey, ix.unique, ix.columns});
     for (const auto& col : cat.value().columns)
         schema.catalogColumns.push_back({col.name, col.type, col.autoIncrement});
     return true;

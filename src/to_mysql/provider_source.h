@@ -21,6 +21,7 @@ public:
     bool readSchema(const std::string& table, TableSchema& schema, std::string& error) override;
     int64_t countRows(const std::string& table, std::string& error) override;
     std::unique_ptr<SourceRows> openRows(const std::string& table, std::string& error) override;
+    access::Connection* engine() override { return &cnn_; }
 
 private:
     access::Connection& cnn_;

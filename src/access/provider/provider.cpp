@@ -152,6 +152,16 @@ Result<TableCatalog> Connection::tableCatalog(std::string_view tableName) {
     return provider_detail::buildCatalog(*db_, tableName);
 }
 
+Result<std::vector<Relationship>> Connection::relationships() {
+    if (!db_) return Status::invalidArgument("Operation is not allowed when the object is closed.");
+    return readRelationships(*db_);
+}
+
+Result<std::vector<SavedQuery>> Connection::savedQueries() {
+    if (!db_) return Status::invalidArgument("Operation is not allowed when the object is closed.");
+    return readSavedQueries(*db_);
+}
+
 Result<std::unique_ptr<Rowset>> Connection::execute(std::string_view commandText) {
     if (!db_) return Status::invalidArgument("Operation is not allowed when the object is closed.");
     return provider_detail::runQuery(*db_, commandText);

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "access/base/status.h"
+#include "access/read/relationships.h"
+#include "access/read/saved_queries.h"
 #include "access/format/value.h"
 #include "common/field_value.h"
 
@@ -106,6 +108,10 @@ struct CatalogIndex {
     bool primaryKey = false;
     bool unique = false;
     bool ignoreNulls = false;
+    // Kept by Access only to enforce a relationship (the referenced side's
+    // hidden ".rX" index, or the referencing side's index named after the
+    // relationship); not an index the user made.
+    bool relationshipIndex = false;
     std::vector<std::string> columns;  // in key order
 };
 
@@ -136,6 +142,11 @@ public:
     // Runs "select count(*) as nRecords from [t]" (one row, field nRecords)
     // or "select * from [t]" (streaming). Anything else: BadCommand.
     Result<std::unique_ptr<Rowset>> execute(std::string_view commandText);
+
+    // The relationships between user tables and the saved queries (with
+    // their rebuilt Jet SQL) of the open file.
+    Result<std::vector<Relationship>> relationships();
+    Result<std::vector<SavedQuery>> savedQueries();
 
     // The engine behind the connection; nullptr while closed.
     Database* database();

@@ -297,6 +297,7 @@ Result<TableCatalog> buildCatalog(Database& db, std::string_view table) {
         CatalogIndex ci;
         ci.name = li.name;
         ci.primaryKey = li.isPrimaryKey();
+        ci.relationshipIndex = isRelationshipIndex(li);
         if (li.realIndex < def->realIndexes.size()) {
             const RealIndexDef& ri = def->realIndexes[li.realIndex];
             ci.unique = ci.primaryKey || (ri.flags & index_flag::kUnique);

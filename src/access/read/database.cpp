@@ -110,4 +110,17 @@ Result<uint64_t> Database::countRows(std::string_view name) {
     return n;
 }
 
+Result<std::unique_ptr<TableCursor>> Database::openSystemCursor(std::string_view name) {
+    const CatalogEntry* found = nullptr;
+    for (const auto& e : catalog_)
+        if (e.kind() == catalog_const::kTypeTable && e.isSystem() && namesEqual(e.name, name)) found = &e;
+    if (!found) return Status::notFound("The file has no " + std::string(name) + " table.");
+    auto it = defs_.find(found->tdefPage());
+    if (it == defs_.end()) {
+        ACCESS_ASSIGN_OR_RETURN(TableDef def, loadTableDef(*pager_, found->tdefPage()));
+        it = defs_.emplace(found->tdefPage(), std::make_shared<const TableDef>(std::move(def))).first;
+    }
+    return std::make_unique<TableCursor>(*pager_, it->second);
+}
+
 }  // namespace veltrano::access

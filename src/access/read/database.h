@@ -62,6 +62,9 @@ public:
     Result<std::unique_ptr<TableCursor>> openCursor(std::string_view name, bool decodeValues = true);
     // Counts the live rows by scanning.
     Result<uint64_t> countRows(std::string_view name);
+    // A scan over a system table (MSysRelationships, MSysQueries, ...);
+    // NotFound when the file has no such table.
+    Result<std::unique_ptr<TableCursor>> openSystemCursor(std::string_view name);
 
 private:
     explicit Database(std::unique_ptr<Pager> pager) : pager_(std::move(pager)) {}
