@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "access/format/text.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 

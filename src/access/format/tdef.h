@@ -98,7 +98,7 @@ struct TableDef {
     std::vector<uint8_t> raw;     // the assembled definition bytes
 
     const ColumnDef* columnByNumber(uint16_t number) const;
-    // Exact match first, then ASCII case-insensitive; nullptr when absent.
+    // Exact match first, then ignoring case; nullptr when absent.
     const ColumnDef* columnByName(std::string_view name) const;
 };
 

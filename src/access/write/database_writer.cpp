@@ -11,6 +11,7 @@
 #include "access/format/text.h"
 #include "access/write/usage_map_writer.h"
 #include "access/write/value_writer.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 namespace {
@@ -309,7 +310,7 @@ Result<const CatalogRow*> WriteDatabase::findTable(const std::vector<CatalogRow>
     for (const auto& e : catalog)
         if (e.parentId == kDbParentId && e.name == "Tables") tables = e.id;
     for (const auto& e : catalog)
-        if (e.parentId == tables && (e.type & 0x7F) == catalog_const::kTypeTable && sameName(e.name, name)) return &e;
+        if (e.parentId == tables && (e.type & 0x7F) == catalog_const::kTypeTable && namesEqual(e.name, name)) return &e;
     return Status::notFound("The table '" + name + "' does not exist.");
 }
 

@@ -13,6 +13,7 @@
 #include "access/write/properties_writer.h"
 #include "access/format/sort_order.h"
 #include "access/format/text.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 namespace {
@@ -118,7 +119,7 @@ std::vector<ObjectProperties> propertiesOf(const CreateTableStmt& s, const std::
     std::vector<ObjectProperties> out;
     auto objectFor = [&](const std::string& name) -> ObjectProperties& {
         for (auto& o : out)
-            if (sameName(o.object, name)) return o;
+            if (namesEqual(o.object, name)) return o;
         out.push_back({name, {}});
         return out.back();
     };
@@ -134,7 +135,7 @@ std::vector<ObjectProperties> propertiesOf(const CreateTableStmt& s, const std::
         else if (specs[i].autoNumber && specs[i].type == ColumnType::Guid)
             o.values.push_back({"DefaultValue", Value::ofBytes(ValueKind::Text, "GenGUID()"), kEngine});
         for (const auto& e : extra)
-            if (!e.object.empty() && sameName(e.object, col.name)) o.values.insert(o.values.end(), e.values.begin(), e.values.end());
+            if (!e.object.empty() && namesEqual(e.object, col.name)) o.values.insert(o.values.end(), e.values.begin(), e.values.end());
     }
     return out;
 }
@@ -151,7 +152,7 @@ Status WriteDatabase::createTable(const CreateTableStmt& s, const std::vector<Ob
     ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
     if (findTable(catalog, s.table).isOk()) return Status::badCommand("Table '" + s.table + "' already exists.");
     for (const auto& e : catalog)
-        if (sameName(e.name, s.table) && e.parentId != 0x0F000000u)
+        if (namesEqual(e.name, s.table) && e.parentId != 0x0F000000u)
             return Status::badCommand("An object named '" + s.table + "' already exists.");
 
     TableModel t;
@@ -161,7 +162,7 @@ Status WriteDatabase::createTable(const CreateTableStmt& s, const std::vector<Ob
         const SqlColumn& col = s.columns[i];
         ACCESS_RETURN_IF_ERROR(checkObjectName(col.name, "field"));
         for (size_t k = 0; k < i; ++k)
-            if (sameName(s.columns[k].name, col.name))
+            if (namesEqual(s.columns[k].name, col.name))
                 return Status::badCommand("Field '" + col.name + "' is defined more than once.");
         ACCESS_ASSIGN_OR_RETURN(ColumnSpec columnType, resolveColumnType(col));
         specs.push_back(columnType);
@@ -200,7 +201,7 @@ Status WriteDatabase::createTable(const CreateTableStmt& s, const std::vector<Ob
     auto addLogical = [&](const std::string& name, size_t real, uint8_t type) -> Status {
         ACCESS_RETURN_IF_ERROR(checkObjectName(name, "index"));
         for (const auto& l : t.logicalIndexes)
-            if (sameName(l.name, name)) return Status::badCommand("Index '" + name + "' already exists.");
+            if (namesEqual(l.name, name)) return Status::badCommand("Index '" + name + "' already exists.");
         LogicalIndexModel li;
         li.name = name;
         li.number = static_cast<uint32_t>(t.logicalIndexes.size());
@@ -250,7 +251,7 @@ Status WriteDatabase::createIndex(const CreateIndexStmt& s) {
         return Status::badCommand("System tables cannot be changed.");
     ACCESS_ASSIGN_OR_RETURN(TableModel t, readTableModel(*store_, e->id & 0x00FFFFFF));
     for (const auto& l : t.logicalIndexes)
-        if (sameName(l.name, s.name)) return Status::badCommand("Index '" + s.name + "' already exists on table '" + s.table + "'.");
+        if (namesEqual(l.name, s.name)) return Status::badCommand("Index '" + s.name + "' already exists on table '" + s.table + "'.");
     if (s.primary)
         for (size_t r = 0; r < t.realIndexes.size(); ++r)
             if (t.isPrimaryKey(r)) return Status::badCommand("Table '" + s.table + "' already has a primary key.");
@@ -301,7 +302,7 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
             if (!c) continue;
             for (const auto& r : rows) {
                 const StoredCell& cell = r.cells[c->number];
-                if (!cell.null && sameName(decodeJet4Text(Bytes(reinterpret_cast<const uint8_t*>(cell.bytes.data()), cell.bytes.size())), e.name))
+                if (!cell.null && namesEqual(decodeJet4Text(Bytes(reinterpret_cast<const uint8_t*>(cell.bytes.data()), cell.bytes.size())), e.name))
                     return Status::badCommand("Cannot delete table '" + e.name + "'; it takes part in one or more relationships.");
             }
         }

@@ -6,6 +6,7 @@
 
 #include "access/write/database_writer.h"
 #include "access/format/text.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 namespace {
@@ -96,7 +97,7 @@ std::string encodeProperties(const std::vector<ObjectProperties>& objects) {
     std::vector<std::string> names;
     auto nameIndex = [&](const std::string& n) {
         for (size_t i = 0; i < names.size(); ++i)
-            if (sameName(names[i], n)) return i;
+            if (namesEqual(names[i], n)) return i;
         names.push_back(n);
         return names.size() - 1;
     };

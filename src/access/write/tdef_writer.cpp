@@ -4,6 +4,7 @@
 
 #include "access/base/coding.h"
 #include "access/format/text.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 namespace {
@@ -17,26 +18,7 @@ constexpr size_t kRealBlock = 52;
 constexpr size_t kLogicalBlock = 28;
 constexpr int kMaxChainPages = 64;
 
-char foldLatin1(char32_t c) { return static_cast<char>(c); }
-
 }  // namespace
-
-bool sameName(const std::string& a, const std::string& b) {
-    std::string ua = utf8ToUtf16le(a), ub = utf8ToUtf16le(b);
-    if (ua.size() != ub.size()) return false;
-    for (size_t i = 0; i + 1 < ua.size(); i += 2) {
-        uint16_t x = static_cast<uint8_t>(ua[i]) | (static_cast<uint8_t>(ua[i + 1]) << 8);
-        uint16_t y = static_cast<uint8_t>(ub[i]) | (static_cast<uint8_t>(ub[i + 1]) << 8);
-        auto fold = [](uint16_t c) -> uint16_t {
-            if (c >= 'a' && c <= 'z') return c - 32;
-            if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
-            return c;
-        };
-        if (fold(x) != fold(y)) return false;
-    }
-    (void)foldLatin1;
-    return true;
-}
 
 const ColumnModel* TableModel::column(uint16_t number) const {
     for (const auto& c : columns)
@@ -46,7 +28,7 @@ const ColumnModel* TableModel::column(uint16_t number) const {
 
 const ColumnModel* TableModel::columnNamed(const std::string& name) const {
     for (const auto& c : columns)
-        if (sameName(c.name, name)) return &c;
+        if (namesEqual(c.name, name)) return &c;
     return nullptr;
 }
 

@@ -101,7 +101,4 @@ std::vector<uint8_t> serializeTableModel(const TableModel& t);
 Status writeTableModel(PageStore& store, TableModel& t, const std::function<Result<uint32_t>()>& allocate,
                      std::vector<uint32_t>& freed);
 
-// Case-insensitive comparison of names (Latin-1 letters folded).
-bool sameName(const std::string& a, const std::string& b);
-
 }  // namespace veltrano::access
