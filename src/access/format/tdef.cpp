@@ -94,7 +94,7 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
         c.type = static_cast<ColumnType>(r.u8(b + f.colType));
         c.number = r.u16(b + f.colNumber);
         c.varIndex = r.u16(b + f.colVarIndex);
-        c.flags = r.u8(b + f.colFlags);
+        c.flags = decodeColumnFlags(r.u8(b + f.colFlags), c.type, f);
         c.extFlags = f.colExtFlags >= 0 ? r.u8(b + static_cast<size_t>(f.colExtFlags)) : 0;
         c.fixedOffset = r.u16(b + f.colFixedOffset);
         c.length = r.u16(b + f.colLength);
