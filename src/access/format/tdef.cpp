@@ -43,7 +43,7 @@ Result<std::vector<uint8_t>> readDefinitionBytes(Pager& pager, uint32_t page, st
     std::unordered_set<uint32_t> seen;
     uint32_t current = page;
     while (current != 0) {
-        if (seen.size() >= kMaxTdefPages)
+        if (seen.size() >= limits::kMaxTdefPages)
             return Status::corruption("table definition spans too many pages", page);
         if (!seen.insert(current).second)
             return Status::corruption("table definition pages form a loop", current);
@@ -77,7 +77,7 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
     t.ownedMap = r.u32(f.tdefOwnedMap);
     t.freeMap = r.u32(f.tdefFreeMap);
     if (!r.ok()) return bad("header cut short");
-    if (numCols > kMaxColumns || numLogical > kMaxIndexes || numReal > kMaxIndexes)
+    if (numCols > limits::kMaxColumns || numLogical > limits::kMaxIndexes || numReal > limits::kMaxIndexes)
         return bad("impossible column or index count");
 
     size_t off = f.tdefVarPart;
@@ -116,7 +116,7 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
     for (size_t i = 0; i < numReal; ++i) {
         RealIndexDef& x = t.realIndexes[i];
         size_t b = off + i * f.realIdxBlock;
-        for (size_t k = 0; k < 10; ++k) {
+        for (size_t k = 0; k < limits::kMaxIndexColumns; ++k) {
             uint16_t col = r.u16(b + f.realIdxColumns + 3 * k);
             uint8_t flags = r.u8(b + f.realIdxColumns + 3 * k + 2);
             if (col != 0xFFFF) x.columns.push_back({col, (flags & 0x01) != 0});
@@ -149,7 +149,7 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
         if (!readName(r, off, f, codePage, x.name)) return bad("index names cut short");
 
     // Long-value column maps; older files may end without the terminator.
-    for (size_t guard = 0; guard < kMaxColumns && r.has(off, 2); ++guard) {
+    for (size_t guard = 0; guard < limits::kMaxColumns && r.has(off, 2); ++guard) {
         uint16_t col = r.u16(off);
         if (col == 0xFFFF || !r.has(off, 10)) break;
         for (auto& c : t.columns) {

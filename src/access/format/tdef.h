@@ -24,6 +24,7 @@
 
 #include "access/base/coding.h"
 #include "access/format/format.h"
+#include "access/format/limits.h"
 #include "access/storage/pager.h"
 #include "access/base/status.h"
 
@@ -101,11 +102,6 @@ struct TableDef {
     // Exact match first, then ignoring case; nullptr when absent.
     const ColumnDef* columnByName(std::string_view name) const;
 };
-
-// Caps against corrupt files.
-constexpr size_t kMaxTdefPages = 512;
-constexpr size_t kMaxColumns = 4096;   // Access allows 255 live; deleted ones add up
-constexpr size_t kMaxIndexes = 1024;
 
 // Follows the continuation chain from `page` and assembles the definition.
 Result<std::vector<uint8_t>> readDefinitionBytes(Pager& pager, uint32_t page, std::vector<uint32_t>* chain);

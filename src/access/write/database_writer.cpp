@@ -6,6 +6,7 @@
 #include <map>
 
 #include "access/format/index_key.h"
+#include "access/format/limits.h"
 #include "access/storage/pager.h"
 #include "access/format/sort_order.h"
 #include "access/format/text.h"
@@ -19,7 +20,6 @@ namespace {
 constexpr uint32_t kDbParentId = 0x0F000000u;
 constexpr uint32_t kTablesId = 0x0F000001u;
 constexpr uint32_t kFullAccess = 1048575;
-constexpr int kMaxMovedRowHops = 8;
 
 std::string le32(uint32_t v) {
     std::string s(4, '\0');
@@ -162,7 +162,7 @@ Status WriteDatabase::writeGlobalMap() {
         const size_t freeFree = free_.size();
         size_t bitmap = std::max<size_t>(64, ((count + 31) / 32) * 4);
         size_t inlineLength = 5 + bitmap;
-        if (inlineLength + 2 + others + kDataPageHeader <= kJet4PageSize) {
+        if (inlineLength + 2 + others + Format::jet4().dataRowTable <= Format::jet4().pageSize) {
             row.assign(inlineLength, 0);
         } else if (row.size() != kUsageMapRowLength || row[0] != 1) {
             row.assign(kUsageMapRowLength, 0);
@@ -194,7 +194,7 @@ Result<std::vector<ScannedRow>> WriteDatabase::scanTable(const TableModel& t) {
             if (deleted) continue;
             std::vector<uint8_t> bytes(row.begin(), row.end());
             for (int hop = 0; moved; ++hop) {
-                if (hop > kMaxMovedRowHops || bytes.size() < 4) return Status::corruption("moved row chain too long", p);
+                if (hop > limits::kMaxOverflowHops || bytes.size() < 4) return Status::corruption("moved row chain too long", p);
                 ByteReader r(bytes);
                 uint32_t tp = r.u24(1);
                 int tr = r.u8(0);

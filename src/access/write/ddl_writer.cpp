@@ -10,6 +10,7 @@
 
 #include "access/write/database_writer.h"
 #include "access/format/index_key.h"
+#include "access/format/limits.h"
 #include "access/write/properties_writer.h"
 #include "access/format/sort_order.h"
 #include "access/format/text.h"
@@ -18,8 +19,6 @@
 namespace veltrano::access {
 namespace {
 
-constexpr size_t kMaxColumns = 255;
-constexpr size_t kMaxIndexColumns = 10;
 constexpr uint8_t kPrimaryKeyFlags = 0x80 | index_flag::kUnique | index_flag::kRequired;
 
 std::vector<uint8_t> emptyLeaf(uint32_t tdefPage) {
@@ -96,7 +95,7 @@ Result<size_t> realIndexFor(WriteDatabase& db, TableModel& t, MapPages& maps, co
 }
 
 Result<std::vector<IndexColumnModel>> indexColumns(const TableModel& t, const std::vector<std::pair<std::string, bool>>& names) {
-    if (names.empty() || names.size() > kMaxIndexColumns)
+    if (names.empty() || names.size() > limits::kMaxIndexColumns)
         return Status::badCommand("An index has 1 to 10 fields.");
     std::vector<IndexColumnModel> cols;
     for (const auto& [name, asc] : names) {
@@ -148,7 +147,7 @@ Status WriteDatabase::createTable(const CreateTableStmt& s, const std::vector<Ob
         return Status::badCommand("The table name '" + s.table +
                                   "' holds characters beyond Latin-1, which this engine cannot enter in the catalog index.");
     if (s.columns.empty()) return Status::badCommand("A table needs at least one field.");
-    if (s.columns.size() > kMaxColumns) return Status::badCommand("Too many fields defined (at most 255).");
+    if (s.columns.size() > limits::kMaxLiveColumns) return Status::badCommand("Too many fields defined (at most 255).");
     ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
     if (findTable(catalog, s.table).isOk()) return Status::badCommand("Table '" + s.table + "' already exists.");
     for (const auto& e : catalog)
@@ -327,13 +326,13 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
         ACCESS_RETURN_IF_ERROR(store_->read(ref >> 8, pg));
         bool del = false;
         Bytes row = rowOnPage(pg, static_cast<int>(ref & 0xFF), &del, nullptr);
-        for (uint32_t p : usageMapPages(row)) release.push_back(p);
+        for (uint32_t p : referencedMapPages(row)) release.push_back(p);
     }
     for (uint32_t p : candidates) {
         if (p < 2 || p >= store_->pageCount()) continue;
         ACCESS_RETURN_IF_ERROR(store_->read(p, pg));
         uint32_t owner = ByteReader(pg).u32(4);
-        bool ours = ((pg[0] == page_type::kData) && (owner == t.page || owner == kLvalOwner)) ||
+        bool ours = ((pg[0] == page_type::kData) && (owner == t.page || owner == data_page_const::kLongValueOwner)) ||
                     ((pg[0] == page_type::kIndexLeaf || pg[0] == page_type::kIndexNode) && owner == t.page);
         if (ours) release.push_back(p);
     }

@@ -165,7 +165,7 @@ std::string reference(uint32_t lengthAndFlags, uint32_t pageRow) {
     return r;
 }
 
-bool isLvalPage(Bytes pg) { return pg.size() > 8 && pg[0] == page_type::kData && ByteReader(pg).u32(4) == kLvalOwner; }
+bool isLvalPage(Bytes pg) { return pg.size() > 8 && pg[0] == page_type::kData && ByteReader(pg).u32(4) == data_page_const::kLongValueOwner; }
 
 }  // namespace
 
@@ -189,7 +189,7 @@ Result<std::string> storeCatalogLongValue(WriteDatabase& db, const TableModel& o
         }
         if (number == 0) {
             ACCESS_ASSIGN_OR_RETURN(number, db.allocatePage());
-            pg = newDataPage(kLvalOwner);
+            pg = newDataPage(data_page_const::kLongValueOwner);
         }
         int row = addRowToPage(pg, Bytes(reinterpret_cast<const uint8_t*>(blob.data()), blob.size()));
         ACCESS_RETURN_IF_ERROR(store.write(number, pg));
