@@ -38,8 +38,9 @@ const ColumnDef* TableDef::columnByName(std::string_view name) const {
     return nullptr;
 }
 
-Result<std::vector<uint8_t>> readDefinitionBytes(Pager& pager, uint32_t page, std::vector<uint32_t>* chain) {
-    std::vector<uint8_t> def;
+Result<std::vector<uint8_t>> readDefinitionBytes(const PageReader& readPage, uint32_t page,
+                                                 std::vector<uint32_t>* chain) {
+    std::vector<uint8_t> def, bytes;
     std::unordered_set<uint32_t> seen;
     uint32_t current = page;
     while (current != 0) {
@@ -47,18 +48,26 @@ Result<std::vector<uint8_t>> readDefinitionBytes(Pager& pager, uint32_t page, st
             return Status::corruption("table definition spans too many pages", page);
         if (!seen.insert(current).second)
             return Status::corruption("table definition pages form a loop", current);
-        ACCESS_ASSIGN_OR_RETURN(PageHandle p, pager.page(current));
-        const auto& bytes = *p;
-        if (bytes[0] != page_type::kTableDef)
+        ACCESS_RETURN_IF_ERROR(readPage(current, bytes));
+        if (bytes.size() <= tdef_const::kContinuationHeader || bytes[0] != page_type::kTableDef)
             return Status::corruption("expected a table definition page", current);
         if (chain) chain->push_back(current);
         if (def.empty())
             def.insert(def.end(), bytes.begin(), bytes.end());
         else
-            def.insert(def.end(), bytes.begin() + 8, bytes.end());
-        current = ByteReader(bytes).u32(4);
+            def.insert(def.end(), bytes.begin() + tdef_const::kContinuationHeader, bytes.end());
+        current = ByteReader(bytes).u32(tdef_const::kNextPage);
     }
     return def;
+}
+
+Result<std::vector<uint8_t>> readDefinitionBytes(Pager& pager, uint32_t page, std::vector<uint32_t>* chain) {
+    auto readPage = [&pager](uint32_t n, std::vector<uint8_t>& out) -> Status {
+        ACCESS_ASSIGN_OR_RETURN(PageHandle p, pager.page(n));
+        out.assign(p->begin(), p->end());
+        return Status::ok();
+    };
+    return readDefinitionBytes(readPage, page, chain);
 }
 
 Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
@@ -87,9 +96,11 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
         off += f.realIdxCountBlock;
     }
 
+    t.layout.columnBlocks = off;
     t.columns.resize(numCols);
     for (size_t i = 0; i < numCols; ++i) {
         ColumnDef& c = t.columns[i];
+        c.storedIndex = static_cast<uint16_t>(i);
         size_t b = off + i * f.columnBlock;
         c.type = static_cast<ColumnType>(r.u8(b + f.colType));
         c.number = r.u16(b + f.colNumber);
@@ -112,6 +123,7 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
     for (auto& c : t.columns)
         if (!readName(r, off, f, codePage, c.name)) return bad("column names cut short");
 
+    t.layout.realIndexBlocks = off;
     t.realIndexes.resize(numReal);
     for (size_t i = 0; i < numReal; ++i) {
         RealIndexDef& x = t.realIndexes[i];
@@ -129,6 +141,7 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
     off += numReal * f.realIdxBlock;
     if (!r.ok()) return bad("index blocks cut short");
 
+    t.layout.logicalIndexBlocks = off;
     t.logicalIndexes.resize(numLogical);
     for (size_t i = 0; i < numLogical; ++i) {
         LogicalIndexDef& x = t.logicalIndexes[i];
@@ -152,6 +165,7 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
     for (size_t guard = 0; guard < limits::kMaxColumns && r.has(off, 2); ++guard) {
         uint16_t col = r.u16(off);
         if (col == 0xFFFF || !r.has(off, 10)) break;
+        t.longValueMaps.push_back({col, r.u32(off + 2), r.u32(off + 6)});
         for (auto& c : t.columns) {
             if (c.number == col) {
                 c.lvOwnedMap = r.u32(off + 2);
