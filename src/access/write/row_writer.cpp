@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "access/format/row.h"
+
 namespace veltrano::access {
 
 RowLayout rowLayout(const TableModel& t) {
@@ -84,38 +86,33 @@ Result<std::vector<uint8_t>> encodeRow(const TableModel& t, const std::vector<St
 }
 
 Result<std::vector<StoredCell>> decodeRow(const TableModel& t, Bytes rowBytes) {
-    ByteReader r(rowBytes);
-    const size_t len = rowBytes.size();
-    uint16_t numCols = r.u16(0);
-    size_t maskLen = (numCols + 7u) / 8u;
-    if (len < 2 + maskLen) return Status::corruption("row shorter than its null mask");
-    size_t maskStart = len - maskLen;
-    auto present = [&](uint16_t n) { return n < numCols && (r.u8(maskStart + n / 8) >> (n % 8)) & 1; };
-    uint16_t varCount = 0;
-    size_t offTable = 0;
-    if (t.varCols > 0) {
-        varCount = r.u16(maskStart - 2);
-        offTable = maskStart - 4;  // off[0]
-    }
-    std::vector<StoredCell> cells(std::max<size_t>(t.maxCols, numCols));
+    // Split by the reader's row decoder, through the reader's view of the
+    // columns (names only label its errors).
+    TableDef shape;
+    shape.maxCols = t.maxCols;
+    shape.varCols = t.varCols;
     for (const auto& c : t.columns) {
-        StoredCell cell;
-        if (c.type == ColumnType::Boolean) {
-            cell = StoredCell::of(std::string(1, present(c.number) ? '\1' : '\0'));
-        } else if (present(c.number)) {
-            if (c.isFixed()) {
-                auto s = r.slice(2 + c.fixedOffset, c.length);
-                cell = StoredCell::of(std::string(s.begin(), s.end()));
-            } else if (c.varIndex < varCount) {
-                size_t a = r.u16(offTable - 2 * c.varIndex), b = r.u16(offTable - 2 * (c.varIndex + 1u));
-                if (b < a || b > len) return Status::corruption("bad variable column offsets");
-                auto s = r.slice(a, b - a);
-                cell = StoredCell::of(std::string(s.begin(), s.end()));
-            }
-        }
-        if (c.number < cells.size()) cells[c.number] = std::move(cell);
+        ColumnDef d;
+        d.name = c.name;
+        d.type = c.type;
+        d.number = c.number;
+        d.varIndex = c.varIndex;
+        d.fixedOffset = c.fixedOffset;
+        d.length = c.length;
+        d.flags = c.flags;
+        shape.columns.push_back(std::move(d));
     }
-    if (!r.ok()) return Status::corruption("row overruns its bounds");
+    std::vector<Cell> split;
+    ACCESS_RETURN_IF_ERROR(crackRow(rowBytes, shape, Format::jet4(), split));
+    std::vector<StoredCell> cells(std::max<size_t>(t.maxCols, ByteReader(rowBytes).u16(0)));
+    for (size_t i = 0; i < split.size(); ++i) {
+        const ColumnDef& c = shape.columns[i];
+        if (c.number >= cells.size()) continue;
+        if (c.type == ColumnType::Boolean)
+            cells[c.number] = StoredCell::of(std::string(1, split[i].boolValue ? '\1' : '\0'));
+        else if (!split[i].isNull)
+            cells[c.number] = StoredCell::of(std::string(split[i].data.begin(), split[i].data.end()));
+    }
     return cells;
 }
 
