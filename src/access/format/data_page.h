@@ -68,6 +68,8 @@ int addRowToPage(MutableBytes page, Bytes row, const Format& f = Format::jet4())
 // is set) or its slot is damaged; `overflow` tells a moved row's pointer.
 Bytes rowOnPage(Bytes page, int row, bool* deleted, bool* overflow, const Format& f = Format::jet4());
 void markRowDeleted(MutableBytes page, int row, const Format& f = Format::jet4());
+inline uint32_t dataPageOwner(Bytes page) { return ByteReader(page).u32(data_page_const::kOwner); }
+inline unsigned dataPageFreeSpace(Bytes page) { return ByteReader(page).u16(data_page_const::kFreeSpace); }
 inline int rowCountOnPage(Bytes page, const Format& f = Format::jet4()) {
     return ByteReader(page).u16(f.dataRowCount);
 }

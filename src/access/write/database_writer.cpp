@@ -156,7 +156,7 @@ Status WriteDatabase::writeGlobalMap() {
     std::vector<uint8_t> row(old.begin(), old.end());
     size_t others = 0;
     for (const auto& k : keep) others += k.size() + 2;
-    const uint32_t owner = ByteReader(pg).u32(4);
+    const uint32_t owner = dataPageOwner(pg);
     for (int round = 0; round < 4; ++round) {
         const uint32_t count = store_->pageCount();
         const size_t freeFree = free_.size();
@@ -186,7 +186,7 @@ Result<std::vector<ScannedRow>> WriteDatabase::scanTable(const TableModel& t) {
     for (uint32_t p : owned) {
         if (p >= store_->pageCount()) continue;
         ACCESS_RETURN_IF_ERROR(store_->read(p, pg));
-        if (pg[0] != page_type::kData || ByteReader(pg).u32(4) != t.page) continue;
+        if (pg[0] != page_type::kData || dataPageOwner(pg) != t.page) continue;
         int n = rowCountOnPage(pg);
         for (int i = 0; i < n; ++i) {
             bool deleted = false, moved = false;
@@ -218,7 +218,7 @@ Result<std::pair<uint32_t, uint8_t>> WriteDatabase::insertRow(TableModel& t, con
     for (auto it = owned.rbegin(); it != owned.rend(); ++it) {
         if (*it >= store_->pageCount()) continue;
         ACCESS_RETURN_IF_ERROR(store_->read(*it, pg));
-        if (pg[0] != page_type::kData || ByteReader(pg).u32(4) != t.page) continue;
+        if (pg[0] != page_type::kData || dataPageOwner(pg) != t.page) continue;
         if (rowFits(pg, row.size())) {
             int slot = addRowToPage(pg, row);
             ACCESS_RETURN_IF_ERROR(store_->write(*it, pg));

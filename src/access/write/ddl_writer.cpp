@@ -331,7 +331,7 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
     for (uint32_t p : candidates) {
         if (p < 2 || p >= store_->pageCount()) continue;
         ACCESS_RETURN_IF_ERROR(store_->read(p, pg));
-        uint32_t owner = ByteReader(pg).u32(4);
+        uint32_t owner = dataPageOwner(pg);
         bool ours = ((pg[0] == page_type::kData) && (owner == t.page || owner == data_page_const::kLongValueOwner)) ||
                     ((pg[0] == page_type::kIndexLeaf || pg[0] == page_type::kIndexNode) && owner == t.page);
         if (ours) release.push_back(p);
@@ -352,7 +352,7 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
             anyLive = anyLive || !del;
         }
         ACCESS_RETURN_IF_ERROR(store_->write(page, pg));
-        if (!anyLive && ByteReader(pg).u32(4) == 0) release.push_back(page);
+        if (!anyLive && dataPageOwner(pg) == 0) release.push_back(page);
     }
     // Catalog and access-control rows; the catalog row's properties first.
     ACCESS_ASSIGN_OR_RETURN(TableModel objects, readTableModel(*store_, catalog_const::kCatalogTdefPage));

@@ -165,7 +165,7 @@ std::string reference(uint32_t lengthAndFlags, uint32_t pageRow) {
     return r;
 }
 
-bool isLvalPage(Bytes pg) { return pg.size() > 8 && pg[0] == page_type::kData && ByteReader(pg).u32(4) == data_page_const::kLongValueOwner; }
+bool isLvalPage(Bytes pg) { return pg.size() > 8 && pg[0] == page_type::kData && dataPageOwner(pg) == data_page_const::kLongValueOwner; }
 
 }  // namespace
 
