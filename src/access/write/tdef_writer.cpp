@@ -100,6 +100,27 @@ Result<TableModel> readTableModel(PageStore& store, uint32_t page) {
     return t;
 }
 
+std::vector<uint8_t> newColumnBlock(const ColumnModel& c) {
+    const Format& f = Format::jet4();
+    std::vector<uint8_t> blk(f.columnBlock, 0);
+    blk[f.colType] = static_cast<uint8_t>(c.type);
+    put::u32(blk, 1, tdef_const::kTableMagic);
+    put::u16(blk, f.colNumber, c.number);
+    put::u16(blk, f.colVarIndex, c.varIndex);
+    put::u16(blk, f.colRowNumber, c.number);
+    if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
+        put::u16(blk, f.colSortOrder, kGeneralSortOrder);
+    } else if (c.type == ColumnType::Numeric) {
+        blk[f.colPrecision] = c.precision;
+        blk[f.colScale] = c.scale;
+    }
+    blk[f.colFlags] = c.flags;
+    blk[static_cast<size_t>(f.colExtFlags)] = c.extFlags;
+    put::u16(blk, f.colFixedOffset, c.fixedOffset);
+    put::u16(blk, f.colLength, c.length);
+    return blk;
+}
+
 std::vector<uint8_t> serializeTableModel(const TableModel& t) {
     const Format& f = Format::jet4();
     std::vector<uint8_t> b(f.tdefVarPart, 0);
@@ -128,27 +149,7 @@ std::vector<uint8_t> serializeTableModel(const TableModel& t) {
         put::u32(blk, 4, ri.uniqueCount);
         append(blk);
     }
-    for (const auto& c : t.columns) {
-        std::vector<uint8_t> blk = startBlock(c.raw, f.columnBlock);
-        if (c.raw.size() != f.columnBlock) {
-            blk[f.colType] = static_cast<uint8_t>(c.type);
-            put::u32(blk, 1, tdef_const::kTableMagic);
-            put::u16(blk, f.colNumber, c.number);
-            put::u16(blk, f.colVarIndex, c.varIndex);
-            put::u16(blk, f.colRowNumber, c.number);
-            if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
-                put::u16(blk, f.colSortOrder, 0x0409);  // General sort order, version 0
-            } else if (c.type == ColumnType::Numeric) {
-                blk[f.colPrecision] = c.precision;
-                blk[f.colScale] = c.scale;
-            }
-            blk[f.colFlags] = c.flags;
-            blk[static_cast<size_t>(f.colExtFlags)] = c.extFlags;
-            put::u16(blk, f.colFixedOffset, c.fixedOffset);
-            put::u16(blk, f.colLength, c.length);
-        }
-        append(blk);
-    }
+    for (const auto& c : t.columns) append(c.raw.size() == f.columnBlock ? c.raw : newColumnBlock(c));
     auto appendName = [&](const std::string& name) {
         std::string u = utf8ToUtf16le(name);
         std::vector<uint8_t> v(f.nameLengthSize);

@@ -87,7 +87,12 @@ struct TableModel {
     bool isUniqueIndex(size_t r) const { return realIndexes[r].unique() || isPrimaryKey(r); }
 };
 
+// LCID of the General sort order (version 0), as new text columns get it.
+constexpr uint16_t kGeneralSortOrder = 0x0409;
+
 Result<TableModel> readTableModel(PageStore& store, uint32_t page);
+// The column block a new column gets (a column read from a file keeps its own).
+std::vector<uint8_t> newColumnBlock(const ColumnModel& c);
 std::vector<uint8_t> serializeTableModel(const TableModel& t);
 // Writes the definition over its page chain, taking more pages from
 // `allocate` when it has grown and returning surplus ones in `freed`.
