@@ -1,6 +1,7 @@
 #include "mysql/mysql_update.h"
 
 #include <algorithm>
+
 #include "common/names.h"
 
 namespace veltrano {
