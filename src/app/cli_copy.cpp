@@ -16,6 +16,8 @@
 #include "access/storage/lock_file.h"
 #include "access/write/writer.h"
 #include "app/cli_access_file.h"
+#include "app/cli_command.h"
+#include "common/names.h"
 
 namespace veltrano::cli {
 
@@ -77,7 +79,7 @@ std::vector<access::ObjectProperties> copiedProperties(access::Database& src, co
     if (!sets.isOk()) return out;
     for (const auto& set : *sets) {
         access::ObjectProperties o;
-        if (!set.objectName.empty() && !access::namesEqual(set.objectName, name)) {
+        if (!set.objectName.empty() && !namesEqual(set.objectName, name)) {
             const access::ColumnDef* c = t.columnByName(set.objectName);
             if (!c) continue;
             o.object = c->name;

@@ -2,21 +2,12 @@
 
 #include <algorithm>
 
+#include "common/names.h"
+
 namespace veltrano {
 
-namespace {
-
-bool sameName(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-        return up(x) == up(y);
-    });
-}
-
-}  // namespace
-
 MYSQL_UPDATE_FIELD& MYSQL_UPDATE_FIELDS::Add(const std::string& Name, const FieldValue& Value) {
-    std::erase_if(items_, [&](const auto& item) { return sameName(item->Name(), Name); });
+    std::erase_if(items_, [&](const auto& item) { return namesEqual(item->Name(), Name); });
     auto item = std::make_unique<MYSQL_UPDATE_FIELD>();
     item->Name(Name);
     item->Value(Value);
@@ -32,7 +23,7 @@ MYSQL_UPDATE_FIELD* MYSQL_UPDATE_FIELDS::Item(const FieldValue& vntIndexKey) {
     }
     if (!vntIndexKey.isText()) return nullptr;
     for (auto& item : items_)
-        if (sameName(item->Name(), vntIndexKey.asText())) return item.get();
+        if (namesEqual(item->Name(), vntIndexKey.asText())) return item.get();
     return nullptr;
 }
 

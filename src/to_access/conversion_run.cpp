@@ -13,6 +13,7 @@
 #include "to_access/access_definitions.h"
 #include "to_access/mysql_schema.h"
 #include "to_access/row_prefetch.h"
+#include "common/names.h"
 
 namespace veltrano::toaccess {
 
@@ -23,13 +24,6 @@ namespace fs = std::filesystem;
 bool fileExists(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::path(path), ec);
-}
-
-bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // Client-side error numbers (2000..2999) mean the link to the server is
@@ -43,7 +37,7 @@ bool connectionLost(const MYSQL_CONNECTION& c) {
 
 bool accessTableExists(access::WriteConnection& db, const std::string& table) {
     for (const std::string& name : db.tableNames())
-        if (sameNameIgnoringCase(name, table)) return true;
+        if (namesEqual(name, table)) return true;
     return false;
 }
 

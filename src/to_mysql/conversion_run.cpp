@@ -9,6 +9,7 @@
 #include "mysql/sql_text.h"
 #include "to_mysql/schema_extras.h"
 #include "to_mysql/value_text.h"
+#include "common/names.h"
 
 namespace veltrano::tomysql {
 
@@ -34,13 +35,6 @@ std::string scalar(MYSQL_CONNECTION& mysql, const std::string& sql) {
     rs->MoveFirst();
     FieldValue v = rs->Fields(0).Value();
     return v.isText() ? v.asText() : std::string();
-}
-
-bool equalsNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 }  // namespace
@@ -310,7 +304,7 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
         for (size_t f = 0; f < names.size() && fieldOf[k] == SIZE_MAX; ++f)
             if (names[f] == table.columns[k].name) fieldOf[k] = f;
         for (size_t f = 0; f < names.size() && fieldOf[k] == SIZE_MAX; ++f)
-            if (equalsNoCase(names[f], table.columns[k].name)) fieldOf[k] = f;
+            if (namesEqual(names[f], table.columns[k].name)) fieldOf[k] = f;
     }
 
     // A non-transactional table keeps the rows of a refused batch that came

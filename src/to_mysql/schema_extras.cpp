@@ -14,6 +14,7 @@
 #include "to_mysql/jet_sql_translation.h"
 #include "to_mysql/schema_extras_internal.h"
 #include "to_mysql/table_definitions.h"
+#include "common/names.h"
 
 namespace veltrano::tomysql {
 
@@ -77,7 +78,7 @@ std::optional<std::vector<std::vector<std::optional<std::string>>>> Target::rows
 
 bool Target::convertedNow(const std::string& accessTable) const {
     for (const auto& t : s_.tables)
-        if (t.converted && access::namesEqual(t.name, accessTable)) return true;
+        if (t.converted && namesEqual(t.name, accessTable)) return true;
     return false;
 }
 
@@ -182,7 +183,7 @@ void carryColumnRules(Target& target, access::Connection& source) {
         std::string zeroLengthRefused;  // columns with AllowZeroLength = No
         for (size_t i = 0; i < sets->size(); ++i) {
             const access::PropertySet& set = (*sets)[i];
-            const bool tableSet = i == 0 && (set.objectName.empty() || access::namesEqual(set.objectName, table.name));
+            const bool tableSet = i == 0 && (set.objectName.empty() || namesEqual(set.objectName, table.name));
             const access::ColumnDef* column = tableSet ? nullptr : (*def)->columnByName(set.objectName);
             if (!tableSet && !column) continue;
             const std::string columnName = column ? column->name : std::string();

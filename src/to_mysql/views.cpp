@@ -7,6 +7,7 @@
 
 #include "access/read/database.h"
 #include "access/format/text.h"
+#include "common/names.h"
 #include "mysql/sql_text.h"
 #include "to_mysql/jet_sql_translation.h"
 #include "to_mysql/schema_extras_internal.h"
@@ -33,16 +34,16 @@ public:
             auto def = db->tableDef(e->name);
             if (!def.isOk()) continue;
             for (const auto& c : (*def)->columns) {
-                auto& kind = byColumn_[access::foldedName(c.name)];
+                auto& kind = byColumn_[foldedName(c.name)];
                 const int yesNo = c.type == access::ColumnType::Boolean ? 1 : 2;
                 kind = kind == 0 || kind == yesNo ? yesNo : 3;
-                if (yesNo == 1) byTable_.insert(access::foldedName(e->name) + "." + access::foldedName(c.name));
+                if (yesNo == 1) byTable_.insert(foldedName(e->name) + "." + foldedName(c.name));
             }
         }
     }
     bool operator()(std::string_view qualifier, std::string_view column) const {
-        const std::string c = access::foldedName(column);
-        if (byTable_.count(access::foldedName(qualifier) + "." + c)) return true;
+        const std::string c = foldedName(column);
+        if (byTable_.count(foldedName(qualifier) + "." + c)) return true;
         // An alias or no qualifier: the name must be Yes/No wherever it occurs.
         auto it = byColumn_.find(c);
         return it != byColumn_.end() && it->second == 1;
@@ -90,7 +91,7 @@ void carryViews(Target& target, access::Connection& source) {
         std::vector<std::string> needs;  // lower-cased names of queries it reads
     };
     std::map<std::string, const access::SavedQuery*> byName;
-    for (const auto& q : *queries) byName[access::foldedName(q.name)] = &q;
+    for (const auto& q : *queries) byName[foldedName(q.name)] = &q;
 
     std::vector<Pending> pending;
     auto refuse = [&target](const access::SavedQuery& q, const std::string& reason) {
@@ -109,7 +110,7 @@ void carryViews(Target& target, access::Connection& source) {
             continue;
         }
         for (const auto& s : p.translation.sources)
-            if (byName.count(access::foldedName(s)) && !access::namesEqual(s, q.name)) p.needs.push_back(access::foldedName(s));
+            if (byName.count(foldedName(s)) && !namesEqual(s, q.name)) p.needs.push_back(foldedName(s));
         pending.push_back(std::move(p));
     }
 
@@ -118,7 +119,7 @@ void carryViews(Target& target, access::Connection& source) {
     for (const auto& q : *queries) {
         bool inPending = false;
         for (const auto& p : pending) inPending = inPending || p.query == &q;
-        if (!inPending) failed.insert(access::foldedName(q.name));
+        if (!inPending) failed.insert(foldedName(q.name));
     }
 
     bool progress = true;
@@ -138,7 +139,7 @@ void carryViews(Target& target, access::Connection& source) {
                 continue;
             }
             progress = true;
-            const std::string key = access::foldedName(q.name);
+            const std::string key = foldedName(q.name);
             const std::string view = Target::quoted(target.name(q.name));
             if (!blocker.empty()) {
                 refuse(q, "it reads the query " + blocker + ", which did not become a view");

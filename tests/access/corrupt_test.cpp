@@ -149,7 +149,8 @@ TEST(Corrupt, LongValueChainLoopAndAbsurdLengthsEnd) {
 
 TEST(Corrupt, RandomDamageToAnyPageNeverCrashes) {
     // Scribble over bytes of every page in turn; each open-and-read must
-    // finish with success or an error. Run under the sanitizers in the fuzz build.
+    // finish with success or an error that calls the file damaged or beyond
+    // what the engine reads. Run under the sanitizers in the fuzz build.
     for (const char* f : {"testV1997.mdb", "overflowTestV2000.mdb", "test2V1997.mdb"}) {
         auto image = readBytes(sample(f));
         uint32_t ps = image[0x14] == 0 ? 2048 : 4096;
@@ -160,10 +161,11 @@ TEST(Corrupt, RandomDamageToAnyPageNeverCrashes) {
                 size_t at = static_cast<size_t>(n) * ps + rng() % ps;
                 bad[at] = static_cast<uint8_t>(rng());
             }
-            (void)openAndRead(bad);
+            Status s = openAndRead(bad);
+            EXPECT_TRUE(s.isOk() || s.category() == Category::Corruption || s.category() == Category::NotSupported)
+                << f << " page " << n << ": " << s.toString();
         }
     }
-    SUCCEED();
 }
 
 }  // namespace

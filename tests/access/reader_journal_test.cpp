@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -27,11 +28,25 @@ void dieAtFirstPageWrite(const char* step) {
     if (std::strcmp(step, "page-written") == 0) ::kill(::getpid(), SIGKILL);
 }
 
-// A copy of testV2000.mdb whose CREATE TABLE was cut off by SIGKILL after the
-// journal was written and the first page overwritten; `before` gets the file
-// as it was before the change.
-std::string tornFile(const std::string& dirName, std::vector<uint8_t>& before) {
-    std::string file = writer_test::tempDir(dirName) + "/torn.mdb";
+// A private folder in the system's temporary folder that every user may
+// enter, removed at the end: the checkout may sit where "nobody" cannot go.
+struct ReachableDir {
+    std::string path;
+    ReachableDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "veltrano-journal-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr && ::chmod(pattern.c_str(), 0755) == 0) path = pattern;
+    }
+    ~ReachableDir() {
+        std::error_code ec;
+        if (!path.empty()) std::filesystem::remove_all(path, ec);
+    }
+};
+
+// A copy of testV2000.mdb in `dir` whose CREATE TABLE was cut off by SIGKILL
+// after the journal was written and the first page overwritten; `before` gets
+// the file as it was before the change.
+std::string tornFile(const std::string& dir, std::vector<uint8_t>& before) {
+    std::string file = dir + "/torn.mdb";
     EXPECT_TRUE(writer_test::copyFile(std::string(VELTRANO_TESTDATA_DIR) + "/testV2000.mdb", file));
     {
         WriteConnection c;  // a first change, committed, so the file is ours to compare
@@ -78,7 +93,7 @@ int refusedAsUnprivilegedUser(const std::string& file) {
 
 TEST(ReaderJournal, OpeningForReadingRollsBackWhatAKilledWriterLeft) {
     std::vector<uint8_t> before;
-    const std::string file = tornFile("reader-journal", before);
+    const std::string file = tornFile(writer_test::tempDir("reader-journal"), before);
     auto db = Database::open(file);
     ASSERT_TRUE(db.isOk()) << db.status().description();
     EXPECT_FALSE(std::filesystem::exists(journalPath(file)));
@@ -91,8 +106,10 @@ TEST(ReaderJournal, OpeningForReadingRollsBackWhatAKilledWriterLeft) {
 }
 
 TEST(ReaderJournal, ALiveWritersJournalIsLeftAloneAndAnUnwritableFileIsNotRead) {
+    ReachableDir dir;
+    ASSERT_FALSE(dir.path.empty());
     std::vector<uint8_t> before;
-    const std::string file = tornFile("reader-journal-refused", before);
+    const std::string file = tornFile(dir.path, before);
     const std::vector<uint8_t> torn = readBytes(file);
     ::chmod(file.c_str(), 0444);
     EXPECT_EQ(refusedAsUnprivilegedUser(file), 0);

@@ -148,11 +148,13 @@ TEST(WriterRoundTrip, RefusedValuesStatementsAndRowsLeaveEverythingElseIntact) {
     Fixture f("refusals");
     f.exec("CREATE TABLE [t]([id] identity,[code] char(3),[n] integer,[d] datetime,CONSTRAINT PrimaryKey primary key([id]));");
     f.exec("CREATE UNIQUE INDEX [u_code] ON [t] ( [code]);");
+    f.exec("CREATE TABLE [Ärger]([a] integer);");
     struct Bad {
         const char* sql;
         const char* words;
     };
     for (const Bad& b : {Bad{"CREATE TABLE [t]([a] integer);", "already exists"},
+                         Bad{"CREATE TABLE [ärger]([a] integer);", "already exists"},
                          Bad{"CREATE TABLE [x]([a] ,[b] integer);", "no data type"},
                          Bad{"CREATE TABLE [x]([a] wibble);", "unknown data type"},
                          Bad{"CREATE TABLE [x]([a] char(0));", "between 1 and 255"},
@@ -166,6 +168,7 @@ TEST(WriterRoundTrip, RefusedValuesStatementsAndRowsLeaveEverythingElseIntact) {
         EXPECT_EQ(s.code(), 0x80040E14u) << b.sql;
         EXPECT_NE(s.description().find(b.words), std::string::npos) << b.sql << " -> " << s.description();
     }
+    f.exec("DROP TABLE [ÄRGER]");
     std::string n64(64, 'n'), n65(65, 'n');
     f.exec("CREATE TABLE [" + n64 + "]([" + n64 + "] integer);");
     EXPECT_EQ(f.c.execute("CREATE TABLE [" + n65 + "]([a] integer);").code(), 0x80040E14u);

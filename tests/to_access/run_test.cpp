@@ -178,5 +178,20 @@ TEST_F(ToAccessRunTest, ServerGoingAwayStopsTheRunWithItsMessage) {
     EXPECT_EQ(rowsIn(file, "many"), session().convertedRecords);
 }
 
+// The "table exists" question and the engine's CREATE TABLE must agree on
+// which names are taken, beyond ASCII too; else the run ends in a CREATE error.
+TEST(AccessTableExists, AgreesWithTheEngineOnNamesThatDifferOnlyInCase) {
+    ScratchFolder folder;
+    const std::string file = folder.file("names.mdb");
+    ASSERT_TRUE(access::createDatabase(file).isOk());
+    access::WriteConnection db;
+    ASSERT_TRUE(db.open(file, "").isOk());
+    ASSERT_TRUE(db.execute("CREATE TABLE [Ärger]([a] integer);").isOk());
+    EXPECT_TRUE(accessTableExists(db, "ärger"));
+    EXPECT_FALSE(db.execute("CREATE TABLE [ärger]([a] integer);").isOk());
+    EXPECT_FALSE(accessTableExists(db, "Arger"));
+    EXPECT_TRUE(db.execute("CREATE TABLE [Arger]([a] integer);").isOk());
+}
+
 }  // namespace
 }  // namespace veltrano::tatest

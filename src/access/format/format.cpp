@@ -24,4 +24,13 @@ const char* columnTypeName(ColumnType t) {
     }
 }
 
+uint8_t decodeColumnFlags(uint8_t stored, ColumnType type, const Format& format) {
+    if (format.isJet4()) return stored;
+    uint8_t flags = stored;
+    if (type != ColumnType::Long) flags &= static_cast<uint8_t>(~column_flag::kAutoLong);
+    if (type != ColumnType::Guid) flags &= static_cast<uint8_t>(~column_flag::kAutoGuid);
+    if (type != ColumnType::Memo) flags &= static_cast<uint8_t>(~column_flag::kHyperlink);
+    return flags;
+}
+
 }  // namespace veltrano::access

@@ -65,6 +65,14 @@ constexpr uint8_t kAutoGuid = 0x40;
 constexpr uint8_t kHyperlink = 0x80;
 }  // namespace column_flag
 
+struct Format;
+// The column flags as this engine reads them, from the stored flag byte.
+// Jet 4 means what column_flag says. Jet 3 files set bits that Jet 4 later
+// gave those meanings on columns that cannot have them (0x40 on plain text
+// columns), so there a bit counts only on the type it belongs to: the
+// auto-number on Long, the auto-GUID on Replication ID, the hyperlink on Memo.
+uint8_t decodeColumnFlags(uint8_t stored, ColumnType type, const Format& format);
+
 namespace index_flag {
 constexpr uint8_t kUnique = 0x01;
 constexpr uint8_t kIgnoreNulls = 0x02;

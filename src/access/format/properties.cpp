@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "access/format/text.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "access/format/text.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 
@@ -37,27 +38,36 @@ const ColumnDef* TableDef::columnByName(std::string_view name) const {
     return nullptr;
 }
 
-Result<std::vector<uint8_t>> readDefinitionBytes(Pager& pager, uint32_t page, std::vector<uint32_t>* chain) {
-    std::vector<uint8_t> def;
+Result<std::vector<uint8_t>> readDefinitionBytes(const PageReader& readPage, uint32_t page,
+                                                 std::vector<uint32_t>* chain) {
+    std::vector<uint8_t> def, bytes;
     std::unordered_set<uint32_t> seen;
     uint32_t current = page;
     while (current != 0) {
-        if (seen.size() >= kMaxTdefPages)
+        if (seen.size() >= limits::kMaxTdefPages)
             return Status::corruption("table definition spans too many pages", page);
         if (!seen.insert(current).second)
             return Status::corruption("table definition pages form a loop", current);
-        ACCESS_ASSIGN_OR_RETURN(PageHandle p, pager.page(current));
-        const auto& bytes = *p;
-        if (bytes[0] != page_type::kTableDef)
+        ACCESS_RETURN_IF_ERROR(readPage(current, bytes));
+        if (bytes.size() <= tdef_const::kContinuationHeader || bytes[0] != page_type::kTableDef)
             return Status::corruption("expected a table definition page", current);
         if (chain) chain->push_back(current);
         if (def.empty())
             def.insert(def.end(), bytes.begin(), bytes.end());
         else
-            def.insert(def.end(), bytes.begin() + 8, bytes.end());
-        current = ByteReader(bytes).u32(4);
+            def.insert(def.end(), bytes.begin() + tdef_const::kContinuationHeader, bytes.end());
+        current = ByteReader(bytes).u32(tdef_const::kNextPage);
     }
     return def;
+}
+
+Result<std::vector<uint8_t>> readDefinitionBytes(Pager& pager, uint32_t page, std::vector<uint32_t>* chain) {
+    auto readPage = [&pager](uint32_t n, std::vector<uint8_t>& out) -> Status {
+        ACCESS_ASSIGN_OR_RETURN(PageHandle p, pager.page(n));
+        out.assign(p->begin(), p->end());
+        return Status::ok();
+    };
+    return readDefinitionBytes(readPage, page, chain);
 }
 
 Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
@@ -76,7 +86,7 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
     t.ownedMap = r.u32(f.tdefOwnedMap);
     t.freeMap = r.u32(f.tdefFreeMap);
     if (!r.ok()) return bad("header cut short");
-    if (numCols > kMaxColumns || numLogical > kMaxIndexes || numReal > kMaxIndexes)
+    if (numCols > limits::kMaxColumns || numLogical > limits::kMaxIndexes || numReal > limits::kMaxIndexes)
         return bad("impossible column or index count");
 
     size_t off = f.tdefVarPart;
@@ -86,14 +96,16 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
         off += f.realIdxCountBlock;
     }
 
+    t.layout.columnBlocks = off;
     t.columns.resize(numCols);
     for (size_t i = 0; i < numCols; ++i) {
         ColumnDef& c = t.columns[i];
+        c.storedIndex = static_cast<uint16_t>(i);
         size_t b = off + i * f.columnBlock;
         c.type = static_cast<ColumnType>(r.u8(b + f.colType));
         c.number = r.u16(b + f.colNumber);
         c.varIndex = r.u16(b + f.colVarIndex);
-        c.flags = r.u8(b + f.colFlags);
+        c.flags = decodeColumnFlags(r.u8(b + f.colFlags), c.type, f);
         c.extFlags = f.colExtFlags >= 0 ? r.u8(b + static_cast<size_t>(f.colExtFlags)) : 0;
         c.fixedOffset = r.u16(b + f.colFixedOffset);
         c.length = r.u16(b + f.colLength);
@@ -111,11 +123,12 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
     for (auto& c : t.columns)
         if (!readName(r, off, f, codePage, c.name)) return bad("column names cut short");
 
+    t.layout.realIndexBlocks = off;
     t.realIndexes.resize(numReal);
     for (size_t i = 0; i < numReal; ++i) {
         RealIndexDef& x = t.realIndexes[i];
         size_t b = off + i * f.realIdxBlock;
-        for (size_t k = 0; k < 10; ++k) {
+        for (size_t k = 0; k < limits::kMaxIndexColumns; ++k) {
             uint16_t col = r.u16(b + f.realIdxColumns + 3 * k);
             uint8_t flags = r.u8(b + f.realIdxColumns + 3 * k + 2);
             if (col != 0xFFFF) x.columns.push_back({col, (flags & 0x01) != 0});
@@ -128,6 +141,7 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
     off += numReal * f.realIdxBlock;
     if (!r.ok()) return bad("index blocks cut short");
 
+    t.layout.logicalIndexBlocks = off;
     t.logicalIndexes.resize(numLogical);
     for (size_t i = 0; i < numLogical; ++i) {
         LogicalIndexDef& x = t.logicalIndexes[i];
@@ -148,9 +162,10 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
         if (!readName(r, off, f, codePage, x.name)) return bad("index names cut short");
 
     // Long-value column maps; older files may end without the terminator.
-    for (size_t guard = 0; guard < kMaxColumns && r.has(off, 2); ++guard) {
+    for (size_t guard = 0; guard < limits::kMaxColumns && r.has(off, 2); ++guard) {
         uint16_t col = r.u16(off);
         if (col == 0xFFFF || !r.has(off, 10)) break;
+        t.longValueMaps.push_back({col, r.u32(off + 2), r.u32(off + 6)});
         for (auto& c : t.columns) {
             if (c.number == col) {
                 c.lvOwnedMap = r.u32(off + 2);

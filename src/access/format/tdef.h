@@ -15,19 +15,31 @@
 //   per logical index name
 //   long-value column maps {u16 column, owned ref, free ref}... FF FF
 // Columns are stored sorted by name; callers get them in column-number order.
-// Written by the writer's definition builder; read here.
+// Read here for both the reader and the writer (whose model, tdef_writer.h,
+// keeps the stored blocks and writes them back).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "access/base/coding.h"
 #include "access/format/format.h"
+#include "access/format/limits.h"
 #include "access/storage/pager.h"
 #include "access/base/status.h"
 
 namespace veltrano::access {
+
+namespace tdef_const {
+constexpr size_t kFreeSpace = 2;      // uint16 (Jet 4; Jet 3 holds "VC")
+constexpr size_t kNextPage = 4;       // uint32 continuation page, 0 at the end
+constexpr size_t kLength = 8;         // uint32 bytes of the whole definition
+constexpr size_t kContinuationHeader = 8;  // bytes of a continuation page before its part
+constexpr uint32_t kTableMagic = 1625;     // Jet 4: at 12 and in every column block
+constexpr uint32_t kIndexMagic = 1923;     // Jet 4: first bytes of a real-index block
+}  // namespace tdef_const
 
 struct ColumnDef {
     std::string name;
@@ -44,6 +56,7 @@ struct ColumnDef {
     uint16_t codePage = 0;     // Jet3 text
     uint32_t lvOwnedMap = 0;   // long-value columns: packed usage-map refs (0 = none)
     uint32_t lvFreeMap = 0;
+    uint16_t storedIndex = 0;  // position of its block among the column blocks
 
     // From the column properties (catalog LvProp), when present.
     bool hasDefault = false;
@@ -82,6 +95,18 @@ struct LogicalIndexDef {
     bool isForeignKey() const { return type == 2; }
 };
 
+struct LongValueMapDef {
+    uint16_t column = 0;
+    uint32_t ownedMap = 0, freeMap = 0;
+};
+
+// Where the parts of the variable section start in TableDef::raw.
+struct TableDefLayout {
+    size_t columnBlocks = 0;
+    size_t realIndexBlocks = 0;
+    size_t logicalIndexBlocks = 0;
+};
+
 struct TableDef {
     uint32_t firstPage = 0;
     std::vector<uint32_t> pages;  // the TDEF page chain
@@ -95,19 +120,21 @@ struct TableDef {
     std::vector<ColumnDef> columns;  // sorted by column number
     std::vector<RealIndexDef> realIndexes;
     std::vector<LogicalIndexDef> logicalIndexes;  // in stored order
+    std::vector<LongValueMapDef> longValueMaps;   // in stored order
     std::vector<uint8_t> raw;     // the assembled definition bytes
+    TableDefLayout layout;
 
     const ColumnDef* columnByNumber(uint16_t number) const;
-    // Exact match first, then ASCII case-insensitive; nullptr when absent.
+    // Exact match first, then ignoring case; nullptr when absent.
     const ColumnDef* columnByName(std::string_view name) const;
 };
 
-// Caps against corrupt files.
-constexpr size_t kMaxTdefPages = 512;
-constexpr size_t kMaxColumns = 4096;   // Access allows 255 live; deleted ones add up
-constexpr size_t kMaxIndexes = 1024;
+// Reads page `n` into `out`.
+using PageReader = std::function<Status(uint32_t n, std::vector<uint8_t>& out)>;
 
 // Follows the continuation chain from `page` and assembles the definition.
+Result<std::vector<uint8_t>> readDefinitionBytes(const PageReader& readPage, uint32_t page,
+                                                 std::vector<uint32_t>* chain);
 Result<std::vector<uint8_t>> readDefinitionBytes(Pager& pager, uint32_t page, std::vector<uint32_t>* chain);
 // Parses assembled definition bytes. `codePage` decodes Jet3 names.
 Result<TableDef> parseTableDef(Bytes def, const Format& format, uint16_t codePage);

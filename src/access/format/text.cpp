@@ -219,22 +219,4 @@ std::string encodeCodePage(std::string_view utf8, uint16_t codePage) {
     return out;
 }
 
-std::string foldedName(std::string_view name) {
-    std::string out(name);
-    for (auto& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
-}
-
-bool namesEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
 }  // namespace veltrano::access

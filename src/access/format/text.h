@@ -27,10 +27,4 @@ std::string utf8ToUtf16le(std::string_view utf8);
 // UTF-8 to the code page (characters it cannot hold become '?').
 std::string encodeCodePage(std::string_view utf8, uint16_t codePage);
 
-// ASCII case-insensitive equality, as Jet compares object names.
-bool namesEqual(std::string_view a, std::string_view b);
-// The name with ASCII letters in lower case: a key under which names that
-// namesEqual calls equal meet.
-std::string foldedName(std::string_view name);
-
 }  // namespace veltrano::access

@@ -7,6 +7,7 @@
 
 #include "access/read/database.h"
 #include "access/provider/provider_internal.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 

@@ -4,6 +4,7 @@
 
 #include "access/read/database.h"
 #include "access/provider/provider_internal.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 namespace provider_detail {
@@ -57,15 +58,10 @@ private:
     size_t pos_ = 0;
 };
 
-std::string lowerAscii(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 bool matches(const Value& have, const Value& want) {
     if (want.kind == ValueKind::Text) {
         std::string h = have.kind == ValueKind::Text ? have.bytes : canonicalText(have);
-        return !have.isNull() && lowerAscii(h) == lowerAscii(want.bytes);
+        return !have.isNull() && namesEqual(h, want.bytes);
     }
     if (have.isNull()) return false;
     return canonicalText(have) == want.bytes;  // numbers as digits
@@ -121,7 +117,7 @@ Status ListRowset::setFilter(std::string_view filter) {
         terms.push_back({index, want});
         skip();
         if (i < f.size()) {
-            if (lowerAscii(f.substr(i, 3)) != "and") return bad();
+            if (!namesEqual(f.substr(i, 3), "and")) return bad();
             i += 3;
             skip();
         }

@@ -6,6 +6,7 @@
 #include "access/storage/journal.h"
 #include "access/storage/lock_file.h"
 #include "access/format/properties.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 

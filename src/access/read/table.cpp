@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "access/format/data_page.h"
+#include "access/format/limits.h"
 #include "access/format/long_value.h"
 #include "access/format/text.h"
 #include "access/format/usage_map.h"
@@ -12,7 +13,6 @@ namespace veltrano::access {
 
 namespace {
 
-constexpr int kMaxOverflowHops = 64;
 
 std::string decodeText(Bytes stored, const ColumnDef& c, const Format& f, uint16_t dbCodePage) {
     if (f.isJet4()) return decodeJet4Text(stored);
@@ -142,7 +142,7 @@ bool TableCursor::next() {
         RowSlot s = *slot;
         uint32_t atPage = page_;
         for (int hop = 0;; ++hop) {
-            if (hop >= kMaxOverflowHops) return fail(Status::corruption("overflow rows form a loop", atPage));
+            if (hop >= limits::kMaxOverflowHops) return fail(Status::corruption("overflow rows form a loop", atPage));
             ByteReader r(Bytes(*hold).subspan(s.start, s.end - s.start));
             if (s.end - s.start < 4) return fail(Status::corruption("overflow row pointer cut short", atPage));
             uint8_t targetRow = r.u8(0);

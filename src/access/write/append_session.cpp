@@ -70,8 +70,8 @@ Result<std::unique_ptr<AppendSession>> AppendSession::start(std::shared_ptr<Writ
         if (*it >= db->store().pageCount()) continue;
         Status rs = db->store().read(*it, pg);
         if (!rs.isOk()) return fail(rs);
-        if (pg[0] == page_type::kData && ByteReader(pg).u32(4) == td.page) {
-            if (ByteReader(pg).u16(2) > 200 && rowCountOnPage(pg) < static_cast<int>(kMaxRowsPerPage)) {
+        if (pg[0] == page_type::kData && dataPageOwner(pg) == td.page) {
+            if (dataPageFreeSpace(pg) > 200 && rowCountOnPage(pg) < static_cast<int>(limits::kMaxRowsPerPage)) {
                 s->page_ = pg;
                 s->pageNumber_ = *it;
             }

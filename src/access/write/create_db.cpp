@@ -120,16 +120,8 @@ TableModel buildSystemTdef(const SysTable& s) {
         d.length = c.length;
         d.flags = c.flags;
         // Block as the engine writes it: sort order on every column.
-        d.raw.assign(25, 0);
-        d.raw[0] = static_cast<uint8_t>(c.type);
-        put::u32(d.raw, 1, 1625);
-        put::u16(d.raw, 5, c.number);
-        put::u16(d.raw, 7, c.varIndex);
-        put::u16(d.raw, 9, c.number);
-        put::u16(d.raw, 11, 0x0409);
-        d.raw[15] = c.flags;
-        put::u16(d.raw, 21, c.fixedOffset);
-        put::u16(d.raw, 23, c.length);
+        d.raw = newColumnBlock(d);
+        put::u16(d.raw, Format::jet4().colSortOrder, kGeneralSortOrder);
         t.columns.push_back(std::move(d));
     }
     for (const auto& i : s.indexes) {
@@ -169,7 +161,7 @@ std::vector<uint8_t> headerPage(const std::string& password) {
     for (size_t i = 0; i < 40; ++i)
         pg[0x42 + i] = static_cast<uint8_t>(static_cast<uint8_t>(pw[i]) ^ static_cast<uint8_t>(mask >> (8 * (i % 4))));
     put::u32(pg, 0x6A, kBuildField);
-    put::u16(pg, 0x6E, 0x0409);  // General sort order, version 0
+    put::u16(pg, Format::jet4().sortOrderOffset, kGeneralSortOrder);
     put::f64(pg, 0x72, kCreationDate);
     const uint8_t tail[8] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0x00};
     std::memcpy(pg.data() + 0x98, tail, 8);
@@ -207,7 +199,7 @@ Status build(PageStore& store, const std::string& password) {
     for (const auto& s : systemTables())
         for (const auto& i : s.indexes) {
             // Index maps start out holding their root.
-            size_t off = ByteReader(maps).u16(14 + 2 * i.mapRow);
+            size_t off = ByteReader(maps).u16(Format::jet4().dataRowTable + 2 * i.mapRow);
             maps[off + 5 + i.root / 8] |= static_cast<uint8_t>(1u << (i.root % 8));
             std::vector<uint8_t> leaf(kJet4PageSize, 0);
             leaf[0] = page_type::kIndexLeaf;

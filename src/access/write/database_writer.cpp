@@ -6,11 +6,13 @@
 #include <map>
 
 #include "access/format/index_key.h"
+#include "access/format/limits.h"
 #include "access/storage/pager.h"
 #include "access/format/sort_order.h"
 #include "access/format/text.h"
 #include "access/write/usage_map_writer.h"
 #include "access/write/value_writer.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 namespace {
@@ -18,7 +20,6 @@ namespace {
 constexpr uint32_t kDbParentId = 0x0F000000u;
 constexpr uint32_t kTablesId = 0x0F000001u;
 constexpr uint32_t kFullAccess = 1048575;
-constexpr int kMaxMovedRowHops = 8;
 
 std::string le32(uint32_t v) {
     std::string s(4, '\0');
@@ -168,13 +169,13 @@ Status WriteDatabase::writeGlobalMap() {
     std::vector<uint8_t> row(old.begin(), old.end());
     size_t others = 0;
     for (const auto& k : keep) others += k.size() + 2;
-    const uint32_t owner = ByteReader(pg).u32(4);
+    const uint32_t owner = dataPageOwner(pg);
     for (int round = 0; round < 4; ++round) {
         const uint32_t count = store_->pageCount();
         const size_t freeFree = free_.size();
         size_t bitmap = std::max<size_t>(64, ((count + 31) / 32) * 4);
         size_t inlineLength = 5 + bitmap;
-        if (inlineLength + 2 + others + kDataPageHeader <= kJet4PageSize) {
+        if (inlineLength + 2 + others + Format::jet4().dataRowTable <= Format::jet4().pageSize) {
             row.assign(inlineLength, 0);
         } else if (row.size() != kUsageMapRowLength || row[0] != 1) {
             row.assign(kUsageMapRowLength, 0);
@@ -198,7 +199,7 @@ Status WriteDatabase::forEachRow(const TableModel& t, const std::function<Status
     for (uint32_t p : owned) {
         if (p >= store_->pageCount()) continue;
         ACCESS_RETURN_IF_ERROR(store_->read(p, pg));
-        if (pg[0] != page_type::kData || ByteReader(pg).u32(4) != t.page) continue;
+        if (pg[0] != page_type::kData || dataPageOwner(pg) != t.page) continue;
         int n = rowCountOnPage(pg);
         for (int i = 0; i < n; ++i) {
             bool deleted = false, moved = false;
@@ -206,7 +207,7 @@ Status WriteDatabase::forEachRow(const TableModel& t, const std::function<Status
             if (deleted) continue;
             bytes.assign(row.begin(), row.end());
             for (int hop = 0; moved; ++hop) {
-                if (hop > kMaxMovedRowHops || bytes.size() < 4) return Status::corruption("moved row chain too long", p);
+                if (hop > limits::kMaxOverflowHops || bytes.size() < 4) return Status::corruption("moved row chain too long", p);
                 ByteReader r(bytes);
                 uint32_t tp = r.u24(1);
                 int tr = r.u8(0);
@@ -241,7 +242,7 @@ Result<std::pair<uint32_t, uint8_t>> WriteDatabase::insertRow(TableModel& t, con
     for (auto it = owned.rbegin(); it != owned.rend(); ++it) {
         if (*it >= store_->pageCount()) continue;
         ACCESS_RETURN_IF_ERROR(store_->read(*it, pg));
-        if (pg[0] != page_type::kData || ByteReader(pg).u32(4) != t.page) continue;
+        if (pg[0] != page_type::kData || dataPageOwner(pg) != t.page) continue;
         if (rowFits(pg, row.size())) {
             int slot = addRowToPage(pg, row);
             ACCESS_RETURN_IF_ERROR(store_->write(*it, pg));
@@ -333,7 +334,7 @@ Result<const CatalogRow*> WriteDatabase::findTable(const std::vector<CatalogRow>
     for (const auto& e : catalog)
         if (e.parentId == kDbParentId && e.name == "Tables") tables = e.id;
     for (const auto& e : catalog)
-        if (e.parentId == tables && (e.type & 0x7F) == catalog_const::kTypeTable && sameName(e.name, name)) return &e;
+        if (e.parentId == tables && (e.type & 0x7F) == catalog_const::kTypeTable && namesEqual(e.name, name)) return &e;
     return Status::notFound("The table '" + name + "' does not exist.");
 }
 

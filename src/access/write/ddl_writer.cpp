@@ -10,14 +10,14 @@
 
 #include "access/write/database_writer.h"
 #include "access/format/index_key.h"
+#include "access/format/limits.h"
 #include "access/write/properties_writer.h"
 #include "access/format/text.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 namespace {
 
-constexpr size_t kMaxColumns = 255;
-constexpr size_t kMaxIndexColumns = 10;
 constexpr uint8_t kPrimaryKeyFlags = 0x80 | index_flag::kUnique | index_flag::kRequired;
 
 std::vector<uint8_t> emptyLeaf(uint32_t tdefPage) {
@@ -94,7 +94,7 @@ Result<size_t> realIndexFor(WriteDatabase& db, TableModel& t, MapPages& maps, co
 }
 
 Result<std::vector<IndexColumnModel>> indexColumns(const TableModel& t, const std::vector<std::pair<std::string, bool>>& names) {
-    if (names.empty() || names.size() > kMaxIndexColumns)
+    if (names.empty() || names.size() > limits::kMaxIndexColumns)
         return Status::badCommand("An index has 1 to 10 fields.");
     std::vector<IndexColumnModel> cols;
     for (const auto& [name, asc] : names) {
@@ -117,7 +117,7 @@ std::vector<ObjectProperties> propertiesOf(const CreateTableStmt& s, const std::
     std::vector<ObjectProperties> out;
     auto objectFor = [&](const std::string& name) -> ObjectProperties& {
         for (auto& o : out)
-            if (sameName(o.object, name)) return o;
+            if (namesEqual(o.object, name)) return o;
         out.push_back({name, {}});
         return out.back();
     };
@@ -133,7 +133,7 @@ std::vector<ObjectProperties> propertiesOf(const CreateTableStmt& s, const std::
         else if (specs[i].autoNumber && specs[i].type == ColumnType::Guid)
             o.values.push_back({"DefaultValue", Value::ofBytes(ValueKind::Text, "GenGUID()"), kEngine});
         for (const auto& e : extra)
-            if (!e.object.empty() && sameName(e.object, col.name)) o.values.insert(o.values.end(), e.values.begin(), e.values.end());
+            if (!e.object.empty() && namesEqual(e.object, col.name)) o.values.insert(o.values.end(), e.values.begin(), e.values.end());
     }
     return out;
 }
@@ -143,11 +143,11 @@ std::vector<ObjectProperties> propertiesOf(const CreateTableStmt& s, const std::
 Status WriteDatabase::createTable(const CreateTableStmt& s, const std::vector<ObjectProperties>& extra) {
     ACCESS_RETURN_IF_ERROR(checkObjectName(s.table, "table"));
     if (s.columns.empty()) return Status::badCommand("A table needs at least one field.");
-    if (s.columns.size() > kMaxColumns) return Status::badCommand("Too many fields defined (at most 255).");
+    if (s.columns.size() > limits::kMaxLiveColumns) return Status::badCommand("Too many fields defined (at most 255).");
     ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
     if (findTable(catalog, s.table).isOk()) return Status::badCommand("Table '" + s.table + "' already exists.");
     for (const auto& e : catalog)
-        if (sameName(e.name, s.table) && e.parentId != 0x0F000000u)
+        if (namesEqual(e.name, s.table) && e.parentId != 0x0F000000u)
             return Status::badCommand("An object named '" + s.table + "' already exists.");
 
     TableModel t;
@@ -157,7 +157,7 @@ Status WriteDatabase::createTable(const CreateTableStmt& s, const std::vector<Ob
         const SqlColumn& col = s.columns[i];
         ACCESS_RETURN_IF_ERROR(checkObjectName(col.name, "field"));
         for (size_t k = 0; k < i; ++k)
-            if (sameName(s.columns[k].name, col.name))
+            if (namesEqual(s.columns[k].name, col.name))
                 return Status::badCommand("Field '" + col.name + "' is defined more than once.");
         ACCESS_ASSIGN_OR_RETURN(ColumnSpec columnType, resolveColumnType(col));
         specs.push_back(columnType);
@@ -196,7 +196,7 @@ Status WriteDatabase::createTable(const CreateTableStmt& s, const std::vector<Ob
     auto addLogical = [&](const std::string& name, size_t real, uint8_t type) -> Status {
         ACCESS_RETURN_IF_ERROR(checkObjectName(name, "index"));
         for (const auto& l : t.logicalIndexes)
-            if (sameName(l.name, name)) return Status::badCommand("Index '" + name + "' already exists.");
+            if (namesEqual(l.name, name)) return Status::badCommand("Index '" + name + "' already exists.");
         LogicalIndexModel li;
         li.name = name;
         li.number = static_cast<uint32_t>(t.logicalIndexes.size());
@@ -246,7 +246,7 @@ Status WriteDatabase::createIndex(const CreateIndexStmt& s) {
         return Status::badCommand("System tables cannot be changed.");
     ACCESS_ASSIGN_OR_RETURN(TableModel t, readTableModel(*store_, e->id & 0x00FFFFFF));
     for (const auto& l : t.logicalIndexes)
-        if (sameName(l.name, s.name)) return Status::badCommand("Index '" + s.name + "' already exists on table '" + s.table + "'.");
+        if (namesEqual(l.name, s.name)) return Status::badCommand("Index '" + s.name + "' already exists on table '" + s.table + "'.");
     if (s.primary)
         for (size_t r = 0; r < t.realIndexes.size(); ++r)
             if (t.isPrimaryKey(r)) return Status::badCommand("Table '" + s.table + "' already has a primary key.");
@@ -297,7 +297,7 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
             if (!c) continue;
             for (const auto& r : rows) {
                 const StoredCell& cell = r.cells[c->number];
-                if (!cell.null && sameName(decodeJet4Text(Bytes(reinterpret_cast<const uint8_t*>(cell.bytes.data()), cell.bytes.size())), e.name))
+                if (!cell.null && namesEqual(decodeJet4Text(Bytes(reinterpret_cast<const uint8_t*>(cell.bytes.data()), cell.bytes.size())), e.name))
                     return Status::badCommand("Cannot delete table '" + e.name + "'; it takes part in one or more relationships.");
             }
         }
@@ -327,13 +327,13 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
         ACCESS_RETURN_IF_ERROR(store_->read(ref >> 8, pg));
         bool del = false;
         Bytes row = rowOnPage(pg, static_cast<int>(ref & 0xFF), &del, nullptr);
-        for (uint32_t p : usageMapPages(row)) release.push_back(p);
+        for (uint32_t p : referencedMapPages(row)) release.push_back(p);
     }
     for (uint32_t p : candidates) {
         if (p < 2 || p >= store_->pageCount()) continue;
         ACCESS_RETURN_IF_ERROR(store_->read(p, pg));
-        uint32_t owner = ByteReader(pg).u32(4);
-        bool ours = ((pg[0] == page_type::kData) && (owner == t.page || owner == kLvalOwner)) ||
+        uint32_t owner = dataPageOwner(pg);
+        bool ours = ((pg[0] == page_type::kData) && (owner == t.page || owner == data_page_const::kLongValueOwner)) ||
                     ((pg[0] == page_type::kIndexLeaf || pg[0] == page_type::kIndexNode) && owner == t.page);
         if (ours) release.push_back(p);
     }
@@ -353,7 +353,7 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
             anyLive = anyLive || !del;
         }
         ACCESS_RETURN_IF_ERROR(store_->write(page, pg));
-        if (!anyLive && ByteReader(pg).u32(4) == 0) release.push_back(page);
+        if (!anyLive && dataPageOwner(pg) == 0) release.push_back(page);
     }
     // Catalog and access-control rows; the catalog row's properties first.
     ACCESS_ASSIGN_OR_RETURN(TableModel objects, readTableModel(*store_, catalog_const::kCatalogTdefPage));

@@ -21,7 +21,7 @@ Bytes asBytes(const std::string& s) { return Bytes(reinterpret_cast<const uint8_
 Status LongValueWriter::startPage() {
     ACCESS_RETURN_IF_ERROR(flush());
     ACCESS_ASSIGN_OR_RETURN(pageNumber_, allocate_());
-    page_ = newDataPage(kLvalOwner);
+    page_ = newDataPage(data_page_const::kLongValueOwner);
     pages_.insert(pageNumber_);
     return Status::ok();
 }
@@ -52,7 +52,7 @@ Result<std::string> LongValueWriter::store(const std::string& data, bool inlineA
         pages_.insert(n);
     }
     for (size_t i = 0; i < chunks; ++i) {
-        std::vector<uint8_t> pg = newDataPage(kLvalOwner);
+        std::vector<uint8_t> pg = newDataPage(data_page_const::kLongValueOwner);
         std::string row(4, '\0');
         uint32_t next = i + 1 < chunks ? numbers[i + 1] << 8 : 0;
         for (int k = 0; k < 4; ++k) row[k] = static_cast<char>((next >> (8 * k)) & 0xFF);

@@ -6,6 +6,7 @@
 
 #include "access/write/database_writer.h"
 #include "access/format/text.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 namespace {
@@ -96,7 +97,7 @@ std::string encodeProperties(const std::vector<ObjectProperties>& objects) {
     std::vector<std::string> names;
     auto nameIndex = [&](const std::string& n) {
         for (size_t i = 0; i < names.size(); ++i)
-            if (sameName(names[i], n)) return i;
+            if (namesEqual(names[i], n)) return i;
         names.push_back(n);
         return names.size() - 1;
     };
@@ -164,7 +165,7 @@ std::string reference(uint32_t lengthAndFlags, uint32_t pageRow) {
     return r;
 }
 
-bool isLvalPage(Bytes pg) { return pg.size() > 8 && pg[0] == page_type::kData && ByteReader(pg).u32(4) == kLvalOwner; }
+bool isLvalPage(Bytes pg) { return pg.size() > 8 && pg[0] == page_type::kData && dataPageOwner(pg) == data_page_const::kLongValueOwner; }
 
 }  // namespace
 
@@ -188,7 +189,7 @@ Result<std::string> storeCatalogLongValue(WriteDatabase& db, const TableModel& o
         }
         if (number == 0) {
             ACCESS_ASSIGN_OR_RETURN(number, db.allocatePage());
-            pg = newDataPage(kLvalOwner);
+            pg = newDataPage(data_page_const::kLongValueOwner);
         }
         int row = addRowToPage(pg, Bytes(reinterpret_cast<const uint8_t*>(blob.data()), blob.size()));
         ACCESS_RETURN_IF_ERROR(store.write(number, pg));

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "access/format/row.h"
+
 namespace veltrano::access {
 
 RowLayout rowLayout(const TableModel& t) {
@@ -84,90 +86,34 @@ Result<std::vector<uint8_t>> encodeRow(const TableModel& t, const std::vector<St
 }
 
 Result<std::vector<StoredCell>> decodeRow(const TableModel& t, Bytes rowBytes) {
-    ByteReader r(rowBytes);
-    const size_t len = rowBytes.size();
-    uint16_t numCols = r.u16(0);
-    size_t maskLen = (numCols + 7u) / 8u;
-    if (len < 2 + maskLen) return Status::corruption("row shorter than its null mask");
-    size_t maskStart = len - maskLen;
-    auto present = [&](uint16_t n) { return n < numCols && (r.u8(maskStart + n / 8) >> (n % 8)) & 1; };
-    uint16_t varCount = 0;
-    size_t offTable = 0;
-    if (t.varCols > 0) {
-        varCount = r.u16(maskStart - 2);
-        offTable = maskStart - 4;  // off[0]
-    }
-    std::vector<StoredCell> cells(std::max<size_t>(t.maxCols, numCols));
+    // Split by the reader's row decoder, through the reader's view of the
+    // columns (names only label its errors).
+    TableDef shape;
+    shape.maxCols = t.maxCols;
+    shape.varCols = t.varCols;
     for (const auto& c : t.columns) {
-        StoredCell cell;
-        if (c.type == ColumnType::Boolean) {
-            cell = StoredCell::of(std::string(1, present(c.number) ? '\1' : '\0'));
-        } else if (present(c.number)) {
-            if (c.isFixed()) {
-                auto s = r.slice(2 + c.fixedOffset, c.length);
-                cell = StoredCell::of(std::string(s.begin(), s.end()));
-            } else if (c.varIndex < varCount) {
-                size_t a = r.u16(offTable - 2 * c.varIndex), b = r.u16(offTable - 2 * (c.varIndex + 1u));
-                if (b < a || b > len) return Status::corruption("bad variable column offsets");
-                auto s = r.slice(a, b - a);
-                cell = StoredCell::of(std::string(s.begin(), s.end()));
-            }
-        }
-        if (c.number < cells.size()) cells[c.number] = std::move(cell);
+        ColumnDef d;
+        d.name = c.name;
+        d.type = c.type;
+        d.number = c.number;
+        d.varIndex = c.varIndex;
+        d.fixedOffset = c.fixedOffset;
+        d.length = c.length;
+        d.flags = c.flags;
+        shape.columns.push_back(std::move(d));
     }
-    if (!r.ok()) return Status::corruption("row overruns its bounds");
+    std::vector<Cell> split;
+    ACCESS_RETURN_IF_ERROR(crackRow(rowBytes, shape, Format::jet4(), split));
+    std::vector<StoredCell> cells(std::max<size_t>(t.maxCols, ByteReader(rowBytes).u16(0)));
+    for (size_t i = 0; i < split.size(); ++i) {
+        const ColumnDef& c = shape.columns[i];
+        if (c.number >= cells.size()) continue;
+        if (c.type == ColumnType::Boolean)
+            cells[c.number] = StoredCell::of(std::string(1, split[i].boolValue ? '\1' : '\0'));
+        else if (!split[i].isNull)
+            cells[c.number] = StoredCell::of(std::string(split[i].data.begin(), split[i].data.end()));
+    }
     return cells;
-}
-
-std::vector<uint8_t> newDataPage(uint32_t owner) {
-    std::vector<uint8_t> pg(kJet4PageSize, 0);
-    pg[0] = 0x01;
-    pg[1] = 0x01;
-    put::u16(pg, 2, static_cast<uint16_t>(kJet4PageSize - kDataPageHeader));
-    put::u32(pg, 4, owner);
-    return pg;
-}
-
-int rowCountOnPage(Bytes page) { return ByteReader(page).u16(12); }
-
-bool rowFits(Bytes page, size_t rowLength) {
-    ByteReader r(page);
-    return rowLength + 2 <= r.u16(2) && r.u16(12) < kMaxRowsPerPage;
-}
-
-int addRowToPage(MutableBytes page, Bytes row) {
-    ByteReader r(page);
-    int n = r.u16(12);
-    size_t top = kJet4PageSize;
-    for (int i = 0; i < n; ++i) top = std::min<size_t>(top, r.u16(14 + 2 * i) & row_flag::kOffsetMask);
-    size_t start = top - row.size();
-    std::copy(row.begin(), row.end(), page.begin() + static_cast<long>(start));
-    put::u16(page, 14 + 2 * n, static_cast<uint16_t>(start));
-    put::u16(page, 12, static_cast<uint16_t>(n + 1));
-    put::u16(page, 2, static_cast<uint16_t>(r.u16(2) - row.size() - 2));
-    return n;
-}
-
-Bytes rowOnPage(Bytes page, int row, bool* deleted, bool* overflow) {
-    ByteReader r(page);
-    int n = r.u16(12);
-    if (row < 0 || row >= n) {
-        if (deleted) *deleted = true;
-        return {};
-    }
-    uint16_t off = r.u16(14 + 2 * row);
-    if (deleted) *deleted = (off & row_flag::kDeleted) != 0;
-    if (overflow) *overflow = (off & row_flag::kOverflow) != 0;
-    size_t start = off & row_flag::kOffsetMask;
-    size_t end = row == 0 ? kJet4PageSize : (r.u16(14 + 2 * (row - 1)) & row_flag::kOffsetMask);
-    if (end > page.size() || start > end) return {};
-    return page.subspan(start, end - start);
-}
-
-void markRowDeleted(MutableBytes page, int row) {
-    ByteReader r(page);
-    uint16_t off = r.u16(14 + 2 * row);
-    put::u16(page, 14 + 2 * row, static_cast<uint16_t>(off | row_flag::kDeleted | row_flag::kOverflow));
 }
 
 }  // namespace veltrano::access

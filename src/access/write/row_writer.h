@@ -1,4 +1,4 @@
-// Row images of Jet 4 data pages, and the data pages themselves.
+// Row images of Jet 4 data pages (the pages themselves: data_page.h).
 //
 // Row layout (low to high address): uint16 column count, the fixed area
 // (each fixed column at 2 + its fixed offset, always full width), the
@@ -6,8 +6,6 @@
 // the end-of-data offset, the slot offsets in reverse, uint16 slot count and
 // the null mask (1 bit per column number, 1 = present; booleans keep their
 // value there). Tables without variable columns have no offsets and count.
-// Data page: 01 01 free(2) owner(4) 0(4) rows(2) offsets(2 each); rows
-// grow down from the page end; offset flags 0x8000 deleted, 0x4000 moved.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +14,7 @@
 
 #include "access/base/coding.h"
 #include "access/base/status.h"
+#include "access/format/data_page.h"
 #include "access/write/tdef_writer.h"
 
 namespace veltrano::access {
@@ -41,19 +40,5 @@ Status encodeRowInto(const TableModel& t, const RowLayout& layout, const std::ve
                      std::vector<uint8_t>& row);
 Result<std::vector<uint8_t>> encodeRow(const TableModel& t, const std::vector<StoredCell>& cells);
 Result<std::vector<StoredCell>> decodeRow(const TableModel& t, Bytes row);
-
-constexpr size_t kDataPageHeader = 14;
-constexpr size_t kMaxRowsPerPage = 255;
-constexpr uint32_t kLvalOwner = 0x4C41564C;  // "LVAL"
-
-std::vector<uint8_t> newDataPage(uint32_t owner);
-bool rowFits(Bytes page, size_t rowLength);
-// REQUIRES: rowFits(page, row.size()). Returns the row number.
-int addRowToPage(MutableBytes page, Bytes row);
-// Row `row` of a data page (deleted rows give an empty span; moved rows are
-// flagged through `overflow`).
-Bytes rowOnPage(Bytes page, int row, bool* deleted, bool* overflow);
-void markRowDeleted(MutableBytes page, int row);
-int rowCountOnPage(Bytes page);
 
 }  // namespace veltrano::access

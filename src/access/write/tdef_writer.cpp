@@ -3,38 +3,12 @@
 #include <algorithm>
 
 #include "access/base/coding.h"
+#include "access/format/limits.h"
+#include "access/format/tdef.h"
 #include "access/format/text.h"
+#include "common/names.h"
 
 namespace veltrano::access {
-namespace {
-
-constexpr uint32_t kMagicTable = 1625;
-constexpr uint32_t kMagicIndex = 1923;
-constexpr size_t kVarPart = 63;
-constexpr size_t kCountBlock = 12;
-constexpr size_t kColumnBlock = 25;
-constexpr size_t kRealBlock = 52;
-constexpr size_t kLogicalBlock = 28;
-constexpr int kMaxChainPages = 64;
-
-}  // namespace
-
-bool sameName(const std::string& a, const std::string& b) {
-    std::string ua = utf8ToUtf16le(a), ub = utf8ToUtf16le(b);
-    if (ua.size() != ub.size()) return false;
-    for (size_t i = 0; i + 1 < ua.size(); i += 2) {
-        uint16_t x = static_cast<uint8_t>(ua[i]) | (static_cast<uint8_t>(ua[i + 1]) << 8);
-        uint16_t y = static_cast<uint8_t>(ub[i]) | (static_cast<uint8_t>(ub[i + 1]) << 8);
-        auto fold = [](uint16_t c) -> uint16_t {
-            if (c >= 'a' && c <= 'z') return c - 32;
-            if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
-            return c;
-        };
-        if (fold(x) != fold(y)) return false;
-    }
-    return true;
-}
-
 const ColumnModel* TableModel::column(uint16_t number) const {
     for (const auto& c : columns)
         if (c.number == number) return &c;
@@ -43,7 +17,7 @@ const ColumnModel* TableModel::column(uint16_t number) const {
 
 const ColumnModel* TableModel::columnNamed(const std::string& name) const {
     for (const auto& c : columns)
-        if (sameName(c.name, name)) return &c;
+        if (namesEqual(c.name, name)) return &c;
     return nullptr;
 }
 
@@ -61,183 +35,155 @@ bool TableModel::isPrimaryKey(size_t r) const {
 }
 
 Result<TableModel> readTableModel(PageStore& store, uint32_t page) {
-    std::vector<uint8_t> buf, pg;
+    const Format& f = Format::jet4();
+    auto readPage = [&store](uint32_t n, std::vector<uint8_t>& out) { return store.read(n, out); };
+    std::vector<uint32_t> chain;
+    ACCESS_ASSIGN_OR_RETURN(std::vector<uint8_t> buf, readDefinitionBytes(readPage, page, &chain));
+    // Only the definition's own length is kept: what follows it on the last
+    // page is not part of it and is not written back.
+    uint32_t len = ByteReader(buf).u32(tdef_const::kLength);
+    if (len < f.tdefVarPart || len > buf.size()) return Status::corruption("bad table definition length", page);
+    buf.resize(len);
+    auto parsed = parseTableDef(buf, f, 0);
+    if (!parsed.isOk()) return Status::corruption(parsed.status().description(), page);
+    const TableDef& d = *parsed;
+    auto block = [&buf](size_t at, size_t size) {
+        return std::vector<uint8_t>(buf.begin() + static_cast<std::ptrdiff_t>(at),
+                                    buf.begin() + static_cast<std::ptrdiff_t>(at + size));
+    };
+
     TableModel t;
     t.page = page;
-    ACCESS_RETURN_IF_ERROR(store.read(page, pg));
-    if (pg[0] != page_type::kTableDef)
-        return Status::corruption("page " + std::to_string(page) + " is not a table definition", page);
-    buf = pg;
-    uint32_t next = ByteReader(pg).u32(4);
-    for (int i = 0; next != 0; ++i) {
-        if (i >= kMaxChainPages) return Status::corruption("table definition chain too long", page);
-        t.continuation.push_back(next);
-        ACCESS_RETURN_IF_ERROR(store.read(next, pg));
-        if (pg[0] != page_type::kTableDef) return Status::corruption("broken table definition chain", next);
-        buf.insert(buf.end(), pg.begin() + 8, pg.end());
-        next = ByteReader(pg).u32(4);
+    t.continuation.assign(chain.begin() + 1, chain.end());
+    t.rowCount = d.rowCount;
+    t.autoNumber = d.lastAutoNumber;
+    t.tableType = d.tableType;
+    t.maxCols = d.maxCols;
+    t.varCols = d.varCols;
+    t.ownedMap = d.ownedMap;
+    t.freeMap = d.freeMap;
+    t.rawHeader = block(0, f.tdefVarPart);
+    t.realIndexes.resize(d.realIndexes.size());
+    for (size_t i = 0; i < d.realIndexes.size(); ++i) {
+        const RealIndexDef& x = d.realIndexes[i];
+        RealIndexModel& ri = t.realIndexes[i];
+        ri.rawCount = block(f.tdefVarPart + i * f.realIdxCountBlock, f.realIdxCountBlock);
+        ri.uniqueCount = x.uniqueEntryCount;
+        for (const auto& c : x.columns) ri.columns.push_back({c.column, c.ascending});
+        ri.usageMap = x.usageMap;
+        ri.rootPage = x.rootPage;
+        ri.flags = x.flags;
+        ri.raw = block(d.layout.realIndexBlocks + i * f.realIdxBlock, f.realIdxBlock);
     }
-    ByteReader r(buf);
-    uint32_t len = r.u32(8);
-    if (len < kVarPart || len > buf.size()) return Status::corruption("bad table definition length", page);
-    buf.resize(len);
-    r = ByteReader(buf);
-    t.rawHeader.assign(buf.begin(), buf.begin() + kVarPart);
-    t.rowCount = r.u32(16);
-    t.autoNumber = r.u32(20);
-    t.tableType = r.u8(40);
-    t.maxCols = r.u16(41);
-    t.varCols = r.u16(43);
-    uint16_t ncols = r.u16(45);
-    uint32_t nlogical = r.u32(47), nreal = r.u32(51);
-    if (nlogical > 1000 || nreal > 1000) return Status::corruption("implausible index count", page);
-    t.ownedMap = r.u32(55);
-    t.freeMap = r.u32(59);
-    size_t pos = kVarPart;
-    t.realIndexes.resize(nreal);
-    for (auto& ri : t.realIndexes) {
-        auto s = r.slice(pos, kCountBlock);
-        ri.rawCount.assign(s.begin(), s.end());
-        ri.uniqueCount = r.u32(pos + 4);
-        pos += kCountBlock;
+    t.columns.resize(d.columns.size());
+    for (const ColumnDef& c : d.columns) {
+        ColumnModel& m = t.columns[c.storedIndex];  // the stored (name) order is kept
+        m.name = c.name;
+        m.type = c.type;
+        m.number = c.number;
+        m.varIndex = c.varIndex;
+        m.fixedOffset = c.fixedOffset;
+        m.length = c.length;
+        m.flags = c.flags;
+        m.extFlags = c.extFlags;
+        m.precision = c.precision;
+        m.scale = c.scale;
+        m.raw = block(d.layout.columnBlocks + size_t{c.storedIndex} * f.columnBlock, f.columnBlock);
     }
-    t.columns.resize(ncols);
-    for (auto& c : t.columns) {
-        auto s = r.slice(pos, kColumnBlock);
-        c.raw.assign(s.begin(), s.end());
-        c.type = static_cast<ColumnType>(r.u8(pos));
-        c.number = r.u16(pos + 5);
-        c.varIndex = r.u16(pos + 7);
-        c.precision = r.u8(pos + 11);
-        c.scale = r.u8(pos + 12);
-        c.flags = r.u8(pos + 15);
-        c.extFlags = r.u8(pos + 16);
-        c.fixedOffset = r.u16(pos + 21);
-        c.length = r.u16(pos + 23);
-        pos += kColumnBlock;
+    t.logicalIndexes.resize(d.logicalIndexes.size());
+    for (size_t i = 0; i < d.logicalIndexes.size(); ++i) {
+        const LogicalIndexDef& x = d.logicalIndexes[i];
+        t.logicalIndexes[i] = {x.name, x.number, x.realIndex, x.type,
+                               block(d.layout.logicalIndexBlocks + i * f.logicalIdxBlock, f.logicalIdxBlock)};
     }
-    auto readName = [&](std::string& out) {
-        uint16_t n = r.u16(pos);
-        out = utf16leToUtf8(r.slice(pos + 2, n));
-        pos += 2 + n;
-    };
-    for (auto& c : t.columns) readName(c.name);
-    for (auto& ri : t.realIndexes) {
-        auto s = r.slice(pos, kRealBlock);
-        ri.raw.assign(s.begin(), s.end());
-        for (int k = 0; k < 10; ++k) {
-            uint16_t col = r.u16(pos + 4 + 3 * k);
-            if (col != 0xFFFF) ri.columns.push_back({col, (r.u8(pos + 6 + 3 * k) & 0x01) != 0});
-        }
-        ri.usageMap = r.u32(pos + 34);
-        ri.rootPage = r.u32(pos + 38);
-        ri.flags = r.u8(pos + 46);
-        pos += kRealBlock;
-    }
-    t.logicalIndexes.resize(nlogical);
-    for (auto& li : t.logicalIndexes) {
-        auto s = r.slice(pos, kLogicalBlock);
-        li.raw.assign(s.begin(), s.end());
-        li.number = r.u32(pos + 4);
-        li.realIndex = r.u32(pos + 8);
-        li.type = r.u8(pos + 23);
-        pos += kLogicalBlock;
-    }
-    for (auto& li : t.logicalIndexes) readName(li.name);
-    while (r.has(pos, 2) && r.u16(pos) != 0xFFFF && r.has(pos, 10)) {
-        t.lvMaps.push_back({r.u16(pos), r.u32(pos + 2), r.u32(pos + 6)});
-        pos += 10;
-    }
-    if (!r.ok()) return Status::corruption("table definition overruns its length", page);
-    for (const auto& li : t.logicalIndexes)
-        if (li.realIndex >= nreal) return Status::corruption("logical index names a missing real index", page);
+    for (const auto& m : d.longValueMaps) t.lvMaps.push_back({m.column, m.ownedMap, m.freeMap});
     return t;
 }
 
+std::vector<uint8_t> newColumnBlock(const ColumnModel& c) {
+    const Format& f = Format::jet4();
+    std::vector<uint8_t> blk(f.columnBlock, 0);
+    blk[f.colType] = static_cast<uint8_t>(c.type);
+    put::u32(blk, 1, tdef_const::kTableMagic);
+    put::u16(blk, f.colNumber, c.number);
+    put::u16(blk, f.colVarIndex, c.varIndex);
+    put::u16(blk, f.colRowNumber, c.number);
+    if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
+        put::u16(blk, f.colSortOrder, kGeneralSortOrder);
+    } else if (c.type == ColumnType::Numeric) {
+        blk[f.colPrecision] = c.precision;
+        blk[f.colScale] = c.scale;
+    }
+    blk[f.colFlags] = c.flags;
+    blk[static_cast<size_t>(f.colExtFlags)] = c.extFlags;
+    put::u16(blk, f.colFixedOffset, c.fixedOffset);
+    put::u16(blk, f.colLength, c.length);
+    return blk;
+}
+
 std::vector<uint8_t> serializeTableModel(const TableModel& t) {
-    std::vector<uint8_t> b(kVarPart, 0);
-    if (t.rawHeader.size() == kVarPart) b = t.rawHeader;
+    const Format& f = Format::jet4();
+    std::vector<uint8_t> b(f.tdefVarPart, 0);
+    if (t.rawHeader.size() == f.tdefVarPart) b = t.rawHeader;
     b[0] = page_type::kTableDef;
     b[1] = 0x01;
-    put::u32(b, 12, kMagicTable);
-    put::u32(b, 16, t.rowCount);
-    put::u32(b, 20, t.autoNumber);
-    if (t.rawHeader.empty()) b[24] = 1;
-    b[40] = t.tableType;
-    put::u16(b, 41, t.maxCols);
-    put::u16(b, 43, t.varCols);
-    put::u16(b, 45, static_cast<uint16_t>(t.columns.size()));
-    put::u32(b, 47, static_cast<uint32_t>(t.logicalIndexes.size()));
-    put::u32(b, 51, static_cast<uint32_t>(t.realIndexes.size()));
-    put::u32(b, 55, t.ownedMap);
-    put::u32(b, 59, t.freeMap);
+    put::u32(b, 12, tdef_const::kTableMagic);
+    put::u32(b, f.tdefRowCount, t.rowCount);
+    put::u32(b, f.tdefAutoNumber, t.autoNumber);
+    if (t.rawHeader.empty()) b[24] = 1;  // Access sets it; auto-numbers need it
+    b[f.tdefTableType] = t.tableType;
+    put::u16(b, f.tdefMaxCols, t.maxCols);
+    put::u16(b, f.tdefVarCols, t.varCols);
+    put::u16(b, f.tdefColCount, static_cast<uint16_t>(t.columns.size()));
+    put::u32(b, f.tdefLogicalIdxCount, static_cast<uint32_t>(t.logicalIndexes.size()));
+    put::u32(b, f.tdefRealIdxCount, static_cast<uint32_t>(t.realIndexes.size()));
+    put::u32(b, f.tdefOwnedMap, t.ownedMap);
+    put::u32(b, f.tdefFreeMap, t.freeMap);
     auto append = [&b](const std::vector<uint8_t>& v) { b.insert(b.end(), v.begin(), v.end()); };
+    // A block read from the file keeps its bytes; a new one starts from zeros.
+    auto startBlock = [](const std::vector<uint8_t>& raw, size_t size) {
+        return raw.size() == size ? raw : std::vector<uint8_t>(size, 0);
+    };
     for (const auto& ri : t.realIndexes) {
-        std::vector<uint8_t> blk(kCountBlock, 0);
-        if (ri.rawCount.size() == kCountBlock) blk = ri.rawCount;
+        std::vector<uint8_t> blk = startBlock(ri.rawCount, f.realIdxCountBlock);
         put::u32(blk, 4, ri.uniqueCount);
         append(blk);
     }
-    for (const auto& c : t.columns) {
-        std::vector<uint8_t> blk(kColumnBlock, 0);
-        if (c.raw.size() == kColumnBlock) {
-            blk = c.raw;
-        } else {
-            blk[0] = static_cast<uint8_t>(c.type);
-            put::u32(blk, 1, kMagicTable);
-            put::u16(blk, 5, c.number);
-            put::u16(blk, 7, c.varIndex);
-            put::u16(blk, 9, c.number);
-            if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
-                put::u16(blk, 11, 0x0409);  // General sort order, version 0
-            } else if (c.type == ColumnType::Numeric) {
-                blk[11] = c.precision;
-                blk[12] = c.scale;
-            }
-            blk[15] = c.flags;
-            blk[16] = c.extFlags;
-            put::u16(blk, 21, c.fixedOffset);
-            put::u16(blk, 23, c.length);
-        }
-        append(blk);
-    }
+    for (const auto& c : t.columns) append(c.raw.size() == f.columnBlock ? c.raw : newColumnBlock(c));
     auto appendName = [&](const std::string& name) {
         std::string u = utf8ToUtf16le(name);
-        std::vector<uint8_t> v(2);
+        std::vector<uint8_t> v(f.nameLengthSize);
         put::u16(v, 0, static_cast<uint16_t>(u.size()));
         v.insert(v.end(), u.begin(), u.end());
         append(v);
     };
     for (const auto& c : t.columns) appendName(c.name);
     for (const auto& ri : t.realIndexes) {
-        std::vector<uint8_t> blk(kRealBlock, 0);
-        if (ri.raw.size() == kRealBlock) blk = ri.raw;
-        put::u32(blk, 0, kMagicIndex);
-        for (int k = 0; k < 10; ++k) {
-            if (k < static_cast<int>(ri.columns.size())) {
-                put::u16(blk, 4 + 3 * k, ri.columns[k].column);
-                blk[6 + 3 * k] = ri.columns[k].ascending ? 0x01 : 0x00;
+        std::vector<uint8_t> blk = startBlock(ri.raw, f.realIdxBlock);
+        put::u32(blk, 0, tdef_const::kIndexMagic);
+        for (size_t k = 0; k < limits::kMaxIndexColumns; ++k) {
+            const size_t at = f.realIdxColumns + 3 * k;
+            if (k < ri.columns.size()) {
+                put::u16(blk, at, ri.columns[k].column);
+                blk[at + 2] = ri.columns[k].ascending ? 0x01 : 0x00;
             } else {
-                put::u16(blk, 4 + 3 * k, 0xFFFF);
-                blk[6 + 3 * k] = 0;
+                put::u16(blk, at, 0xFFFF);  // the flag byte of an unused slot means nothing; kept as found
             }
         }
-        put::u32(blk, 34, ri.usageMap);
-        put::u32(blk, 38, ri.rootPage);
-        blk[46] = ri.flags;
+        put::u32(blk, f.realIdxUsageMap, ri.usageMap);
+        put::u32(blk, f.realIdxRoot, ri.rootPage);
+        blk[f.realIdxFlags] = ri.flags;
         append(blk);
     }
     for (const auto& li : t.logicalIndexes) {
-        std::vector<uint8_t> blk(kLogicalBlock, 0);
-        if (li.raw.size() == kLogicalBlock) {
-            blk = li.raw;
-        } else {
-            put::u32(blk, 0, kMagicTable);
-            put::u32(blk, 13, 0xFFFFFFFFu);  // not a foreign key
+        std::vector<uint8_t> blk = startBlock(li.raw, f.logicalIdxBlock);
+        if (li.raw.size() != f.logicalIdxBlock) {
+            put::u32(blk, 0, tdef_const::kTableMagic);
+            put::u32(blk, f.logIdxRelIndex, 0xFFFFFFFFu);  // not a foreign key
         }
-        put::u32(blk, 4, li.number);
-        put::u32(blk, 8, li.realIndex);
-        blk[23] = li.type;
+        put::u32(blk, f.logIdxNumber, li.number);
+        put::u32(blk, f.logIdxRealNumber, li.realIndex);
+        blk[f.logIdxType] = li.type;
         append(blk);
     }
     for (const auto& li : t.logicalIndexes) appendName(li.name);
@@ -250,14 +196,16 @@ std::vector<uint8_t> serializeTableModel(const TableModel& t) {
     }
     b.push_back(0xFF);
     b.push_back(0xFF);
-    put::u32(b, 8, static_cast<uint32_t>(b.size()));
+    put::u32(b, tdef_const::kLength, static_cast<uint32_t>(b.size()));
     return b;
 }
 
 Status writeTableModel(PageStore& store, TableModel& t, const std::function<Result<uint32_t>()>& allocate,
                      std::vector<uint32_t>& freed) {
+    const uint32_t pageSize = Format::jet4().pageSize;
+    const size_t header = tdef_const::kContinuationHeader;
     std::vector<uint8_t> b = serializeTableModel(t);
-    const size_t first = kJet4PageSize, more = kJet4PageSize - 8;
+    const size_t first = pageSize, more = pageSize - header;
     size_t extraPages = b.size() <= first ? 0 : (b.size() - first + more - 1) / more;
     while (t.continuation.size() < extraPages) {
         ACCESS_ASSIGN_OR_RETURN(uint32_t p, allocate());
@@ -269,16 +217,16 @@ Status writeTableModel(PageStore& store, TableModel& t, const std::function<Resu
     }
     size_t pos = 0;
     for (size_t i = 0; i <= extraPages; ++i) {
-        std::vector<uint8_t> pg(kJet4PageSize, 0);
-        size_t start = i == 0 ? 0 : 8;
-        size_t n = std::min(kJet4PageSize - start, b.size() - pos);
+        std::vector<uint8_t> pg(pageSize, 0);
+        size_t start = i == 0 ? 0 : header;
+        size_t n = std::min(pageSize - start, b.size() - pos);
         std::copy(b.begin() + pos, b.begin() + pos + n, pg.begin() + start);
         pos += n;
         pg[0] = page_type::kTableDef;
         pg[1] = 0x01;
         size_t used = start + n;
-        put::u16(pg, 2, static_cast<uint16_t>(used + 8 <= kJet4PageSize ? kJet4PageSize - used - 8 : 0));
-        put::u32(pg, 4, i < extraPages ? t.continuation[i] : 0);
+        put::u16(pg, tdef_const::kFreeSpace, static_cast<uint16_t>(used + 8 <= pageSize ? pageSize - used - 8 : 0));
+        put::u32(pg, tdef_const::kNextPage, i < extraPages ? t.continuation[i] : 0);
         ACCESS_RETURN_IF_ERROR(store.write(i == 0 ? t.page : t.continuation[i - 1], pg));
     }
     return Status::ok();

@@ -1,17 +1,10 @@
 // A mutable model of one Jet 4 table definition (TDEF), for the writer:
-// parse it from its page chain, change it, and write it back.
+// read it from its page chain, change it, and write it back.
 //
-// Owns the bytes of TDEF pages (type 0x02) when writing. Blocks read from an
-// existing file keep their original bytes (unknown fields included) and only
-// the fields we manage are patched, so rewriting a definition Access made
-// changes nothing else. Layout (Jet 4, offsets from the first page):
-//   0  02 01 free(2) next-page(4)     8  length of the whole definition
-//   12 1625   16 rows   20 last auto-number   24 01   40 table type
-//   41 max columns  43 var slots  45 columns  47 logical idx  51 real idx
-//   55 owned map ref  59 free map ref  63 variable part:
-//   12-byte count block per real index, 25-byte column blocks, column names
-//   (uint16 byte length + UCS-2), 52-byte real index blocks, 28-byte logical
-//   index blocks, index names, long-value column maps, FF FF.
+// Reading goes through the format's own decoder (format/tdef.h, which also
+// documents the layout); blocks read from an existing file keep their
+// original bytes (unknown fields included) and only the fields we manage are
+// patched, so rewriting a definition Access made changes nothing else.
 #pragma once
 
 #include <cstdint>
@@ -94,14 +87,16 @@ struct TableModel {
     bool isUniqueIndex(size_t r) const { return realIndexes[r].unique() || isPrimaryKey(r); }
 };
 
+// LCID of the General sort order (version 0), as new text columns get it.
+constexpr uint16_t kGeneralSortOrder = 0x0409;
+
 Result<TableModel> readTableModel(PageStore& store, uint32_t page);
+// The column block a new column gets (a column read from a file keeps its own).
+std::vector<uint8_t> newColumnBlock(const ColumnModel& c);
 std::vector<uint8_t> serializeTableModel(const TableModel& t);
 // Writes the definition over its page chain, taking more pages from
 // `allocate` when it has grown and returning surplus ones in `freed`.
 Status writeTableModel(PageStore& store, TableModel& t, const std::function<Result<uint32_t>()>& allocate,
                      std::vector<uint32_t>& freed);
-
-// Case-insensitive comparison of names (Latin-1 letters folded).
-bool sameName(const std::string& a, const std::string& b);
 
 }  // namespace veltrano::access

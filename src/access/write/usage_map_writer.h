@@ -1,11 +1,8 @@
 // Usage maps as the writer sees them: a set of page numbers stored in one
-// row of a data page (69 bytes for Jet 4 table, index and column maps).
-//   type 0 (inline):    00, uint32 start page, bitmap (bit k = page start+k)
-//   type 1 (reference): 01, uint32 pointers to 0x05 pages; pointer i covers
-//                       pages [i*32736, (i+1)*32736); a 0x05 page is
-//                       05 01 00 00 followed by its bitmap.
-// The writer keeps the row's length, writes inline when the pages fit the
-// window and switches to a reference map otherwise.
+// row of a data page (69 bytes for Jet 4 table, index and column maps);
+// layout in format/usage_map.h, which also decodes them. The writer keeps
+// the row's length, writes inline when the pages fit the window and
+// switches to a reference map otherwise.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +11,7 @@
 #include <vector>
 
 #include "access/format/format.h"
+#include "access/format/usage_map.h"
 #include "access/storage/journal.h"
 #include "access/base/status.h"
 
@@ -23,12 +21,10 @@ using PageSet = std::set<uint32_t>;
 using Allocator = std::function<Result<uint32_t>()>;
 
 constexpr size_t kUsageMapRowLength = 69;
-constexpr uint32_t kPagesPerMapPage = (kJet4PageSize - 4) * 8;
 
-// Decodes a map row's bytes (reference maps read their 0x05 pages).
+// Decodes a map row's bytes (reference maps read their 0x05 pages); only
+// pages inside the file count.
 Result<PageSet> decodeMapRow(PageStore& store, Bytes row);
-// Pages referenced by a reference map row (its 0x05 pages); empty for inline.
-std::vector<uint32_t> usageMapPages(Bytes row);
 // Encodes `pages` into a row of row.size() bytes, reusing and adding 0x05 pages.
 Status encodeMapRow(PageStore& store, std::vector<uint8_t>& row, const PageSet& pages, const Allocator& allocate,
                       bool bitsMeanFree = false, uint32_t coverUpTo = 0);

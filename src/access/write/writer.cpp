@@ -6,6 +6,7 @@
 #include <string>
 
 #include "access/write/database_writer.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 namespace {
@@ -216,7 +217,7 @@ Result<Appender> WriteConnection::openTableForAppend(const std::string& table) {
     std::vector<std::optional<FieldValue>> defaults(n);
     for (size_t i = 0; i < n; ++i)
         for (const auto& rule : rules) {
-            if (!sameName(rule.column, s->fieldName(static_cast<int>(i)))) continue;
+            if (!namesEqual(rule.column, s->fieldName(static_cast<int>(i)))) continue;
             if (rule.hasDefault) defaults[i] = defaultFieldValue(rule.defaultValue);
             // A default we cannot work out may well fill the field in Access.
             required[i] = rule.required && (!rule.hasDefault || defaults[i]);
