@@ -131,9 +131,9 @@ int runToMysql(const std::vector<std::string>& args) {
     }
     tomysql::ProviderSource source(cnn);
     s.typeNames = source.typeNames();
-    std::string error;
-    std::vector<std::string> all = source.tableNames(error);
-    if (!error.empty()) return fail(kExitFailure, error);
+    auto names = source.tableNames();
+    if (!names.isOk()) return fail(kExitFailure, s.sourcePath + ": " + names.status().description());
+    const std::vector<std::string>& all = *names;
     std::vector<std::string> selected = all;
     if (o.has("tables")) {
         selected = splitList(o.value("tables"));
@@ -143,7 +143,8 @@ int runToMysql(const std::vector<std::string>& args) {
         if (selected.empty()) return fail(kExitUsage, "--tables names no table");
     }
     s.sourceEmpty = all.empty();
-    tomysql::buildDefinitions(s, source, selected);
+    if (access::Status read = tomysql::buildDefinitions(s, source, selected); !read.isOk())
+        return fail(kExitFailure, s.sourcePath + ": " + read.description());
 
     auto mysql = std::make_shared<MYSQL_CONNECTION>();
     s.mysql = mysql;

@@ -35,11 +35,8 @@ class RunTest : public ::testing::Test {
     RunOutcome convert(std::vector<std::string> names = {}, TargetChoice target = {}) {
         ConversionSession& s = session();
         s.typeNames = source_.types;
-        if (names.empty()) {
-            std::string e;
-            names = source_.tableNames(e);
-        }
-        buildDefinitions(s, source_, names);
+        if (names.empty()) names = *source_.tableNames();
+        (void)buildDefinitions(s, source_, names);
         if (target.newName.empty() && !target.append) target.newName = db_;
         ConversionRun run(s, mysql_, source_, host_);
         run.batchBytes = batchBytes_;
