@@ -66,6 +66,7 @@ struct TableDefinition {
     std::string keyClauses;                // index clauses appended to CREATE TABLE
     std::string autoIncrementColumn;       // the table's auto-increment column, or empty
     bool converted = false;                // the table exists in MySQL after the run
+    std::vector<NotCarriedItem> changes;   // what its definition could not keep as Access has it
 };
 
 // One MySQL table on its way to Access.

@@ -75,10 +75,10 @@ void Frm1::onNext() {
         WaitCursor wait;
         s.sourceEmpty = false;
         s.sourcePath = chosenPath_.toStdString();
-        strConnect_ = tomysql::accessConnectionString(s.sourcePath, chkPassword_->isChecked(),
+        connectionText_ = tomysql::accessConnectionString(s.sourcePath, chkPassword_->isChecked(),
                                                       txtPassword_->text().toStdString());
-        cnn1_.close();
-        access::Status st = cnn1_.open(strConnect_);
+        sourceConnection_.close();
+        access::Status st = sourceConnection_.open(connectionText_);
         if (!st.isOk()) {
             QString text;
             // "In use" is told apart by its kind: other failures share its

@@ -60,7 +60,7 @@ bool isPlainNumber(std::string_view s) {
 }
 
 ValueForm valueFormFor(const std::string& t) {
-    if (t == "BLOB") return ValueForm::Binary;
+    if (t.find("BLOB") != std::string::npos) return ValueForm::Binary;
     if (t == "DATETIME") return ValueForm::DateTime;
     if (t == "TINYINT(1)") return ValueForm::Boolean;
     if (t.find("VARCHAR") != std::string::npos || t.find("TEXT") != std::string::npos)
