@@ -1,6 +1,7 @@
 #include "to_mysql/conversion_run.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 
 #include "mysql/mysql_connection.h"
@@ -67,6 +68,22 @@ access::Status buildDefinitions(ConversionSession& s, AccessSource& source, cons
         s.totalRecords += t.recordCount;
     }
     return first;
+}
+
+ServerFeatures serverFeatures(const std::string& version) {
+    ServerFeatures f;
+    int major = 0, minor = 0, patch = 0;
+    if (std::sscanf(version.c_str(), "%d.%d.%d", &major, &minor, &patch) < 2) return f;
+    const long v = major * 10000L + minor * 100L + patch;
+    // MariaDB takes expressions as defaults from 10.2.1, MySQL from 8.0.13.
+    f.expressionDefaults = version.find("MariaDB") != std::string::npos ? v >= 100201 : v >= 80013;
+    return f;
+}
+
+bool isDefaultRefusal(int32_t n) {
+    // 1067 invalid default value, 1101 BLOB/TEXT can't have a default,
+    // 1064 syntax (an older server reading an expression default).
+    return n == 1067 || n == 1101 || n == 1064;
 }
 
 bool isConnectionLost(int32_t n) {
@@ -150,6 +167,8 @@ RunOutcome ConversionRun::convert(const TargetChoice& target) {
     s_.partialTables.clear();
 
     if (!prepareTargetDatabase(target)) return RunOutcome::NotStarted;
+    server_ = serverFeatures(scalar(mysql_, "SELECT VERSION()"));
+    mysql_.Error().Clear();
     if (onStarted) onStarted();
     host_.progress(0);
     lastPercent_ = 0;
@@ -173,9 +192,25 @@ RunOutcome ConversionRun::convert(const TargetChoice& target) {
 ConversionRun::Step ConversionRun::convertTable(size_t i) {
     TableDefinition& table = s_.tables[i];
     if (onStatus) onStatus("Converting Table: " + table.name);
-    const std::string createSql = createTableStatement(table, s_.convertSpaces);
+    const TableDefinition asRead = table;
+    std::vector<NotCarriedItem> notes = table.changes;
+    std::string createSql = createTableStatement(table, s_.convertSpaces, &notes, server_);
     const std::string mysqlTable = mysqlName(table.name, s_.convertSpaces);
     createTable(createSql);
+    // A default the server will not take must not cost the table: it is
+    // made again without defaults, each one named.
+    if (isDefaultRefusal(mysql_.Error().Number())) {
+        table = asRead;
+        notes = table.changes;
+        ServerFeatures bare = server_;
+        bare.defaults = false;
+        createSql = createTableStatement(table, s_.convertSpaces, &notes, bare);
+        for (const auto& c : asRead.columns)
+            if (c.hasDefault && !c.defaultValue.empty())
+                notes.push_back({table.name, "default of column " + c.name,
+                                 "left out: the server refused the default " + c.defaultValue});
+        createTable(createSql);
+    }
 
     bool skip = false;
     if (mysql_.Error().Number() == kErrTableExists) {
@@ -211,6 +246,7 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
             return Step::Stop;
         }
         table.converted = true;
+        s_.notCarried.insert(s_.notCarried.end(), notes.begin(), notes.end());
         if (!s_.definitionOnly) {
             Step step = copyRows(table);
             if (step != Step::Next) return step;
@@ -304,6 +340,7 @@ BatchTarget ConversionRun::batchTarget(const TableDefinition& table, const Sourc
         for (size_t f = 0; f < names.size() && field == SIZE_MAX; ++f)
             if (equalsNoCase(names[f], column.name)) field = f;
         target.forms.push_back(valueFormFor(column.typeName));
+        target.columnNames.push_back(column.name);
         target.sourceField.push_back(field);
     }
     // A non-transactional table keeps the rows of a refused batch that came

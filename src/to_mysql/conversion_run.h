@@ -59,6 +59,11 @@ access::Status buildDefinitions(ConversionSession& session, AccessSource& source
                                 const std::vector<std::string>& selected,
                                 const std::function<void()>& keepAlive = {});
 
+// What a server of the given VERSION() takes.
+ServerFeatures serverFeatures(const std::string& version);
+// MySQL error numbers of a CREATE TABLE refused for a column default.
+bool isDefaultRefusal(int32_t errorNumber);
+
 // MySQL error numbers that mean the connection is gone.
 bool isConnectionLost(int32_t errorNumber);
 
@@ -116,6 +121,7 @@ private:
     int lastPercent_ = -1;
     bool loadData_ = true;
     std::string failure_;
+    ServerFeatures server_;
     TableDefinition* copying_ = nullptr;  // the table whose rows are being copied
     int64_t storedInTable_ = 0;           // its rows stored so far
     std::chrono::steady_clock::time_point lastTick_{};

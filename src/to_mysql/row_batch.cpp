@@ -57,6 +57,19 @@ bool tooBig(size_t statementBytes, size_t packetLimit) {
     return packetLimit > 0 && statementBytes + kStatementSlack > packetLimit;
 }
 
+// Refuses a row holding a value MySQL has no form for; true when refused.
+bool refusedForItsValues(const BatchTarget& target, BatchListener& listener, int64_t record, const SourceRows& row) {
+    for (size_t k = 0; k < target.forms.size(); ++k) {
+        if (target.sourceField[k] == SIZE_MAX) continue;
+        std::string why = unsendableReason(row.value(target.sourceField[k]), target.forms[k]);
+        if (why.empty()) continue;
+        listener.refused(record, "column " + (k < target.columnNames.size() ? target.columnNames[k] : "?") +
+                                     ": " + why);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string packetRefusal(size_t statementBytes, size_t packetLimit) {
@@ -70,6 +83,7 @@ InsertBatch::InsertBatch(BatchServer& server, BatchListener& listener, const Bat
       prefix_("INSERT INTO " + target.quotedTable + " VALUES ( "), sql_(prefix_) {}
 
 void InsertBatch::add(int64_t record, const SourceRows& row) {
+    if (refusedForItsValues(target_, listener_, record, row)) return;
     row_.clear();
     for (size_t k = 0; k < target_.forms.size(); ++k) {
         if (k > 0) row_ += ", ";
@@ -148,6 +162,7 @@ LoadDataBatch::LoadDataBatch(BatchServer& server, BatchListener& listener, const
     : server_(server), listener_(listener), target_(target), tail_(loadDataTail(target.quotedTable)) {}
 
 void LoadDataBatch::add(int64_t record, const SourceRows& row) {
+    if (refusedForItsValues(target_, listener_, record, row)) return;
     const size_t start = data_.size();
     for (size_t k = 0; k < target_.forms.size(); ++k) {
         if (k > 0) data_ += kLoadDataFieldEnd;

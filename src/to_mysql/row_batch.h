@@ -56,6 +56,7 @@ struct BatchTarget {
     size_t packetLimit = 0;           // the server's max_allowed_packet; 0 when unknown
     std::vector<ValueForm> forms;     // by target column
     std::vector<size_t> sourceField;  // source field of each target column; SIZE_MAX: none (NULL)
+    std::vector<std::string> columnNames;  // of the target columns, for refusals
 };
 
 // Why a row too big for one statement is refused.
