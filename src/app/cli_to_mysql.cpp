@@ -171,8 +171,16 @@ int runToMysql(const std::vector<std::string>& args) {
         std::cout << text << std::flush;
     }
     mysql->CloseConnection();
+    // What was changed, cut short or refused, on standard error too, so a
+    // script sees it without reading the report.
+    for (const auto& p : s.partialTables) std::cerr << "veltrano-cli: cut short: " << report::partialTableLine(p) << "\n";
+    for (const auto& [table, count] : report::refusedPerTable(s.refusedRows))
+        std::cerr << "veltrano-cli: " << table << ": " << count << " record(s) refused\n";
+    for (const auto& n : s.notCarried) std::cerr << "veltrano-cli: not carried: " << report::notCarriedLine(n) << "\n";
+    // Items named as not carried do not fail the run; every selected table
+    // and row must have arrived.
     const bool clean = (outcome == tomysql::RunOutcome::Completed || outcome == tomysql::RunOutcome::SourceEmpty) &&
-                       run.refusedRows() == 0;
+                       run.refusedRows() == 0 && s.partialTables.empty();
     return clean ? kExitOk : kExitFailure;
 }
 

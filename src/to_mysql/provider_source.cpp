@@ -88,7 +88,10 @@ FieldValue sendableValue(const access::Value& v) {
         case K::Integer:
         case K::Long: return FieldValue(static_cast<long long>(v.integer));
         case K::Currency: return FieldValue::text(access::currencyToText(v.integer));
-        case K::Single: return FieldValue::text(access::shortestSingle(static_cast<float>(v.real)));
+        // The float's exact value, which MySQL's FLOAT rounds back to the
+        // same float; its shortest text can lie past the float's range
+        // (3.4028235e38 for the largest) and be refused as out of range.
+        case K::Single: return FieldValue::text(access::shortestDouble(static_cast<float>(v.real)));
         case K::Double: return FieldValue::text(access::shortestDouble(v.real));
         case K::DateTime: return FieldValue::dateTime(v.real);
         case K::Text:
