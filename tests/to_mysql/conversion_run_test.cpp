@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "common/conversion_session.h"
 #include "mysql/mysql_connection.h"
@@ -282,6 +283,31 @@ TEST_F(RunTest, CancelStopsBetweenRowsAndKeepsWhatWasSent) {
     EXPECT_EQ(test::scalar(mysql_, "SELECT MAX(N) FROM `" + db_ + "`.`Big`"),
               std::to_string(session().convertedRecords - 1));
     EXPECT_FALSE(session().tables[1].converted);
+    // The table cut short is not listed as converted; the report says how far it got.
+    EXPECT_FALSE(session().tables[0].converted);
+    ASSERT_EQ(session().partialTables.size(), 1u);
+    EXPECT_EQ(session().partialTables[0].storedRecords, session().convertedRecords);
+}
+
+TEST_F(RunTest, AServerWithoutLocalInfileTakesMultiRowInsertsQuietly) {
+    const char* port = std::getenv("VELTRANO_TEST_MYSQL_NOINFILE_PORT");
+    if (!port) GTEST_SKIP() << "VELTRANO_TEST_MYSQL_NOINFILE_PORT not set (scripts/test starts that server)";
+    const test::Login& login = *test::testServer();
+    mysql_.OpenConnection(login.host, login.user, login.password, "", std::atoi(port), 0);
+    ASSERT_EQ(mysql_.Error().Number(), 0) << mysql_.Error().Description();
+    ASSERT_EQ(test::scalar(mysql_, "SELECT @@local_infile"), "0");
+    orders(3000);
+    batchBytes_ = 1 << 12;
+    EXPECT_EQ(convert(), RunOutcome::Completed);
+    EXPECT_EQ(test::scalar(mysql_, "SELECT COUNT(DISTINCT Customer) FROM `" + db_ + "`.`Orders`"), "3000");
+    EXPECT_EQ(session().convertedRecords, 3000);
+    EXPECT_TRUE(host_.told.empty()) << host_.told[0].text;
+    // Multi-row statements, not one per row.
+    auto inserts = test::rows(mysql_, "SHOW SESSION STATUS LIKE 'Com_insert'");
+    ASSERT_EQ(inserts.size(), 1u);
+    EXPECT_LT(std::atoi(inserts[0].substr(inserts[0].find('|') + 1).c_str()), 100);
+    mysql_.Execute("DROP DATABASE `" + db_ + "`");
+    db_.clear();
 }
 
 TEST_F(RunTest, AServerThatGoesAwayEndsTheRunWithAMessage) {
