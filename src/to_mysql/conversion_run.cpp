@@ -8,6 +8,7 @@
 #include "mysql/mysql_rs.h"
 #include "mysql/sql_text.h"
 #include "to_mysql/row_batch.h"
+#include "to_mysql/unique_text_keys.h"
 #include "to_mysql/value_text.h"
 
 namespace veltrano::tomysql {
@@ -194,7 +195,7 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
     if (onStatus) onStatus("Converting Table: " + table.name);
     const TableDefinition asRead = table;
     std::vector<NotCarriedItem> notes = table.changes;
-    std::string createSql = createTableStatement(table, s_.convertSpaces, &notes, server_);
+    std::string createSql = withoutUniqueTextKeys(createTableStatement(table, s_.convertSpaces, &notes, server_), table);
     const std::string mysqlTable = mysqlName(table.name, s_.convertSpaces);
     createTable(createSql);
     // A default the server will not take must not cost the table: it is
@@ -204,7 +205,7 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
         notes = table.changes;
         ServerFeatures bare = server_;
         bare.defaults = false;
-        createSql = createTableStatement(table, s_.convertSpaces, &notes, bare);
+        createSql = withoutUniqueTextKeys(createTableStatement(table, s_.convertSpaces, &notes, bare), table);
         for (const auto& c : asRead.columns)
             if (c.hasDefault && !c.defaultValue.empty())
                 notes.push_back({table.name, "default of column " + c.name,
@@ -246,11 +247,15 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
             return Step::Stop;
         }
         table.converted = true;
-        s_.notCarried.insert(s_.notCarried.end(), notes.begin(), notes.end());
         if (!s_.definitionOnly) {
             Step step = copyRows(table);
-            if (step != Step::Next) return step;
+            if (step != Step::Next) {
+                s_.notCarried.insert(s_.notCarried.end(), notes.begin(), notes.end());
+                return step;
+            }
         }
+        addUniqueTextKeys(mysql_, table, s_.convertSpaces, notes);
+        s_.notCarried.insert(s_.notCarried.end(), notes.begin(), notes.end());
     } else {
         mysql_.Error().Clear();
         progressCount_ += table.recordCount;

@@ -123,17 +123,24 @@ std::vector<int64_t> keyPrefixes(const TableSchema& schema, const CatalogIndex& 
 
 }  // namespace
 
-std::string indexClauses(const TableSchema& schema, bool convertSpaces, std::vector<NotCarriedItem>* notes) {
+std::string indexClauses(const TableSchema& schema, bool convertSpaces, std::vector<NotCarriedItem>* notes,
+                         std::vector<UniqueTextKey>* textKeys) {
     std::string text;
     int kept = 0;
     for (const auto& index : schema.indexes) {
         if (index.primaryKey) continue;
         ++kept;
         if (kept > 1) text += " , ";
+        const size_t clauseStart = text.size();
         if (index.unique) text += "UNIQUE ";
         text += "KEY " + quoted(index.name, convertSpaces) + " (";
         const std::vector<int64_t> prefix = keyPrefixes(schema, index);
+        UniqueTextKey key{mysqlName(index.name, convertSpaces), "", {}, {}, {}};
         for (size_t c = 0; c < index.columns.size(); ++c) {
+            const CatalogColumn* cat = findCatalogColumn(schema, index.columns[c]);
+            key.columns.push_back(mysqlName(index.columns[c], convertSpaces));
+            key.memo.push_back(cat && cat->typeCode == kTypeLongText);
+            key.text.push_back(key.memo.back() || textKeyLength(schema, index.columns[c]) > 0);
             if (c > 0) text += ",";
             text += quoted(index.columns[c], convertSpaces);
             // Memo and binary columns can only be indexed by a prefix.
@@ -151,6 +158,11 @@ std::string indexClauses(const TableSchema& schema, bool convertSpaces, std::vec
             }
         }
         text += ")";
+        const bool overText = std::find(key.text.begin(), key.text.end(), true) != key.text.end();
+        if (textKeys && index.unique && overText) {
+            key.clause = text.substr(clauseStart);
+            textKeys->push_back(std::move(key));
+        }
     }
     if (!text.empty()) text = " , " + text;
     return text;
@@ -162,7 +174,7 @@ TableDefinition buildTableDefinition(const TableSchema& schema, const TypeNames&
     def.name = schema.name;
     def.selected = true;
     def.columns.resize(schema.columns.size());
-    def.keyClauses = indexClauses(schema, convertSpaces, &def.changes);
+    def.keyClauses = indexClauses(schema, convertSpaces, &def.changes, &def.uniqueTextKeys);
 
     for (const auto& row : schema.columns) {
         // A column whose position lies outside the counted columns is not stored.
@@ -399,10 +411,12 @@ std::string createTableStatement(TableDefinition& table, bool convertSpaces, std
             if (def && !def->empty()) {
                 c.defaultValue = *def;
                 sql += " DEFAULT " + *def;
-            } else if (!def && notes && !trimmed(c.defaultValue).empty()) {
-                notes->push_back({table.name, "default of column " + c.name,
-                                  "left out: MySQL has no form of the Access default " + c.defaultValue +
-                                      " for a " + c.typeName + " column"});
+            } else {
+                if (!def && notes && !trimmed(c.defaultValue).empty())
+                    notes->push_back({table.name, "default of column " + c.name,
+                                      "left out: MySQL has no form of the Access default " + c.defaultValue +
+                                          " for a " + c.typeName + " column"});
+                c.hasDefault = false;
             }
         }
     }

@@ -74,7 +74,9 @@ using TypeNames = std::array<std::string, 133>;
 // PRIMARY KEY clause).
 // Keys over text columns that together pass InnoDB's key limit get
 // prefixes, each named in notes when given.
-std::string indexClauses(const TableSchema& schema, bool convertSpaces, std::vector<NotCarriedItem>* notes = nullptr);
+// Unique keys over text columns are also listed in textKeys when given.
+std::string indexClauses(const TableSchema& schema, bool convertSpaces, std::vector<NotCarriedItem>* notes = nullptr,
+                         std::vector<UniqueTextKey>* textKeys = nullptr);
 
 // Builds the definition of one table; recordCount stays 0 (counted apart).
 TableDefinition buildTableDefinition(const TableSchema& schema, const TypeNames& typeNames,

@@ -289,6 +289,30 @@ TEST_F(RunTest, CancelStopsBetweenRowsAndKeepsWhatWasSent) {
     EXPECT_EQ(session().partialTables[0].storedRecords, session().convertedRecords);
 }
 
+TEST_F(RunTest, UniqueMemoKeysTakeThePrefixTheDataNeeds) {
+    auto& t = source_.add("Notes");
+    addColumn(t, "ID", 3);
+    addColumn(t, "Body", 130, 0);   // memo
+    addColumn(t, "Other", 130, 0);  // memo
+    t.schema.indexes = {{"ByBody", false, true, {"Body"}}, {"ByOther", false, true, {"Other"}}};
+    const std::string common(60, 'x');
+    const std::string same(800, 'y');
+    t.rows = {{FieldValue(1), FieldValue(common + "a"), FieldValue(same + "1")},
+              {FieldValue(2), FieldValue(common + "b"), FieldValue(same + "2")},
+              {FieldValue(3), FieldValue::null(), FieldValue::null()}};
+    ASSERT_EQ(convert(), RunOutcome::Completed);
+    EXPECT_EQ(refused_, 0);
+    EXPECT_EQ(test::scalar(mysql_, "SELECT COUNT(*) FROM `" + db_ + "`.`Notes`"), "3");
+    const std::string stats = "SELECT CONCAT(NON_UNIQUE, ':', SUB_PART) FROM information_schema.STATISTICS "
+                              "WHERE TABLE_SCHEMA = '" + db_ + "' AND INDEX_NAME = ";
+    // 61 characters keep the rows apart: the first tried prefix past 60 is 100.
+    EXPECT_EQ(test::scalar(mysql_, stats + "'ByBody'"), "0:100");
+    // No prefix within the key limit does: the key is made non-unique and named.
+    EXPECT_EQ(test::scalar(mysql_, stats + "'ByOther'"), "1:10");
+    ASSERT_EQ(session().notCarried.size(), 2u);
+    EXPECT_EQ(session().notCarried[1].item, "index ByOther");
+}
+
 TEST_F(RunTest, AServerWithoutLocalInfileTakesMultiRowInsertsQuietly) {
     const char* port = std::getenv("VELTRANO_TEST_MYSQL_NOINFILE_PORT");
     if (!port) GTEST_SKIP() << "VELTRANO_TEST_MYSQL_NOINFILE_PORT not set (scripts/test starts that server)";

@@ -42,11 +42,16 @@ protected:
     }
 
     void write(const std::string& create, const std::vector<std::vector<FieldValue>>& rows,
-               const std::vector<access::ObjectProperties>& properties = {}) {
+               const std::vector<access::ObjectProperties>& properties = {},
+               const std::vector<std::string>& indexes = {}) {
         access::WriteConnection w;
         ASSERT_TRUE(w.open(path_, "").isOk());
         access::Status st = properties.empty() ? w.execute(create) : w.execute(create, properties);
         ASSERT_TRUE(st.isOk()) << st.description();
+        for (const auto& index : indexes) {
+            st = w.execute(index);
+            ASSERT_TRUE(st.isOk()) << index << ": " << st.description();
+        }
         std::string table = create.substr(create.find('[') + 1);
         table = table.substr(0, table.find(']'));
         auto app = w.openTableForAppend(table);
@@ -173,6 +178,26 @@ TEST_F(Fidelity, DefaultsWideTablesAndWhatTheReportNames) {
     EXPECT_EQ(std::count_if(named.begin(), named.end(), [](const std::string& n) { return n.rfind("Wide/column", 0) == 0; }),
               6);
     EXPECT_EQ(session().refusedRows.size(), 0u);
+}
+
+TEST_F(Fidelity, UniqueTextKeysKeepEveryRowAccessHeldApart) {
+    write("CREATE TABLE [Keys]([id] long,[w] text(20),[k] text(20));",
+          {{FieldValue(1), FieldValue::text("resume"), FieldValue::text("a")},
+           {FieldValue(2), FieldValue::text("r\xC3\xA9sum\xC3\xA9"), FieldValue::text("b")},
+           {FieldValue(3), FieldValue::text("other"), FieldValue::text("c")}},
+          {}, {"CREATE UNIQUE INDEX ByWord ON [Keys]([w]);", "CREATE UNIQUE INDEX ByCode ON [Keys]([k]);"});
+    ASSERT_EQ(convert(), RunOutcome::Completed);
+    EXPECT_EQ(session().refusedRows.size(), 0u);
+    EXPECT_EQ(cell("COUNT(*) FROM `" + db_ + "`.Keys"), "3");
+    const std::string stats = "FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = '" + db_ + "' AND INDEX_NAME = ";
+    const std::string collation = "COLLATION_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = '" + db_ +
+                                  "' AND COLUMN_NAME = ";
+    // resume and résumé stay two keys: the column compares accents; others keep the default.
+    EXPECT_EQ(cell("NON_UNIQUE " + stats + "'ByWord'"), "0");
+    EXPECT_NE(cell(collation + "'w'"), cell("@@collation_server"));
+    EXPECT_EQ(cell("NON_UNIQUE " + stats + "'ByCode'"), "0");
+    EXPECT_EQ(cell(collation + "'k'"), cell("DEFAULT_COLLATION_NAME FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = '" + db_ + "'"));
+    EXPECT_EQ(notCarried(), std::vector<std::string>{"Keys/column w"});
 }
 
 }  // namespace
