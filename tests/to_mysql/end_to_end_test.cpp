@@ -201,16 +201,14 @@ TEST_F(EndToEnd, EmptyFilePortTextProposedNameAndRefusalsOnTheReportPage) {
     EXPECT_EQ(Frm3::leadingNumber(QStringLiteral("abc")), 0);
 
     // An empty file: the message, the new database is made, and page 4 starts over.
-    {
-        WizardDriver w;
-        const std::string db = newDb("empty");
-        EXPECT_FALSE(w.convert({std::string(VELTRANO_TESTDATA_DIR) + "/emptyV2000.mdb", ""}, db, false));
-        EXPECT_EQ(w.told, std::vector<std::string>{"The Database is empty "});
-        EXPECT_EQ(test::scalar(check_, "SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = '" + db + "'"), "1");
-        EXPECT_TRUE(wizard().page(PageId::Frm4)->isVisible());
-        EXPECT_EQ(wizard().loadedPage(PageId::Frm5), nullptr);
-        wizard().reset();
-    }
+    WizardDriver empty;
+    const std::string db = newDb("empty");
+    EXPECT_FALSE(empty.convert({std::string(VELTRANO_TESTDATA_DIR) + "/emptyV2000.mdb", ""}, db, false));
+    EXPECT_EQ(empty.told, std::vector<std::string>{"The Database is empty "});
+    EXPECT_EQ(test::scalar(check_, "SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = '" + db + "'"), "1");
+    EXPECT_TRUE(wizard().loadedPage(PageId::Frm4)->isVisible());
+    EXPECT_EQ(wizard().loadedPage(PageId::Frm5), nullptr);
+    wizard().reset();
 
     // shop.v2.mdb proposes "shop"; a refused record is named on the report page.
     const std::string path = testing::TempDir() + "shop.v2.mdb";
@@ -231,10 +229,9 @@ TEST_F(EndToEnd, EmptyFilePortTextProposedNameAndRefusalsOnTheReportPage) {
         ASSERT_TRUE(app->close().isOk());
         ASSERT_TRUE(c.close().isOk());
     }
+    WizardDriver w;
     session().sourcePath = path;
     EXPECT_EQ(wizard().pageAs<Frm4>(PageId::Frm4)->txtDatabaseName()->text().toStdString(), "shop");
-    wizard().reset();
-    WizardDriver w;
     ASSERT_TRUE(w.convert({path, ""}, newDb("shop"), false));
     auto* f5 = wizard().pageAs<Frm5>(PageId::Frm5);
     ASSERT_NE(f5->txtDetails(), nullptr);
