@@ -194,24 +194,9 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
     TableDefinition& table = s_.tables[i];
     if (onStatus) onStatus("Converting Table: " + table.name);
     const TableDefinition asRead = table;
-    std::vector<NotCarriedItem> notes = table.changes;
-    std::string createSql = withoutUniqueTextKeys(createTableStatement(table, s_.convertSpaces, &notes, server_), table);
+    std::vector<NotCarriedItem> notes;
     const std::string mysqlTable = mysqlName(table.name, s_.convertSpaces);
-    createTable(createSql);
-    // A default the server will not take must not cost the table: it is
-    // made again without defaults, each one named.
-    if (isDefaultRefusal(mysql_.Error().Number())) {
-        table = asRead;
-        notes = table.changes;
-        ServerFeatures bare = server_;
-        bare.defaults = false;
-        createSql = withoutUniqueTextKeys(createTableStatement(table, s_.convertSpaces, &notes, bare), table);
-        for (const auto& c : asRead.columns)
-            if (c.hasDefault && !c.defaultValue.empty())
-                notes.push_back({table.name, "default of column " + c.name,
-                                 "left out: the server refused the default " + c.defaultValue});
-        createTable(createSql);
-    }
+    createTableOf(table, asRead, notes);
 
     bool skip = false;
     if (mysql_.Error().Number() == kErrTableExists) {
@@ -237,7 +222,7 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
                 failure_ = "could not drop table " + mysqlTable;
                 return Step::Stop;
             }
-            createTable(createSql);
+            createTableOf(table, asRead, notes);
         }
     }
     if (!skip) {
@@ -268,6 +253,25 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
         setProgress(progressCount_, s_.totalRecords);
     }
     return Step::Next;
+}
+
+void ConversionRun::createTableOf(TableDefinition& table, const TableDefinition& asRead,
+                                  std::vector<NotCarriedItem>& notes) {
+    table = asRead;
+    notes = table.changes;
+    createTable(withoutUniqueTextKeys(createTableStatement(table, s_.convertSpaces, &notes, server_), table));
+    // A default the server will not take must not cost the table: it is
+    // made again without defaults, each one named.
+    if (!isDefaultRefusal(mysql_.Error().Number())) return;
+    table = asRead;
+    notes = table.changes;
+    ServerFeatures bare = server_;
+    bare.defaults = false;
+    createTable(withoutUniqueTextKeys(createTableStatement(table, s_.convertSpaces, &notes, bare), table));
+    for (const auto& c : asRead.columns)
+        if (c.hasDefault && !c.defaultValue.empty())
+            notes.push_back({table.name, "default of column " + c.name,
+                             "left out: the server refused the default " + c.defaultValue});
 }
 
 void ConversionRun::createTable(const std::string& sql) {

@@ -111,6 +111,9 @@ private:
     void say(const std::string& text);
     bool tableIsTransactional(const std::string& mysqlTable);
     void createTable(const std::string& sql);
+    // The table's CREATE TABLE from its definition as read (asRead), without
+    // defaults when the server refuses one; what it changed goes to notes.
+    void createTableOf(TableDefinition& table, const TableDefinition& asRead, std::vector<NotCarriedItem>& notes);
 
     ConversionSession& s_;
     MYSQL_CONNECTION& mysql_;

@@ -136,11 +136,14 @@ std::string indexClauses(const TableSchema& schema, bool convertSpaces, std::vec
         text += "KEY " + quoted(index.name, convertSpaces) + " (";
         const std::vector<int64_t> prefix = keyPrefixes(schema, index);
         UniqueTextKey key{mysqlName(index.name, convertSpaces), "", {}, {}, {}};
+        bool holdsAutoIncrement = false;
         for (size_t c = 0; c < index.columns.size(); ++c) {
             const CatalogColumn* cat = findCatalogColumn(schema, index.columns[c]);
             key.columns.push_back(mysqlName(index.columns[c], convertSpaces));
             key.memo.push_back(cat && cat->typeCode == kTypeLongText);
             key.text.push_back(key.memo.back() || textKeyLength(schema, index.columns[c]) > 0);
+            // MySQL wants an auto-increment column in a key from the start.
+            if (cat && cat->autoIncrement) holdsAutoIncrement = true;
             if (c > 0) text += ",";
             text += quoted(index.columns[c], convertSpaces);
             // Memo and binary columns can only be indexed by a prefix.
@@ -159,7 +162,7 @@ std::string indexClauses(const TableSchema& schema, bool convertSpaces, std::vec
         }
         text += ")";
         const bool overText = std::find(key.text.begin(), key.text.end(), true) != key.text.end();
-        if (textKeys && index.unique && overText) {
+        if (textKeys && index.unique && overText && !holdsAutoIncrement) {
             key.clause = text.substr(clauseStart);
             textKeys->push_back(std::move(key));
         }
