@@ -79,8 +79,9 @@ std::string packetRefusal(size_t statementBytes, size_t packetLimit) {
 }
 
 InsertBatch::InsertBatch(BatchServer& server, BatchListener& listener, const BatchTarget& target)
-    : server_(server), listener_(listener), target_(target),
-      prefix_("INSERT INTO " + target.quotedTable + " VALUES ( "), sql_(prefix_) {}
+    : QueuedRows(server, listener, target), prefix_("INSERT INTO " + target.quotedTable + " VALUES ( ") {
+    text_ = prefix_;
+}
 
 void InsertBatch::add(int64_t record, const SourceRows& row) {
     if (refusedForItsValues(target_, listener_, record, row)) return;
@@ -111,10 +112,10 @@ void InsertBatch::queue(int64_t record, const std::string& rowText) {
     }
     // The rows queued so far go first when this one would push the
     // statement past the packet limit.
-    if (!empty() && tooBig(sql_.size() + 5 + rowText.size() + 3, target_.packetLimit)) send();
-    if (!empty()) sql_ += " ),( ";
-    rowText_.emplace_back(sql_.size(), sql_.size() + rowText.size());
-    sql_ += rowText;
+    if (!empty() && tooBig(text_.size() + 5 + rowText.size() + 3, target_.packetLimit)) send();
+    if (!empty()) text_ += " ),( ";
+    spans_.emplace_back(text_.size(), text_.size() + rowText.size());
+    text_ += rowText;
     records_.push_back(record);
 }
 
@@ -122,8 +123,8 @@ void InsertBatch::send() {
     if (empty()) return;
     size_t from = 0;
     if (records_.size() > 1) {
-        sql_ += " );";
-        if (server_.execute(sql_) == 0) {
+        text_ += " );";
+        if (server_.execute(text_) == 0) {
             listener_.stored(static_cast<int64_t>(records_.size()));
             from = records_.size();
         } else if (server_.connectionLost()) {
@@ -138,8 +139,8 @@ void InsertBatch::send() {
         }
     }
     sendOneByOne(from);
-    sql_.assign(prefix_);
-    rowText_.clear();
+    text_.assign(prefix_);
+    spans_.clear();
     records_.clear();
 }
 
@@ -147,7 +148,7 @@ void InsertBatch::sendOneByOne(size_t from) {
     std::string one;
     for (size_t j = from; j < records_.size(); ++j) {
         one.assign(prefix_);
-        one.append(sql_, rowText_[j].first, rowText_[j].second - rowText_[j].first);
+        one.append(queued(j));
         one += " );";
         if (server_.execute(one) == 0) {
             listener_.stored(1);
@@ -159,23 +160,23 @@ void InsertBatch::sendOneByOne(size_t from) {
 }
 
 LoadDataBatch::LoadDataBatch(BatchServer& server, BatchListener& listener, const BatchTarget& target)
-    : server_(server), listener_(listener), target_(target), tail_(loadDataTail(target.quotedTable)) {}
+    : QueuedRows(server, listener, target), tail_(loadDataTail(target.quotedTable)) {}
 
 void LoadDataBatch::add(int64_t record, const SourceRows& row) {
     if (refusedForItsValues(target_, listener_, record, row)) return;
-    const size_t start = data_.size();
+    const size_t start = text_.size();
     for (size_t k = 0; k < target_.forms.size(); ++k) {
-        if (k > 0) data_ += kLoadDataFieldEnd;
+        if (k > 0) text_ += kLoadDataFieldEnd;
         field_.clear();
         if (target_.sourceField[k] != SIZE_MAX &&
             appendFieldText(field_, row.value(target_.sourceField[k]), target_.forms[k]))
-            appendLoadDataValue(data_, field_);
+            appendLoadDataValue(text_, field_);
         else
-            appendLoadDataNull(data_);
+            appendLoadDataNull(text_);
     }
     // A refused batch is sent again as INSERTs, so each row must fit in
     // one; a literal is at most about twice its bytes.
-    const size_t line = data_.size() - start;
+    const size_t line = text_.size() - start;
     if (target_.packetLimit > 0 && 2 * line + 32 * target_.forms.size() + kStatementSlack > target_.packetLimit) {
         BatchTarget probe = target_;
         probe.packetLimit = 0;
@@ -186,16 +187,16 @@ void LoadDataBatch::add(int64_t record, const SourceRows& row) {
             int64_t storedSoFar() const override { return 0; }
         } quiet;
         InsertBatch measure(server_, quiet, probe);
-        measure.addFields(record, splitLoadLine(std::string_view(data_).substr(start, line)));
+        measure.addFields(record, splitLoadLine(std::string_view(text_).substr(start, line)));
         alone = measure.bytes() + 3;
         if (tooBig(alone, target_.packetLimit)) {
-            data_.resize(start);
+            text_.resize(start);
             listener_.refused(record, packetRefusal(alone, target_.packetLimit));
             return;
         }
     }
-    lines_.emplace_back(start, data_.size());
-    data_ += kLoadDataRowEnd;
+    spans_.emplace_back(start, text_.size());
+    text_ += kLoadDataRowEnd;
     records_.push_back(record);
 }
 
@@ -207,15 +208,15 @@ void LoadDataBatch::send() {
     std::string info;
     bool loadRefused = false;
     if (err == 0) {
-        err = server_.loadLocal(tail_, data_, loaded, info);
+        err = server_.loadLocal(tail_, text_, loaded, info);
         loadRefused = err != 0;
     }
     if (err == 0 && loaded == n && infoNumber(info, "Warnings:") == 0 && infoNumber(info, "Skipped:") == 0) {
         err = server_.execute("COMMIT");
         if (err == 0) {
             listener_.stored(n);
-            data_.clear();
-            lines_.clear();
+            text_.clear();
+            spans_.clear();
             records_.clear();
             return;
         }
@@ -228,14 +229,11 @@ void LoadDataBatch::send() {
         // LOAD DATA at all, so INSERTs from here on.
         if (loadRefused) refusedOutright_ = true;
         InsertBatch again(server_, listener_, target_);
-        for (size_t j = 0; j < lines_.size(); ++j) {
-            auto [from, to] = lines_[j];
-            again.addFields(records_[j], splitLoadLine(std::string_view(data_).substr(from, to - from)));
-        }
+        for (size_t j = 0; j < spans_.size(); ++j) again.addFields(records_[j], splitLoadLine(queued(j)));
         again.send();
     }
-    data_.clear();
-    lines_.clear();
+    text_.clear();
+    spans_.clear();
     records_.clear();
 }
 

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "to_mysql/access_source.h"
@@ -62,7 +63,29 @@ struct BatchTarget {
 // Why a row too big for one statement is refused.
 std::string packetRefusal(size_t statementBytes, size_t packetLimit);
 
-class InsertBatch {
+// What both batches hold: where the rows go, and the queued rows as spans
+// of one text (statement or LOAD DATA lines).
+class QueuedRows {
+public:
+    bool empty() const { return records_.empty(); }
+    size_t bytes() const { return text_.size(); }
+
+protected:
+    QueuedRows(BatchServer& server, BatchListener& listener, const BatchTarget& target)
+        : server_(server), listener_(listener), target_(target) {}
+    std::string_view queued(size_t j) const {
+        return std::string_view(text_).substr(spans_[j].first, spans_[j].second - spans_[j].first);
+    }
+
+    BatchServer& server_;
+    BatchListener& listener_;
+    const BatchTarget& target_;
+    std::string text_;
+    std::vector<std::pair<size_t, size_t>> spans_;  // each queued row's text
+    std::vector<int64_t> records_;                  // each queued row's record number
+};
+
+class InsertBatch : public QueuedRows {
 public:
     InsertBatch(BatchServer& server, BatchListener& listener, const BatchTarget& target);
 
@@ -70,8 +93,6 @@ public:
     void add(int64_t record, const SourceRows& row);
     // Queues a row given by its field texts (nullopt: NULL).
     void addFields(int64_t record, const std::vector<std::optional<std::string>>& fields);
-    bool empty() const { return records_.empty(); }
-    size_t bytes() const { return sql_.size(); }
     // Sends the queued rows, falling back to one statement per row.
     void send();
 
@@ -79,36 +100,22 @@ private:
     void queue(int64_t record, const std::string& rowText);
     void sendOneByOne(size_t from);
 
-    BatchServer& server_;
-    BatchListener& listener_;
-    const BatchTarget& target_;
     std::string prefix_;
-    std::string sql_;
-    std::vector<std::pair<size_t, size_t>> rowText_;  // each queued row's text in sql_
-    std::vector<int64_t> records_;
     std::string row_;
 };
 
-class LoadDataBatch {
+class LoadDataBatch : public QueuedRows {
 public:
     LoadDataBatch(BatchServer& server, BatchListener& listener, const BatchTarget& target);
 
     void add(int64_t record, const SourceRows& row);
-    bool empty() const { return records_.empty(); }
-    size_t bytes() const { return data_.size(); }
     void send();
     // The server would not take LOAD DATA at all (local_infile off): the
     // batch went as INSERTs, and later ones should too.
     bool refusedOutright() const { return refusedOutright_; }
 
 private:
-    BatchServer& server_;
-    BatchListener& listener_;
-    const BatchTarget& target_;
     std::string tail_;
-    std::string data_;
-    std::vector<std::pair<size_t, size_t>> lines_;  // each queued row's line in data_
-    std::vector<int64_t> records_;
     std::string field_;
     bool refusedOutright_ = false;
 };
