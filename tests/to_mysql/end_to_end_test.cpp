@@ -43,6 +43,17 @@ std::string slurp(const std::string& path) {
     return ss.str();
 }
 
+// Runs veltrano-cli to-mysql against the test server; its exit code, -1 when it did not exit.
+int runCli(const std::string& args, const std::string& out, const std::string& err) {
+    const auto* login = test::testServer();
+    setenv("VT_TM_PASSWORD", login->password.c_str(), 1);
+    const std::string cmd = std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli to-mysql " + args + " --host " +
+                            login->host + " --port " + std::to_string(login->port) + " --user " + login->user +
+                            " --password-env VT_TM_PASSWORD >" + out + " 2>" + err;
+    int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
 void ensureApp() {
     if (QApplication::instance()) return;
     static int argc = 1;
@@ -238,6 +249,11 @@ TEST_F(EndToEnd, EmptyFilePortTextProposedNameAndRefusalsOnTheReportPage) {
     const std::string details = f5->txtDetails()->toPlainText().toStdString();
     EXPECT_NE(details.find("Items: 1 record(s) refused"), std::string::npos) << details;
     EXPECT_NE(details.find("Items, record 2: column d: the date 0531-01-16"), std::string::npos) << details;
+    // The batch tool names it on standard error and exits 1: a row did not arrive.
+    const std::string err = testing::TempDir() + "vt_tm_cli_shop_err.txt";
+    EXPECT_EQ(runCli("'" + path + "' --database " + newDb("shopcli"), "/dev/null", err), 1);
+    EXPECT_NE(slurp(err).find("veltrano-cli: Items: 1 record(s) refused"), std::string::npos) << slurp(err);
+    std::remove(err.c_str());
     std::remove(path.c_str());
 }
 
@@ -292,18 +308,9 @@ TEST_F(EndToEnd, WizardWrongPasswordThenRightOne) {
 }
 
 TEST_F(EndToEnd, BatchToolConvertsEverySampleFile) {
-    const std::string cli = std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli";
-    const auto* login = test::testServer();
-    setenv("VT_TM_PASSWORD", login->password.c_str(), 1);
     const std::string out = testing::TempDir() + "vt_tm_cli_out.txt";
     const std::string err = testing::TempDir() + "vt_tm_cli_err.txt";
-    auto run = [&](const std::string& args) {
-        const std::string cmd = cli + " to-mysql " + args + " --host " + login->host + " --port " +
-                                std::to_string(login->port) + " --user " + login->user +
-                                " --password-env VT_TM_PASSWORD >" + out + " 2>" + err;
-        int rc = std::system(cmd.c_str());
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    };
+    auto run = [&](const std::string& args) { return runCli(args, out, err); };
     for (const auto& f : test::sampleFiles()) {
         SCOPED_TRACE(f.path);
         const std::string db = newDb("cli");
