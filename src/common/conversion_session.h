@@ -66,6 +66,7 @@ struct UniqueTextKey {
     std::vector<std::string> columns;  // MySQL column names, in key order
     std::vector<bool> memo;            // by key column: a memo, keyed by a prefix
     std::vector<bool> text;            // by key column: text of any kind
+    std::vector<int64_t> prefix;       // by key column: characters keyed of a long text column, 0 all
 };
 
 // One Access table on its way to MySQL.

@@ -135,7 +135,7 @@ std::string indexClauses(const TableSchema& schema, bool convertSpaces, std::vec
         if (index.unique) text += "UNIQUE ";
         text += "KEY " + quoted(index.name, convertSpaces) + " (";
         const std::vector<int64_t> prefix = keyPrefixes(schema, index);
-        UniqueTextKey key{mysqlName(index.name, convertSpaces), "", {}, {}, {}};
+        UniqueTextKey key{mysqlName(index.name, convertSpaces), "", {}, {}, {}, prefix};
         bool holdsAutoIncrement = false;
         for (size_t c = 0; c < index.columns.size(); ++c) {
             const CatalogColumn* cat = findCatalogColumn(schema, index.columns[c]);

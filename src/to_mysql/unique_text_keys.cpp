@@ -39,6 +39,7 @@ std::string keyColumns(const UniqueTextKey& key, int memoPrefix) {
         if (i > 0) out += ",";
         out += sqlIdentifier(key.columns[i]);
         if (key.memo[i]) out += "(" + std::to_string(memoPrefix) + ")";
+        else if (key.prefix[i] > 0) out += "(" + std::to_string(key.prefix[i]) + ")";
     }
     return out;
 }
@@ -53,6 +54,7 @@ std::optional<bool> collides(MYSQL_CONNECTION& mysql, const std::string& table, 
         std::string part = sqlIdentifier(key.columns[i]);
         present += " AND " + part + " IS NOT NULL";
         if (key.memo[i]) part = "LEFT(" + part + ", " + std::to_string(memoPrefix) + ")";
+        else if (key.prefix[i] > 0) part = "LEFT(" + part + ", " + std::to_string(key.prefix[i]) + ")";
         if (key.text[i] && !collation.empty()) part += " COLLATE " + collation;
         groups += (i > 0 ? ", " : "") + part;
     }
