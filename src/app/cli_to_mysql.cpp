@@ -164,9 +164,9 @@ int runToMysql(const std::vector<std::string>& args) {
     if (!openAccessConnection(o, s.sourcePath, cnn, code)) return code;
     tomysql::ProviderSource source(cnn);
     s.typeNames = source.typeNames();
-    std::string error;
-    std::vector<std::string> all = source.tableNames(error);
-    if (!error.empty()) return fail(kExitFailure, fileError(s.sourcePath, error));
+    auto names = source.tableNames();
+    if (!names.isOk()) return fail(kExitFailure, fileError(s.sourcePath, names.status().description()));
+    const std::vector<std::string>& all = *names;
     std::vector<std::string> selected = all;
     if (o.has("tables")) {
         selected = splitList(o.value("tables"));
@@ -176,7 +176,8 @@ int runToMysql(const std::vector<std::string>& args) {
         if (selected.empty()) return fail(kExitUsage, "--tables names no table");
     }
     s.sourceEmpty = all.empty();
-    tomysql::buildDefinitions(s, source, selected);
+    if (access::Status read = tomysql::buildDefinitions(s, source, selected); !read.isOk())
+        return fail(kExitFailure, s.sourcePath + ": " + read.description());
 
     if (sqlFile) {
         SqlFileTarget target;
@@ -219,8 +220,16 @@ int runToMysql(const std::vector<std::string>& args) {
         std::cout << text << std::flush;
     }
     mysql->CloseConnection();
+    // What was changed, cut short or refused, on standard error too, so a
+    // script sees it without reading the report.
+    for (const auto& p : s.partialTables) std::cerr << "veltrano-cli: cut short: " << report::partialTableLine(p) << "\n";
+    for (const auto& [table, count] : report::refusedPerTable(s.refusedRows))
+        std::cerr << "veltrano-cli: " << table << ": " << count << " record(s) refused\n";
+    for (const auto& n : s.notCarried) std::cerr << "veltrano-cli: not carried: " << report::notCarriedLine(n) << "\n";
+    // Items named as not carried do not fail the run; every selected table
+    // and row must have arrived.
     const bool clean = (outcome == tomysql::RunOutcome::Completed || outcome == tomysql::RunOutcome::SourceEmpty) &&
-                       run.refusedRows() == 0;
+                       run.refusedRows() == 0 && s.partialTables.empty();
     return clean ? kExitOk : kExitFailure;
 }
 

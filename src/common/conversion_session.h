@@ -64,6 +64,18 @@ struct ColumnDefinition {
     int numericScale = 0;          // Decimal columns: digits after the point
 };
 
+// A unique key over text columns. MySQL may compare its values differently
+// from Access (a memo keyed by a prefix, accents under the server's default
+// collation), so it is added once the rows are in, fitted to them.
+struct UniqueTextKey {
+    std::string name;                  // index name as written in MySQL
+    std::string clause;                // its clause in keyClauses: UNIQUE KEY `n` (...)
+    std::vector<std::string> columns;  // MySQL column names, in key order
+    std::vector<bool> memo;            // by key column: a memo, keyed by a prefix
+    std::vector<bool> text;            // by key column: text of any kind
+    std::vector<int64_t> prefix;       // by key column: characters keyed of a long text column, 0 all
+};
+
 // One Access table on its way to MySQL.
 struct TableDefinition {
     std::string name;                      // Access table name as listed
@@ -73,6 +85,8 @@ struct TableDefinition {
     std::string keyClauses;                // index clauses appended to CREATE TABLE
     std::string autoIncrementColumn;       // the table's auto-increment column, or empty
     bool converted = false;                // the table exists in MySQL after the run
+    std::vector<NotCarriedItem> changes;   // what its definition could not keep as Access has it
+    std::vector<UniqueTextKey> uniqueTextKeys;  // unique keys over text, fitted once the rows are in
 };
 
 // One MySQL table on its way to Access.

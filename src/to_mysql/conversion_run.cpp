@@ -1,13 +1,15 @@
 #include "to_mysql/conversion_run.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
 #include <optional>
 
 #include "mysql/mysql_connection.h"
 #include "mysql/mysql_rs.h"
 #include "mysql/sql_text.h"
 #include "to_mysql/schema_extras.h"
+#include "to_mysql/row_batch.h"
+#include "to_mysql/unique_text_keys.h"
 #include "to_mysql/value_text.h"
 #include "common/names.h"
 
@@ -39,27 +41,45 @@ std::string scalar(MYSQL_CONNECTION& mysql, const std::string& sql) {
 
 }  // namespace
 
-void buildDefinitions(ConversionSession& s, AccessSource& source, const std::vector<std::string>& selected,
-                      const std::function<void()>& keepAlive) {
+access::Status buildDefinitions(ConversionSession& s, AccessSource& source, const std::vector<std::string>& selected,
+                                const std::function<void()>& keepAlive) {
+    access::Status first;
     s.tables.assign(selected.size(), TableDefinition{});
     s.totalRecords = 0;
     const TypeNames& typeNames = s.typeNames;  // read by page 1 from the provider
     for (size_t i = 0; i < selected.size(); ++i) {
         if (keepAlive) keepAlive();
         TableSchema schema;
-        std::string error;
-        if (!source.readSchema(selected[i], schema, error)) {
+        if (access::Status st = source.readSchema(selected[i], schema); !st.isOk()) {
+            if (first.isOk()) first = st;
             schema = TableSchema{};
             schema.name = selected[i];
         }
         s.tables[i] = buildTableDefinition(schema, typeNames, s.convertSpaces);
     }
     for (auto& t : s.tables) {
-        std::string error;
-        int64_t n = source.countRows(t.name, error);
-        t.recordCount = n > 0 ? n : 0;
+        auto n = source.countRows(t.name);
+        if (!n.isOk() && first.isOk()) first = n.status();
+        t.recordCount = n.isOk() && *n > 0 ? *n : 0;
         s.totalRecords += t.recordCount;
     }
+    return first;
+}
+
+ServerFeatures serverFeatures(const std::string& version) {
+    ServerFeatures f;
+    int major = 0, minor = 0, patch = 0;
+    if (std::sscanf(version.c_str(), "%d.%d.%d", &major, &minor, &patch) < 2) return f;
+    const long v = major * 10000L + minor * 100L + patch;
+    // MariaDB takes expressions as defaults from 10.2.1, MySQL from 8.0.13.
+    f.expressionDefaults = version.find("MariaDB") != std::string::npos ? v >= 100201 : v >= 80013;
+    return f;
+}
+
+bool isDefaultRefusal(int32_t n) {
+    // 1067 invalid default value, 1101 BLOB/TEXT can't have a default,
+    // 1064 syntax (an older server reading an expression default).
+    return n == 1067 || n == 1101 || n == 1064;
 }
 
 bool isConnectionLost(int32_t n) {
@@ -138,8 +158,13 @@ RunOutcome ConversionRun::convert(const TargetChoice& target) {
     loadData_ = useLoadData;
     refusedRows_ = 0;
     failure_.clear();
+    s_.notCarried.clear();
+    s_.refusedRows.clear();
+    s_.partialTables.clear();
 
     if (!prepareTargetDatabase(target)) return RunOutcome::NotStarted;
+    server_ = serverFeatures(scalar(mysql_, "SELECT VERSION()"));
+    mysql_.Error().Clear();
     if (onStarted) onStarted();
     host_.progress(0);
     lastPercent_ = 0;
@@ -164,9 +189,10 @@ RunOutcome ConversionRun::convert(const TargetChoice& target) {
 ConversionRun::Step ConversionRun::convertTable(size_t i) {
     TableDefinition& table = s_.tables[i];
     if (onStatus) onStatus("Converting Table: " + table.name);
-    const std::string createSql = createTableStatement(table, s_.convertSpaces);
+    const TableDefinition asRead = table;
+    std::vector<NotCarriedItem> notes;
     const std::string mysqlTable = mysqlName(table.name, s_.convertSpaces);
-    createTable(createSql);
+    createTableOf(table, asRead, notes);
 
     bool skip = false;
     if (mysql_.Error().Number() == kErrTableExists) {
@@ -192,7 +218,7 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
                 failure_ = "could not drop table " + mysqlTable;
                 return Step::Stop;
             }
-            createTable(createSql);
+            createTableOf(table, asRead, notes);
         }
     }
     if (!skip) {
@@ -204,8 +230,13 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
         table.converted = true;
         if (!s_.definitionOnly) {
             Step step = copyRows(table);
-            if (step != Step::Next) return step;
+            if (step != Step::Next) {
+                s_.notCarried.insert(s_.notCarried.end(), notes.begin(), notes.end());
+                return step;
+            }
         }
+        addUniqueTextKeys(mysql_, table, s_.convertSpaces, notes);
+        s_.notCarried.insert(s_.notCarried.end(), notes.begin(), notes.end());
     } else {
         mysql_.Error().Clear();
         progressCount_ += table.recordCount;
@@ -218,6 +249,25 @@ ConversionRun::Step ConversionRun::convertTable(size_t i) {
         setProgress(progressCount_, s_.totalRecords);
     }
     return Step::Next;
+}
+
+void ConversionRun::createTableOf(TableDefinition& table, const TableDefinition& asRead,
+                                  std::vector<NotCarriedItem>& notes) {
+    table = asRead;
+    notes = table.changes;
+    createTable(withoutUniqueTextKeys(createTableStatement(table, s_.convertSpaces, &notes, server_), table));
+    // A default the server will not take must not cost the table: it is
+    // made again without defaults, each one named.
+    if (!isDefaultRefusal(mysql_.Error().Number())) return;
+    table = asRead;
+    notes = table.changes;
+    ServerFeatures bare = server_;
+    bare.defaults = false;
+    createTable(withoutUniqueTextKeys(createTableStatement(table, s_.convertSpaces, &notes, bare), table));
+    for (const auto& c : asRead.columns)
+        if (c.hasDefault && !c.defaultValue.empty())
+            notes.push_back({table.name, "default of column " + c.name,
+                             "left out: the server refused the default " + c.defaultValue});
 }
 
 void ConversionRun::createTable(const std::string& sql) {
@@ -241,265 +291,140 @@ bool ConversionRun::tableIsTransactional(const std::string& mysqlTable) {
 
 namespace {
 
-// Splits one LOAD DATA line into its fields, undoing the escapes; a field
-// that is exactly \N is NULL.
-std::vector<std::optional<std::string>> splitLoadLine(std::string_view line) {
-    std::vector<std::optional<std::string>> fields;
-    std::string cur;
-    bool null = false;
-    auto finish = [&] {
-        fields.push_back(null ? std::nullopt : std::optional<std::string>(cur));
-        cur.clear();
-        null = false;
-    };
-    for (size_t i = 0; i < line.size(); ++i) {
-        char c = line[i];
-        if (c == kLoadDataFieldEnd) {
-            finish();
-        } else if (c == '\\' && i + 1 < line.size()) {
-            char e = line[++i];
-            switch (e) {
-                case 't': cur += '\t'; break;
-                case 'n': cur += '\n'; break;
-                case 'r': cur += '\r'; break;
-                case '0': cur += '\0'; break;
-                case 'N': null = cur.empty(); break;
-                default: cur += e;
-            }
-        } else {
-            cur += c;
-        }
+// The run's MySQL connection as the batches see it.
+class ConnectionServer : public BatchServer {
+public:
+    explicit ConnectionServer(MYSQL_CONNECTION& mysql) : mysql_(mysql) {}
+    int32_t execute(const std::string& sql) override {
+        mysql_.Execute(sql);
+        return mysql_.Error().Number();
     }
-    finish();
-    return fields;
-}
+    int32_t loadLocal(const std::string& tail, const std::string& data, int64_t& loaded,
+                      std::string& info) override {
+        loaded = mysql_.LoadLocalData(tail, data);
+        if (mysql_.Error().Number() == 0) info = mysql_.QueryInfo();
+        return mysql_.Error().Number();
+    }
+    std::string errorText() const override { return mysql_.Error().Description(); }
+    bool connectionLost() const override {
+        return isConnectionLost(mysql_.Error().Number()) || mysql_.State() != 0;
+    }
+    int64_t countRows(const std::string& quotedTable) override {
+        std::string c = scalar(mysql_, "SELECT COUNT(*) FROM " + quotedTable);
+        return c.empty() ? -1 : std::atoll(c.c_str());
+    }
 
-// mysql_info of LOAD DATA: "Records: 3  Deleted: 0  Skipped: 0  Warnings: 0".
-int64_t infoNumber(const std::string& info, const char* key) {
-    size_t at = info.find(key);
-    if (at == std::string::npos) return -1;
-    return std::atoll(info.c_str() + at + std::strlen(key));
-}
+private:
+    MYSQL_CONNECTION& mysql_;
+};
 
 }  // namespace
 
-ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
-    const std::string mysqlTable = mysqlName(table.name, s_.convertSpaces);
-    const std::string prefix = "INSERT INTO " + backticked(mysqlTable) + " VALUES ( ";
+void ConversionRun::stored(int64_t rows) {
+    s_.convertedRecords += rows;
+    storedInTable_ += rows;
+}
 
-    std::string error;
-    std::unique_ptr<SourceRows> rows = source_.openRows(table.name, error);
-    if (!rows) {
-        say(error.empty() ? "Cannot read table '" + table.name + "'" : error);
-        return Step::Next;
-    }
+void ConversionRun::refused(int64_t record, const std::string& reason) {
+    say(reason);
+    say("Error populating '" + copying_->name + "' table, Record #" + std::to_string(record));
+    ++refusedRows_;
+    ++s_.refusedRecords;
+    s_.refusedRows.push_back({copying_->name, record, reason});
+}
 
+BatchTarget ConversionRun::batchTarget(const TableDefinition& table, const SourceRows& rows) {
+    BatchTarget target;
+    target.quotedTable = backticked(mysqlName(table.name, s_.convertSpaces));
     // Source field of each column, found by name as the columns were listed.
-    const auto& names = rows->columnNames();
-    const size_t columns = table.columns.size();
-    std::vector<size_t> fieldOf(columns, SIZE_MAX);
-    std::vector<ValueForm> forms(columns);
-    for (size_t k = 0; k < columns; ++k) {
-        forms[k] = valueFormFor(table.columns[k].typeName);
-        for (size_t f = 0; f < names.size() && fieldOf[k] == SIZE_MAX; ++f)
-            if (names[f] == table.columns[k].name) fieldOf[k] = f;
-        for (size_t f = 0; f < names.size() && fieldOf[k] == SIZE_MAX; ++f)
-            if (namesEqual(names[f], table.columns[k].name)) fieldOf[k] = f;
+    const auto& names = rows.columnNames();
+    for (const auto& column : table.columns) {
+        size_t field = SIZE_MAX;
+        for (size_t f = 0; f < names.size() && field == SIZE_MAX; ++f)
+            if (names[f] == column.name) field = f;
+        for (size_t f = 0; f < names.size() && field == SIZE_MAX; ++f)
+            if (namesEqual(names[f], column.name)) field = f;
+        target.forms.push_back(valueFormFor(column.typeName));
+        target.columnNames.push_back(column.name);
+        target.sourceField.push_back(field);
     }
-
     // A non-transactional table keeps the rows of a refused batch that came
     // before the refused one; those are counted instead of sent again. Strict
     // mode must then stop at the first bad row for every row, not only the first.
-    const bool transactional = tableIsTransactional(mysqlTable);
-    int64_t storedInTable = 0;
-    if (!transactional) {
+    target.transactional = tableIsTransactional(mysqlName(table.name, s_.convertSpaces));
+    if (!target.transactional) {
         std::string mode = scalar(mysql_, "SELECT @@SESSION.sql_mode");
         if (mode.find("STRICT_TRANS_TABLES") != std::string::npos &&
             mode.find("STRICT_ALL_TABLES") == std::string::npos)
             mysql_.Execute("SET SESSION sql_mode = CONCAT(@@SESSION.sql_mode, ',STRICT_ALL_TABLES')");
-        mysql_.Error().Clear();
     }
+    if (std::string p = scalar(mysql_, "SELECT @@max_allowed_packet"); !p.empty())
+        target.packetLimit = static_cast<size_t>(std::max(0LL, std::atoll(p.c_str())));
+    mysql_.Error().Clear();
+    return target;
+}
+
+ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
+    auto opened = source_.openRows(table.name);
+    if (!opened.isOk()) {
+        say(opened.status().description());
+        cutShort(table, opened.status().description());
+        return Step::Next;
+    }
+    SourceRows& rows = *opened.value();
+    copying_ = &table;
+    storedInTable_ = 0;
+    const BatchTarget target = batchTarget(table, rows);
     // LOAD DATA LOCAL turns refusals into warnings, so it is used only where
     // a batch with any warning can be rolled back and sent again row by row.
-    const bool load = transactional && loadData_;
-    const std::string loadTail = loadDataTail(mysqlTable);
-
-    // A statement must stay under the server's packet limit.
+    ConnectionServer server(mysql_);
+    InsertBatch inserts(server, *this, target);
+    LoadDataBatch loads(server, *this, target);
+    // A statement stays well under the server's packet limit.
     size_t limit = batchBytes;
-    if (std::string p = scalar(mysql_, "SELECT @@max_allowed_packet"); !p.empty()) {
-        size_t packet = static_cast<size_t>(std::max(0LL, std::atoll(p.c_str())));
-        if (packet > 4096) limit = std::min(limit, packet / 4);
-    }
-    mysql_.Error().Clear();
-
-    std::string sql = prefix;   // multi-row INSERT being built (INSERT mode)
-    std::string data;           // LOAD DATA lines being built (LOAD mode)
-    std::vector<std::pair<size_t, size_t>> rowText;  // each queued row's text in sql or data
-    int64_t firstRecord = 1;                          // record number of the first queued row
-    int64_t record = 0;
-    bool lost = false;
-
-    auto refuse = [&](int64_t r) {
-        checkError();
-        say("Error populating '" + table.name + "' table, Record #" + std::to_string(r));
-        ++refusedRows_;
-        ++s_.refusedRecords;
-        if (isConnectionLost(mysql_.Error().Number()) || mysql_.State() != 0) {
-            failure_ = "The connection to the MySQL server was lost while copying '" + table.name + "'";
-            lost = true;
-        }
-    };
-    auto gone = [&] { return isConnectionLost(mysql_.Error().Number()) || mysql_.State() != 0; };
-    auto accept = [&](int64_t n) {
-        s_.convertedRecords += n;
-        storedInTable += n;
-    };
-
-    // Sends the queued INSERT rows: all at once, and when that is refused
-    // one statement per row, exactly as a row-at-a-time copy sends them.
-    auto flushInsert = [&]() {
-        if (rowText.empty()) return;
-        const size_t n = rowText.size();
-        size_t from = 0;
-        if (n > 1) {
-            sql += " );";
-            mysql_.Execute(sql);
-            int32_t err = mysql_.Error().Number();
-            if (err == 0) {
-                accept(static_cast<int64_t>(n));
-                from = n;
-            } else if (gone()) {
-                refuse(firstRecord);
-                from = n;
-            } else if (!transactional) {
-                // Rows ahead of the refused one are already stored.
-                std::string c = scalar(mysql_, "SELECT COUNT(*) FROM " + backticked(mysqlTable));
-                int64_t kept = c.empty() ? 0 : std::atoll(c.c_str()) - storedInTable;
-                from = static_cast<size_t>(std::clamp<int64_t>(kept, 0, static_cast<int64_t>(n)));
-                accept(static_cast<int64_t>(from));
-            }
-        }
-        std::string one;
-        for (size_t j = from; j < n && !lost; ++j) {
-            one.assign(prefix);
-            one.append(sql, rowText[j].first, rowText[j].second - rowText[j].first);
-            one += " );";
-            mysql_.Execute(one);
-            if (mysql_.Error().Number() == 0) accept(1);
-            else refuse(firstRecord + static_cast<int64_t>(j));
-        }
-        sql.assign(prefix);
-        rowText.clear();
-    };
-
-    // Re-queues the LOAD DATA lines as INSERT rows with the same values.
-    auto loadToInsert = [&]() {
-        std::vector<std::pair<size_t, size_t>> lines;
-        lines.swap(rowText);
-        sql.assign(prefix);
-        for (size_t j = 0; j < lines.size(); ++j) {
-            auto fields = splitLoadLine(std::string_view(data).substr(lines[j].first, lines[j].second - lines[j].first));
-            if (j > 0) sql += " ),( ";
-            size_t start = sql.size();
-            for (size_t k = 0; k < columns; ++k) {
-                if (k > 0) sql += ", ";
-                if (k < fields.size() && fields[k]) appendLiteralOfField(sql, *fields[k], forms[k]);
-                else sql += "NULL";
-            }
-            rowText.emplace_back(start, sql.size());
-        }
-        data.clear();
-    };
-
-    auto flushLoad = [&]() {
-        if (rowText.empty()) return;
-        const int64_t n = static_cast<int64_t>(rowText.size());
-        mysql_.Execute("START TRANSACTION");
-        int64_t loaded = mysql_.Error().Number() == 0 ? mysql_.LoadLocalData(loadTail, data) : -1;
-        if (mysql_.Error().Number() == 0) {
-            const std::string info = mysql_.QueryInfo();
-            if (loaded == n && infoNumber(info, "Warnings:") == 0 && infoNumber(info, "Skipped:") == 0) {
-                mysql_.Execute("COMMIT");
-                if (mysql_.Error().Number() == 0) {
-                    accept(n);
-                    rowText.clear();
-                    data.clear();
-                    return;
-                }
-            }
-        }
-        if (gone()) {
-            refuse(firstRecord);
-            rowText.clear();
-            data.clear();
-            return;
-        }
-        const bool refusedOutright = mysql_.Error().Number() != 0;
-        mysql_.Execute("ROLLBACK");
-        // The server will not take LOAD DATA at all: INSERT from here on.
-        if (refusedOutright) loadData_ = false;
-        loadToInsert();
-        flushInsert();
-    };
-
-    auto flush = [&]() {
-        if (load) flushLoad();
-        else flushInsert();
+    if (target.packetLimit > 4096) limit = std::min(limit, target.packetLimit / 4);
+    auto load = [&] { return target.transactional && loadData_; };
+    auto send = [&] {
+        if (!load()) return inserts.send();
+        loads.send();
+        if (loads.refusedOutright()) loadData_ = false;
     };
 
     tick(true);
-    std::string field;
-    while (!lost) {
+    int64_t record = 0;
+    while (!server.connectionLost()) {
         if (host_.cancelRequested()) break;
-        if (!rows->next()) break;
+        if (!rows.next()) break;
         ++record;
-        if (rowText.empty()) firstRecord = record;
-        size_t start;
-        if (load) {
-            start = data.size();
-            for (size_t k = 0; k < columns; ++k) {
-                if (k > 0) data += kLoadDataFieldEnd;
-                field.clear();
-                if (fieldOf[k] != SIZE_MAX && appendFieldText(field, rows->value(fieldOf[k]), forms[k]))
-                    appendLoadDataValue(data, field);
-                else
-                    appendLoadDataNull(data);
-            }
-            rowText.emplace_back(start, data.size());
-            data += kLoadDataRowEnd;
-        } else {
-            if (!rowText.empty()) sql += " ),( ";
-            start = sql.size();
-            for (size_t k = 0; k < columns; ++k) {
-                if (k > 0) sql += ", ";
-                if (fieldOf[k] == SIZE_MAX) sql += "NULL";
-                else appendValueText(sql, rows->value(fieldOf[k]), forms[k]);
-            }
-            rowText.emplace_back(start, sql.size());
-            if (sql.size() >= limit && rowText.size() > 1 && sql.size() > 2 * limit) {
-                // One big row would push the batch past the packet limit:
-                // send the rows before it, then the row on its own.
-                std::string last = sql.substr(start);
-                sql.resize(start - 5);  // drop " ),( "
-                rowText.pop_back();
-                flushInsert();
-                firstRecord = record;
-                rowText.emplace_back(sql.size(), sql.size() + last.size());
-                sql += last;
-            }
-        }
+        if (load()) loads.add(record, rows);
+        else inserts.add(record, rows);
         ++progressCount_;
-        if ((load ? data.size() : sql.size()) >= limit) flush();
+        if ((load() ? loads.bytes() : inserts.bytes()) >= limit) send();
         tick();
     }
     // Rows read before a cancel are sent too, as a row-at-a-time copy
     // would have sent each of them before the cancel was noticed.
-    if (!lost) flush();
+    if (!server.connectionLost()) send();
 
-    if (lost) return Step::Stop;
-    if (host_.cancelRequested()) return Step::Cancelled;
-    if (std::string e = rows->error(); !e.empty()) say(e);
+    if (server.connectionLost()) {
+        failure_ = "The connection to the MySQL server was lost while copying '" + table.name + "'";
+        cutShort(table, "the connection to the MySQL server was lost");
+        return Step::Stop;
+    }
+    if (host_.cancelRequested()) {
+        cutShort(table, "the run was cancelled");
+        return Step::Cancelled;
+    }
+    if (access::Status st = rows.status(); !st.isOk()) {
+        say(st.description());
+        cutShort(table, "reading the Access table failed: " + st.description());
+    }
     return Step::Next;
+}
+
+void ConversionRun::cutShort(TableDefinition& table, const std::string& reason) {
+    table.converted = false;
+    s_.partialTables.push_back({table.name, storedInTable_, reason});
 }
 
 }  // namespace veltrano::tomysql

@@ -24,6 +24,7 @@
 #include "common/conversion_session.h"
 #include "common/run_host.h"
 #include "to_mysql/access_source.h"
+#include "to_mysql/row_batch.h"
 
 namespace veltrano {
 class MYSQL_CONNECTION;
@@ -52,15 +53,21 @@ enum class RunOutcome {
 
 // Page 2's Next: one TableDefinition per selected name, in order, with its
 // row count; totalRecords is their sum. Read failures leave the table's
-// parts empty (and its count 0) and the build goes on. keepAlive, when
-// given, runs between tables.
-void buildDefinitions(ConversionSession& session, AccessSource& source,
-                      const std::vector<std::string>& selected, const std::function<void()>& keepAlive = {});
+// parts empty (and its count 0) and the build goes on; the first of them is
+// returned. keepAlive, when given, runs between tables.
+access::Status buildDefinitions(ConversionSession& session, AccessSource& source,
+                                const std::vector<std::string>& selected,
+                                const std::function<void()>& keepAlive = {});
+
+// What a server of the given VERSION() takes.
+ServerFeatures serverFeatures(const std::string& version);
+// MySQL error numbers of a CREATE TABLE refused for a column default.
+bool isDefaultRefusal(int32_t errorNumber);
 
 // MySQL error numbers that mean the connection is gone.
 bool isConnectionLost(int32_t errorNumber);
 
-class ConversionRun {
+class ConversionRun : private BatchListener {
 public:
     ConversionRun(ConversionSession& session, MYSQL_CONNECTION& mysql, AccessSource& source,
                   RunHost& host);
@@ -96,11 +103,21 @@ private:
     bool checkError();  // shows the error description; true when there was one
     Step convertTable(size_t i);
     Step copyRows(TableDefinition& table);
+    BatchTarget batchTarget(const TableDefinition& table, const SourceRows& rows);
+    // The table's copy stopped part-way: not listed as converted, named apart.
+    void cutShort(TableDefinition& table, const std::string& reason);
+    // What the batches of the table being copied report.
+    void stored(int64_t rows) override;
+    void refused(int64_t record, const std::string& reason) override;
+    int64_t storedSoFar() const override { return storedInTable_; }
     void tick(bool force = false);
     void setProgress(int64_t done, int64_t total);
     void say(const std::string& text);
     bool tableIsTransactional(const std::string& mysqlTable);
     void createTable(const std::string& sql);
+    // The table's CREATE TABLE from its definition as read (asRead), without
+    // defaults when the server refuses one; what it changed goes to notes.
+    void createTableOf(TableDefinition& table, const TableDefinition& asRead, std::vector<NotCarriedItem>& notes);
 
     ConversionSession& s_;
     MYSQL_CONNECTION& mysql_;
@@ -111,6 +128,9 @@ private:
     int lastPercent_ = -1;
     bool loadData_ = true;
     std::string failure_;
+    ServerFeatures server_;
+    TableDefinition* copying_ = nullptr;  // the table whose rows are being copied
+    int64_t storedInTable_ = 0;           // its rows stored so far
     std::chrono::steady_clock::time_point lastTick_{};
 };
 

@@ -75,10 +75,10 @@ void Frm1::onNext() {
         WaitCursor wait;
         s.sourceEmpty = false;
         s.sourcePath = chosenPath_.toStdString();
-        strConnect_ = tomysql::accessConnectionString(s.sourcePath, chkPassword_->isChecked(),
+        connectionText_ = tomysql::accessConnectionString(s.sourcePath, chkPassword_->isChecked(),
                                                       txtPassword_->text().toStdString());
-        cnn1_.close();
-        access::Status st = cnn1_.open(strConnect_);
+        sourceConnection_.close();
+        access::Status st = sourceConnection_.open(connectionText_);
         if (!st.isOk()) {
             QString text;
             // "In use" is told apart by its kind: other failures share its
@@ -97,8 +97,14 @@ void Frm1::onNext() {
         auto* frm2 = wizard().pageAs<Frm2>(PageId::Frm2);
         frm2->selection()->clear();
         s.typeNames = source_.typeNames();
-        std::string error;
-        for (const auto& name : source_.tableNames(error)) frm2->selection()->addAvailable(QString::fromStdString(name));
+        auto names = source_.tableNames();
+        if (!names.isOk()) {
+            QApplication::restoreOverrideCursor();
+            MyMessage(QString::fromStdString(names.status().description()), kSetOk, kExclamation);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            return;
+        }
+        for (const auto& name : *names) frm2->selection()->addAvailable(QString::fromStdString(name));
         if (frm2->selection()->lstAll()->count() == 0) {
             MyMessage(QStringLiteral("The Database is empty "), kSetOk, kInformation);
             s.sourceEmpty = true;

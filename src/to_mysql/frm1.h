@@ -24,11 +24,11 @@ public:
     QCheckBox* chkPassword() const { return chkPassword_; }
     QLineEdit* txtPassword() const { return txtPassword_; }
 
-    access::Connection& cnn1() { return cnn1_; }
+    access::Connection& cnn1() { return sourceConnection_; }
     tomysql::ProviderSource& source() { return source_; }
-    const std::string& connectionText() const { return strConnect_; }
+    const std::string& connectionText() const { return connectionText_; }
     // Back on page 2 closes the source file.
-    void closeSource() { cnn1_.close(); }
+    void closeSource() { sourceConnection_.close(); }
 
     void selectDatabase();  // cmdSelectDB
 
@@ -42,9 +42,9 @@ private:
     QCheckBox* chkPassword_ = nullptr;
     QLineEdit* txtPassword_ = nullptr;
     QString chosenPath_;
-    std::string strConnect_;
-    access::Connection cnn1_;
-    tomysql::ProviderSource source_{cnn1_};
+    std::string connectionText_;
+    access::Connection sourceConnection_;
+    tomysql::ProviderSource source_{sourceConnection_};
 };
 
 }  // namespace veltrano

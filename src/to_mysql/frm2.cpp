@@ -47,7 +47,9 @@ void Frm2::onNext() {
     std::vector<std::string> selected;
     for (const auto& n : names) selected.push_back(n.toStdString());
     auto* frm1 = wizard().pageAs<Frm1>(PageId::Frm1);
-    tomysql::buildDefinitions(s, frm1->source(), selected, [] { shellHooks().processEvents(); });
+    // Errors of this step are passed over: a table that cannot be read shows
+    // its failure when the run creates it.
+    (void)tomysql::buildDefinitions(s, frm1->source(), selected, [] { shellHooks().processEvents(); });
     QApplication::restoreOverrideCursor();
     goForward();
 }

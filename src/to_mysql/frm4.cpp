@@ -63,11 +63,11 @@ void Frm4::onLoad() {
     cmbDatabases_->setInsertPolicy(QComboBox::NoInsert);
     cmbDatabases_->setEnabled(false);
     placeTwips(cmbDatabases_, 2640, 2580, 3495, 315);
-    prog_ = new QProgressBar(this);
-    prog_->setObjectName(QStringLiteral("prog"));
-    prog_->setRange(0, 100);
-    prog_->hide();
-    placeTwips(prog_, 600, 3960, 6735, 315);
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName(QStringLiteral("prog"));
+    progressBar_->setRange(0, 100);
+    progressBar_->hide();
+    placeTwips(progressBar_, 600, 3960, 6735, 315);
     lblStatus_ = new QLabel(QStringLiteral("status"), this);
     lblStatus_->setObjectName(QStringLiteral("lblStatus"));
     lblStatus_->hide();
@@ -112,7 +112,7 @@ bool Frm4::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Frm4::showRunProgress(int percent) {
-    if (percent >= 0 && percent <= 100) prog_->setValue(percent);
+    if (percent >= 0 && percent <= 100) progressBar_->setValue(percent);
 }
 
 void Frm4::onNext() {
@@ -131,8 +131,8 @@ void Frm4::onNext() {
                            static_cast<QWidget*>(optCreateNew_), static_cast<QWidget*>(optAppend_),
                            static_cast<QWidget*>(txtDatabaseName_), static_cast<QWidget*>(cmbDatabases_)})
             w->setEnabled(false);
-        prog_->setValue(0);
-        prog_->show();
+        progressBar_->setValue(0);
+        progressBar_->show();
     };
     tomysql::TargetChoice target;
     target.append = optAppend_->isChecked();
@@ -149,7 +149,7 @@ void Frm4::onNext() {
             break;
         case tomysql::RunOutcome::SourceEmpty:
             // Nothing to convert: the page starts over, freshly loaded.
-            prog_->setValue(100);
+            progressBar_->setValue(100);
             wizard().discard(PageId::Frm4);
             wizard().show(PageId::Frm4, nullptr);
             break;

@@ -27,7 +27,7 @@ public:
     QRadioButton* optAppend() const { return optAppend_; }
     QLineEdit* txtDatabaseName() const { return txtDatabaseName_; }
     QComboBox* cmbDatabases() const { return cmbDatabases_; }
-    QProgressBar* prog() const { return prog_; }
+    QProgressBar* prog() const { return progressBar_; }
     QLabel* lblStatus() const { return lblStatus_; }
     // The "SHOW DATABASES;" result, kept until Finish closes it.
     std::shared_ptr<MYSQL_RS> databasesResult() const { return rsDatabases_; }
@@ -53,7 +53,7 @@ private:
     QRadioButton* optAppend_ = nullptr;
     QLineEdit* txtDatabaseName_ = nullptr;
     QComboBox* cmbDatabases_ = nullptr;
-    QProgressBar* prog_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
     QLabel* lblStatus_ = nullptr;
     std::shared_ptr<MYSQL_RS> rsDatabases_;
     tomysql::RunOutcome lastOutcome_ = tomysql::RunOutcome::NotStarted;

@@ -4,6 +4,8 @@
 
 #include "shell/report_page.h"
 
+class QPlainTextEdit;
+
 namespace veltrano {
 
 class Frm5 : public ReportPage {
@@ -12,9 +14,17 @@ class Frm5 : public ReportPage {
 public:
     Frm5();
 
+    // Tables cut short, refused records and items not carried; null when
+    // the run had none.
+    QPlainTextEdit* txtDetails() const { return txtDetails_; }
+
 protected:
+    void onLoad() override;
     report::Facts collectFacts() override;
     void closeRunObjects() override;
+
+private:
+    QPlainTextEdit* txtDetails_ = nullptr;
 };
 
 }  // namespace veltrano

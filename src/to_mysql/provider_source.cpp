@@ -47,18 +47,15 @@ public:
     bool next() override {
         if (started_) {
             if (rs_->eof()) return false;
-            access::Status st = rs_->moveNext();
-            if (!st.isOk()) {
-                error_ = st.description();
-                return false;
-            }
+            status_ = rs_->moveNext();
+            if (!status_.isOk()) return false;
         }
         started_ = true;
         if (rs_->eof()) return false;
         for (size_t i = 0; i < names_.size(); ++i) {
             auto v = rs_->value(static_cast<int>(i));
             if (!v.isOk()) {
-                error_ = v.status().description();
+                status_ = v.status();
                 return false;
             }
             values_[i] = sendableValue(v.value());
@@ -66,14 +63,14 @@ public:
         return true;
     }
     const FieldValue& value(size_t i) const override { return values_[i]; }
-    std::string error() const override { return error_; }
+    access::Status status() const override { return status_; }
 
 private:
     std::unique_ptr<access::Rowset> rs_;
     std::vector<std::string> names_;
     std::vector<FieldValue> values_;
     bool started_ = false;
-    std::string error_;
+    access::Status status_;
 };
 
 }  // namespace
@@ -93,7 +90,10 @@ FieldValue sendableValue(const access::Value& v) {
         case K::Integer:
         case K::Long: return FieldValue(static_cast<long long>(v.integer));
         case K::Currency: return FieldValue::text(access::currencyToText(v.integer));
-        case K::Single: return FieldValue::text(access::shortestSingle(static_cast<float>(v.real)));
+        // The float's exact value, which MySQL's FLOAT rounds back to the
+        // same float; its shortest text can lie past the float's range
+        // (3.4028235e38 for the largest) and be refused as out of range.
+        case K::Single: return FieldValue::text(access::shortestDouble(static_cast<float>(v.real)));
         case K::Double: return FieldValue::text(access::shortestDouble(v.real));
         case K::DateTime: return FieldValue::dateTime(v.real);
         case K::Text:
@@ -106,18 +106,11 @@ FieldValue sendableValue(const access::Value& v) {
     return FieldValue::null();
 }
 
-std::vector<std::string> ProviderSource::tableNames(std::string& error) {
+access::Result<std::vector<std::string>> ProviderSource::tableNames() {
     std::vector<std::string> names;
-    auto rs = cnn_.openSchema(access::SchemaKind::Tables);
-    if (!rs.isOk()) {
-        error = rs.status().description();
-        return names;
-    }
-    access::Rowset& t = *rs.value();
-    if (access::Status st = t.setFilter("table_type = 'table'"); !st.isOk()) {
-        error = st.description();
-        return names;
-    }
+    ACCESS_ASSIGN_OR_RETURN(auto rs, cnn_.openSchema(access::SchemaKind::Tables));
+    access::Rowset& t = *rs;
+    ACCESS_RETURN_IF_ERROR(t.setFilter("table_type = 'table'"));
     for (; !t.eof(); (void)t.moveNext()) names.push_back(textOf(t.field("table_name")));
     return names;
 }
@@ -153,17 +146,13 @@ bool isPlainRequired(access::Connection& cnn, const std::string& table, const st
 
 }  // namespace
 
-bool ProviderSource::readSchema(const std::string& table, TableSchema& schema, std::string& error) {
+access::Status ProviderSource::readSchema(const std::string& table, TableSchema& schema) {
     schema = TableSchema{};
     schema.name = table;
     // The lists are walked whole and compared here: a name holding a quote
     // cannot be put into a filter text safely.
-    auto cols = cnn_.openSchema(access::SchemaKind::Columns);
-    if (!cols.isOk()) {
-        error = cols.status().description();
-        return false;
-    }
-    access::Rowset& c = *cols.value();
+    ACCESS_ASSIGN_OR_RETURN(auto cols, cnn_.openSchema(access::SchemaKind::Columns));
+    access::Rowset& c = *cols;
     (void)c.moveFirst();
     for (; !c.eof(); (void)c.moveNext()) {
         if (textOf(c.field("table_name")) != table) continue;
@@ -191,38 +180,24 @@ bool ProviderSource::readSchema(const std::string& table, TableSchema& schema, s
         for (; !k.eof(); (void)k.moveNext())
             if (textOf(k.field("table_name")) == table) schema.primaryKeyColumns.push_back(textOf(k.field("column_name")));
     }
-    auto cat = cnn_.tableCatalog(table);
-    if (!cat.isOk()) {
-        error = cat.status().description();
-        return false;
-    }
+    ACCESS_ASSIGN_OR_RETURN(auto cat, cnn_.tableCatalog(table));
     // The indexes Access keeps only to enforce relationships are no keys of
     // the table: MySQL makes the one each foreign key needs.
-    for (const auto& ix : cat.value().indexes)
+    for (const auto& ix : cat.indexes)
         if (!ix.relationshipIndex) schema.indexes.push_back({ix.name, ix.primaryKey, ix.unique, ix.columns});
-    for (const auto& col : cat.value().columns)
-        schema.catalogColumns.push_back({col.name, col.type, col.autoIncrement});
-    return true;
+    for (const auto& col : cat.columns) schema.catalogColumns.push_back({col.name, col.type, col.autoIncrement});
+    return access::Status::ok();
 }
 
-int64_t ProviderSource::countRows(const std::string& table, std::string& error) {
-    auto rs = cnn_.execute("select count(*) as nRecords from [" + table + "]");
-    if (!rs.isOk()) {
-        error = rs.status().description();
-        return -1;
-    }
-    access::Rowset& r = *rs.value();
-    if (r.eof()) return 0;
-    return numberOf(r.field("nRecords")).value_or(0);
+access::Result<int64_t> ProviderSource::countRows(const std::string& table) {
+    ACCESS_ASSIGN_OR_RETURN(auto rs, cnn_.execute("select count(*) as nRecords from [" + table + "]"));
+    if (rs->eof()) return int64_t{0};
+    return numberOf(rs->field("nRecords")).value_or(0);
 }
 
-std::unique_ptr<SourceRows> ProviderSource::openRows(const std::string& table, std::string& error) {
-    auto rs = cnn_.execute("select * from [" + table + "]");
-    if (!rs.isOk()) {
-        error = rs.status().description();
-        return nullptr;
-    }
-    return std::make_unique<ProviderRows>(std::move(rs.value()));
+access::Result<std::unique_ptr<SourceRows>> ProviderSource::openRows(const std::string& table) {
+    ACCESS_ASSIGN_OR_RETURN(auto rs, cnn_.execute("select * from [" + table + "]"));
+    return std::unique_ptr<SourceRows>(std::make_unique<ProviderRows>(std::move(rs)));
 }
 
 }  // namespace veltrano::tomysql

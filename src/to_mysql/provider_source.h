@@ -16,11 +16,11 @@ class ProviderSource : public AccessSource {
 public:
     explicit ProviderSource(access::Connection& connection) : cnn_(connection) {}
 
-    std::vector<std::string> tableNames(std::string& error) override;
+    access::Result<std::vector<std::string>> tableNames() override;
     TypeNames typeNames() override;
-    bool readSchema(const std::string& table, TableSchema& schema, std::string& error) override;
-    int64_t countRows(const std::string& table, std::string& error) override;
-    std::unique_ptr<SourceRows> openRows(const std::string& table, std::string& error) override;
+    access::Status readSchema(const std::string& table, TableSchema& schema) override;
+    access::Result<int64_t> countRows(const std::string& table) override;
+    access::Result<std::unique_ptr<SourceRows>> openRows(const std::string& table) override;
     access::Connection* engine() override { return &cnn_; }
 
 private:

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+
+#include "mysql/sql_text.h"
+#include "to_mysql/value_text.h"
 
 namespace veltrano::tomysql {
 
@@ -20,6 +24,20 @@ bool containsNoCase(std::string_view text, std::string_view word) {
 constexpr int kCatalogGuid = 72, kCatalogVarBinary = 204, kCatalogLongBinary = 205;
 constexpr const char* kGuidKeyPrefix = "(38)";
 constexpr const char* kBinaryKeyPrefix = "(255)";
+
+// The longest key InnoDB builds (DYNAMIC rows), and what a character of
+// utf8mb4 text may take of it.
+constexpr int64_t kMaxKeyBytes = 3072;
+constexpr int64_t kBytesPerChar = 4;
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && containsNoCase(a, b);
+}
+
+std::string trimmed(std::string_view s) {
+    size_t b = s.find_first_not_of(" \t\r\n"), e = s.find_last_not_of(" \t\r\n");
+    return b == std::string_view::npos ? std::string() : std::string(s.substr(b, e - b + 1));
+}
 
 bool isBinaryTypeName(const std::string& t) {
     return t == "GUID" || t == "BIGBINARY" || t == "VARBINARY" || t == "LONGBINARY";
@@ -49,16 +67,83 @@ std::string cleanName(std::string_view name) {
     return out;
 }
 
-std::string indexClauses(const TableSchema& schema, bool convertSpaces) {
+namespace {
+
+// Characters of a text column (not a memo) that a key would take whole; 0
+// for other columns.
+int64_t textKeyLength(const TableSchema& schema, const std::string& column) {
+    const CatalogColumn* cat = findCatalogColumn(schema, column);
+    if (cat && cat->typeCode == kTypeLongText) return 0;
+    for (const auto& c : schema.columns)
+        if (c.columnName == column && c.characterMaximumLength && *c.characterMaximumLength > 0)
+            return *c.characterMaximumLength;
+    return 0;
+}
+
+// Bytes a key part takes when it is not a whole text column.
+int64_t otherKeyBytes(const TableSchema& schema, const std::string& column) {
+    const CatalogColumn* cat = findCatalogColumn(schema, column);
+    if (!cat) return 8;
+    if (cat->typeCode == kTypeLongText) return 10 * kBytesPerChar;
+    if (cat->typeCode == kCatalogGuid) return 38;
+    if (cat->typeCode == kCatalogVarBinary || cat->typeCode == kCatalogLongBinary) return 255;
+    return 8;
+}
+
+// Prefix lengths (0: whole column) that keep a key over text columns within
+// InnoDB's key limit: the longest columns are cut to an equal share.
+std::vector<int64_t> keyPrefixes(const TableSchema& schema, const CatalogIndex& index) {
+    std::vector<int64_t> prefix(index.columns.size(), 0);
+    int64_t fixed = 0, text = 0;
+    std::vector<int64_t> lengths;
+    for (const auto& c : index.columns) {
+        int64_t n = textKeyLength(schema, c);
+        lengths.push_back(n);
+        if (n > 0) text += n * kBytesPerChar;
+        else fixed += otherKeyBytes(schema, c);
+    }
+    if (fixed + text <= kMaxKeyBytes) return prefix;
+    int64_t budget = (kMaxKeyBytes - fixed) / kBytesPerChar;
+    // Columns shorter than an equal share keep their length; the rest share what is left.
+    std::vector<size_t> cut;
+    for (size_t i = 0; i < lengths.size(); ++i)
+        if (lengths[i] > 0) cut.push_back(i);
+    std::sort(cut.begin(), cut.end(), [&](size_t a, size_t b) { return lengths[a] < lengths[b]; });
+    for (size_t k = 0; k < cut.size(); ++k) {
+        int64_t share = std::max<int64_t>(1, budget / static_cast<int64_t>(cut.size() - k));
+        if (lengths[cut[k]] <= share) {
+            budget -= lengths[cut[k]];
+        } else {
+            prefix[cut[k]] = share;
+            budget -= share;
+        }
+    }
+    return prefix;
+}
+
+}  // namespace
+
+std::string indexClauses(const TableSchema& schema, bool convertSpaces, std::vector<NotCarriedItem>* notes,
+                         std::vector<UniqueTextKey>* textKeys) {
     std::string text;
     int kept = 0;
     for (const auto& index : schema.indexes) {
         if (index.primaryKey) continue;
         ++kept;
         if (kept > 1) text += " , ";
+        const size_t clauseStart = text.size();
         if (index.unique) text += "UNIQUE ";
         text += "KEY " + quoted(index.name, convertSpaces) + " (";
+        const std::vector<int64_t> prefix = keyPrefixes(schema, index);
+        UniqueTextKey key{mysqlName(index.name, convertSpaces), "", {}, {}, {}, prefix};
+        bool holdsAutoIncrement = false;
         for (size_t c = 0; c < index.columns.size(); ++c) {
+            const CatalogColumn* cat = findCatalogColumn(schema, index.columns[c]);
+            key.columns.push_back(mysqlName(index.columns[c], convertSpaces));
+            key.memo.push_back(cat && cat->typeCode == kTypeLongText);
+            key.text.push_back(key.memo.back() || textKeyLength(schema, index.columns[c]) > 0);
+            // MySQL wants an auto-increment column in a key from the start.
+            if (cat && cat->autoIncrement) holdsAutoIncrement = true;
             if (c > 0) text += ",";
             text += quoted(index.columns[c], convertSpaces);
             // Memo and binary columns can only be indexed by a prefix.
@@ -67,8 +152,20 @@ std::string indexClauses(const TableSchema& schema, bool convertSpaces) {
             if (col && col->typeCode == kCatalogGuid) text += kGuidKeyPrefix;
             if (col && (col->typeCode == kCatalogVarBinary || col->typeCode == kCatalogLongBinary))
                 text += kBinaryKeyPrefix;
+            if (prefix[c] > 0) {
+                text += "(" + std::to_string(prefix[c]) + ")";
+                if (notes)
+                    notes->push_back({schema.name, "index " + index.name + " on column " + index.columns[c],
+                                      "keyed on its first " + std::to_string(prefix[c]) +
+                                          " characters: the whole key passes MySQL's limit of 3072 bytes"});
+            }
         }
         text += ")";
+        const bool overText = std::find(key.text.begin(), key.text.end(), true) != key.text.end();
+        if (textKeys && index.unique && overText && !holdsAutoIncrement) {
+            key.clause = text.substr(clauseStart);
+            textKeys->push_back(std::move(key));
+        }
     }
     if (!text.empty()) text = " , " + text;
     return text;
@@ -80,7 +177,7 @@ TableDefinition buildTableDefinition(const TableSchema& schema, const TypeNames&
     def.name = schema.name;
     def.selected = true;
     def.columns.resize(schema.columns.size());
-    def.keyClauses = indexClauses(schema, convertSpaces);
+    def.keyClauses = indexClauses(schema, convertSpaces, &def.changes, &def.uniqueTextKeys);
 
     for (const auto& row : schema.columns) {
         // A column whose position lies outside the counted columns is not stored.
@@ -117,7 +214,10 @@ TableDefinition buildTableDefinition(const TableSchema& schema, const TypeNames&
 
 std::string mysqlTypeFor(const ColumnDefinition& column) {
     const std::string& t = column.typeName;
-    if (isBinaryTypeName(t)) return "BLOB";
+    // GUIDs are kept as their 38-character text; OLE objects and other
+    // binary values can be far larger than BLOB's 64 KB.
+    if (t == "GUID") return "BLOB";
+    if (isBinaryTypeName(t)) return "LONGBLOB";
     if (t == "VARCHAR") {
         if (!column.maxLength) return "TEXT";
         // A memo holds up to 65 535 characters typed in Access (more when
@@ -140,7 +240,143 @@ std::string mysqlTypeFor(const ColumnDefinition& column) {
     return t;
 }
 
-std::string createTableStatement(TableDefinition& table, bool convertSpaces) {
+namespace {
+
+bool isTextType(const std::string& t) {
+    return t.find("VARCHAR") != std::string::npos || t.find("TEXT") != std::string::npos;
+}
+
+// TEXT and BLOB columns take a default only as an expression.
+bool isLongType(const std::string& t) {
+    return t == "TEXT" || t == "LONGTEXT" || t.find("BLOB") != std::string::npos;
+}
+
+// "#1/31/2000#", "#1/31/2000 2:30:00 PM#", "#2000-01-31 14:30#", "#14:30#" as
+// 'YYYY-MM-DD HH:MM:SS'; nullopt when the text is no such date or its year
+// lies outside what DATETIME holds.
+std::optional<std::string> accessDateLiteral(std::string d) {
+    d = trimmed(d.substr(1, d.size() - 2));
+    int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
+    std::string datePart, timePart;
+    size_t blank = d.find(' ');
+    if (d.find(':') != std::string::npos && (blank == std::string::npos || d.find(':') < blank)) {
+        timePart = d;
+    } else {
+        datePart = d.substr(0, blank);
+        if (blank != std::string::npos) timePart = trimmed(d.substr(blank));
+    }
+    if (!datePart.empty()) {
+        int a = 0, b = 0, c = 0;
+        char s1 = 0, s2 = 0, extra = 0;
+        if (std::sscanf(datePart.c_str(), "%d%c%d%c%d%c", &a, &s1, &b, &s2, &c, &extra) != 5 || s1 != s2)
+            return std::nullopt;
+        if (s1 == '-') year = a, month = b, day = c;
+        else if (s1 == '/') month = a, day = b, year = c < 30 ? 2000 + c : c < 100 ? 1900 + c : c;
+        else return std::nullopt;
+    }
+    if (!timePart.empty()) {
+        char ampm[3] = {0, 0, 0};
+        int n = std::sscanf(timePart.c_str(), "%d:%d:%d %2s", &hour, &minute, &second, ampm);
+        if (n < 3) {
+            second = 0;
+            n = std::sscanf(timePart.c_str(), "%d:%d %2s", &hour, &minute, ampm);
+            if (n < 2) return std::nullopt;
+        }
+        if (equalsNoCase(ampm, "PM") && hour < 12) hour += 12;
+        if (equalsNoCase(ampm, "AM") && hour == 12) hour = 0;
+    }
+    if (year < 1000 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 ||
+        minute > 59 || second > 59 || hour < 0 || minute < 0 || second < 0)
+        return std::nullopt;
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d %02d:%02d:%02d'", year, month, day, hour, minute, second);
+    return std::string(buf);
+}
+
+// Bytes a column may take of InnoDB's row limit.
+int64_t rowBytes(const ColumnDefinition& c) {
+    const std::string& t = c.typeName;
+    if (t.rfind("VARCHAR(", 0) == 0) {
+        int64_t bytes = std::atoll(t.c_str() + 8) * kBytesPerChar;
+        return bytes + (bytes > 255 ? 2 : 1);
+    }
+    if (isLongType(t)) return 12;
+    if (t.rfind("DECIMAL", 0) == 0) return 30;
+    if (t == "TINYINT(1)" || t == "TINYINT UNSIGNED") return 1;
+    if (t == "SMALLINT") return 2;
+    if (t == "INT" || t == "FLOAT") return 4;
+    return 8;
+}
+
+bool isKeyColumn(const TableDefinition& table, const ColumnDefinition& c, bool convertSpaces) {
+    return c.isPrimaryKey || table.keyClauses.find(quoted(c.name, convertSpaces)) != std::string::npos;
+}
+
+// Turns the widest text columns outside any key into TEXT until the row
+// fits InnoDB's limit; each one is named.
+void fitRowLimit(TableDefinition& table, bool convertSpaces, std::vector<NotCarriedItem>* notes) {
+    int64_t total = 0, nullable = 0;
+    for (const auto& c : table.columns) {
+        total += rowBytes(c);
+        nullable += c.isNullable ? 1 : 0;
+    }
+    total += (nullable + 7) / 8;
+    while (total > kMaxRowBytes) {
+        ColumnDefinition* widest = nullptr;
+        for (auto& c : table.columns)
+            if (c.typeName.rfind("VARCHAR(", 0) == 0 && !isKeyColumn(table, c, convertSpaces) &&
+                (!widest || rowBytes(c) > rowBytes(*widest)))
+                widest = &c;
+        if (!widest) return;  // the server will say why the table cannot be made
+        total -= rowBytes(*widest);
+        if (notes)
+            notes->push_back({table.name, "column " + widest->name,
+                              "created as TEXT instead of " + widest->typeName +
+                                  ": the table's text columns together pass MySQL's row limit of 65535 bytes"});
+        widest->typeName = "TEXT";
+        total += rowBytes(*widest);
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> mysqlDefault(const std::string& accessDefault, const std::string& type,
+                                        const ServerFeatures& server) {
+    std::string d = trimmed(accessDefault);
+    if (!d.empty() && d[0] == '=') d = trimmed(d.substr(1));
+    if (d.empty() || equalsNoCase(d, "Null")) return std::string();
+    const bool text = isTextType(type);
+    std::optional<std::string> literal;
+    if (d.size() >= 2 && (d[0] == '"' || d[0] == '\'') && d.back() == d[0]) {
+        std::string inner;
+        for (size_t i = 1; i + 1 < d.size(); ++i) {
+            if (d[i] == d[0] && i + 2 < d.size() && d[i + 1] == d[0]) ++i;
+            inner += d[i];
+        }
+        literal = text || type.find("BLOB") != std::string::npos ? sqlTextLiteral(inner)
+                  : isPlainNumber(inner)                         ? inner
+                                                                 : std::optional<std::string>();
+    } else if (isPlainNumber(d)) {
+        literal = text ? sqlTextLiteral(d) : d;
+    } else if (d.size() >= 2 && d[0] == '#' && d.back() == '#') {
+        if (type == "DATETIME") literal = accessDateLiteral(d);
+    } else if (!text && (equalsNoCase(d, "Yes") || equalsNoCase(d, "True") || equalsNoCase(d, "On"))) {
+        literal = "1";
+    } else if (!text && (equalsNoCase(d, "No") || equalsNoCase(d, "False") || equalsNoCase(d, "Off"))) {
+        literal = "0";
+    } else if (type == "DATETIME" && equalsNoCase(d, "Now()")) {
+        return std::string("CURRENT_TIMESTAMP");
+    }
+    if (!literal) return std::nullopt;
+    if (isLongType(type)) {
+        if (!server.expressionDefaults) return std::nullopt;
+        return "(" + *literal + ")";
+    }
+    return literal;
+}
+
+std::string createTableStatement(TableDefinition& table, bool convertSpaces, std::vector<NotCarriedItem>* notes,
+                                 const ServerFeatures& server) {
     std::string pk;
     for (const auto& c : table.columns) {
         if (!c.isPrimaryKey) continue;
@@ -151,16 +387,20 @@ std::string createTableStatement(TableDefinition& table, bool convertSpaces) {
     }
     pk = " PRIMARY KEY (" + pk + ")";
 
+    for (auto& c : table.columns) {
+        if (isBinaryTypeName(c.typeName)) c.isNullable = true;
+        c.typeName = mysqlTypeFor(c);
+        if (c.isPrimaryKey) c.isNullable = false;
+    }
+    fitRowLimit(table, convertSpaces, notes);
+
     std::string sql = "CREATE TABLE " + quoted(table.name, convertSpaces) + " ( ";
     for (size_t k = 0; k < table.columns.size(); ++k) {
         ColumnDefinition& c = table.columns[k];
-        if (isBinaryTypeName(c.typeName)) c.isNullable = true;
         if (k > 0) sql += " , ";
         sql += quoted(c.name, convertSpaces);
         if (convertSpaces) sql += " ";
-        c.typeName = mysqlTypeFor(c);
         sql += c.typeName;
-        if (c.isPrimaryKey) c.isNullable = false;
         if (!c.isNullable) sql += " NOT NULL ";
         if (c.autoIncrement) sql += " AUTO_INCREMENT ";
         if (c.hasDefault) {
@@ -169,7 +409,18 @@ std::string createTableStatement(TableDefinition& table, bool convertSpaces) {
                 bool no = containsNoCase(d, "no") || containsNoCase(d, "false") || d == "0";
                 c.defaultValue = no ? "0" : "1";
             }
-            if (c.defaultValue.find("()") == std::string::npos) sql += " DEFAULT " + c.defaultValue;
+            std::optional<std::string> def =
+                server.defaults ? mysqlDefault(c.defaultValue, c.typeName, server) : std::nullopt;
+            if (def && !def->empty()) {
+                c.defaultValue = *def;
+                sql += " DEFAULT " + *def;
+            } else {
+                if (!def && notes && !trimmed(c.defaultValue).empty())
+                    notes->push_back({table.name, "default of column " + c.name,
+                                      "left out: MySQL has no form of the Access default " + c.defaultValue +
+                                          " for a " + c.typeName + " column"});
+                c.hasDefault = false;
+            }
         }
     }
     if (pk.find("()") == std::string::npos) sql += "," + pk;

@@ -72,17 +72,44 @@ using TypeNames = std::array<std::string, 133>;
 // Index clauses appended to CREATE TABLE: " , KEY `a` (`x`) , UNIQUE KEY ..."
 // or empty. Primary-key indexes are left out (the statement has its own
 // PRIMARY KEY clause).
-std::string indexClauses(const TableSchema& schema, bool convertSpaces);
+// Keys over text columns that together pass InnoDB's key limit get
+// prefixes, each named in notes when given.
+// Unique keys over text columns are also listed in textKeys when given.
+std::string indexClauses(const TableSchema& schema, bool convertSpaces, std::vector<NotCarriedItem>* notes = nullptr,
+                         std::vector<UniqueTextKey>* textKeys = nullptr);
 
 // Builds the definition of one table; recordCount stays 0 (counted apart).
 TableDefinition buildTableDefinition(const TableSchema& schema, const TypeNames& typeNames,
                                      bool convertSpaces);
 
+// What the target server accepts beyond the common ground.
+struct ServerFeatures {
+    // DEFAULT (expression), which TEXT and BLOB columns need for a default
+    // (MySQL 8.0.13, MariaDB 10.2).
+    bool expressionDefaults = true;
+    // Off for the last attempt at a table the server refused: no defaults at all.
+    bool defaults = true;
+};
+
 // The CREATE TABLE statement of a definition. Rewrites, in place, each
 // column's typeName to the MySQL type text, and its isNullable and
 // defaultValue as the statement states them; the row copy reads the
-// rewritten typeName.
-std::string createTableStatement(TableDefinition& table, bool convertSpaces);
+// rewritten typeName. What the statement cannot carry as Access has it (a
+// default with no MySQL form, a text column widened so the row fits) is
+// added to notes when given.
+std::string createTableStatement(TableDefinition& table, bool convertSpaces,
+                                 std::vector<NotCarriedItem>* notes = nullptr,
+                                 const ServerFeatures& server = {});
+
+// The MySQL text of an Access default for a column of the given MySQL type:
+// nullopt when MySQL has no equivalent (an expression, a function other than
+// Now()). "" means no DEFAULT clause is needed (Null).
+std::optional<std::string> mysqlDefault(const std::string& accessDefault, const std::string& mysqlType,
+                                        const ServerFeatures& server);
+
+// InnoDB refuses a row whose columns can hold more than this many bytes,
+// not counting TEXT and BLOB columns.
+constexpr int64_t kMaxRowBytes = 65535;
 
 // MySQL type text for a provider type name (upper case) and the column's
 // facts; the first step of the map ("BLOB" for binary and GUID columns)

@@ -29,8 +29,14 @@ bool appendNumber(std::string& out, double d) {
     return true;
 }
 
+bool isNotANumberText(const std::string& t) {
+    std::string_view v(t);
+    if (!v.empty() && (v[0] == '-' || v[0] == '+')) v.remove_prefix(1);
+    return equalsNoCase(v, "nan") || equalsNoCase(v, "inf") || equalsNoCase(v, "infinity");
+}
+
 void appendDateTime(std::string& out, double oleDate) {
-    CalendarTime t = oleDateToCalendar(oleDate);
+    CalendarTime t = roundedToSecond(oleDate);
     char buf[48];
     int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
                           t.minute, t.second);
@@ -38,6 +44,39 @@ void appendDateTime(std::string& out, double oleDate) {
 }
 
 }  // namespace
+
+CalendarTime roundedToSecond(double oleDate) {
+    CalendarTime t = oleDateToCalendar(oleDate);
+    if (t.millisecond < 500) {
+        t.millisecond = 0;
+        return t;
+    }
+    t.millisecond = 0;
+    if (++t.second < 60) return t;
+    t.second = 0;
+    if (++t.minute < 60) return t;
+    t.minute = 0;
+    if (++t.hour < 24) return t;
+    // The next day: the whole part of an OLE date is the day on either side of zero.
+    CalendarTime midnight = t;
+    midnight.hour = 0;
+    return oleDateToCalendar(calendarToOleDate(midnight) + 1.0);
+}
+
+std::string unsendableReason(const FieldValue& value, ValueForm form) {
+    if (value.isNumber() && !std::isfinite(value.asNumber()))
+        return "MySQL has no value for NaN or infinity";
+    if ((form == ValueForm::Plain || form == ValueForm::Boolean) && value.isText() && isNotANumberText(value.asText()))
+        return "MySQL has no value for " + value.asText();
+    if (form == ValueForm::DateTime && (value.isDateTime() || value.isNumber())) {
+        double d = value.isDateTime() ? value.asDateTime() : value.asNumber();
+        CalendarTime t = roundedToSecond(d);
+        if (!std::isfinite(d) || std::fabs(d) > 3e6 || t.year < 1000 || t.year > 9999)
+            return "the date " + (std::isfinite(d) ? formatOleDate(d) : std::string("?")) +
+                   " lies outside the years 1000 to 9999 that MySQL's DATETIME holds";
+    }
+    return {};
+}
 
 bool isPlainNumber(std::string_view s) {
     size_t i = 0, n = s.size();
@@ -60,7 +99,7 @@ bool isPlainNumber(std::string_view s) {
 }
 
 ValueForm valueFormFor(const std::string& t) {
-    if (t == "BLOB") return ValueForm::Binary;
+    if (t.find("BLOB") != std::string::npos) return ValueForm::Binary;
     if (t == "DATETIME") return ValueForm::DateTime;
     if (t == "TINYINT(1)") return ValueForm::Boolean;
     if (t.find("VARCHAR") != std::string::npos || t.find("TEXT") != std::string::npos)

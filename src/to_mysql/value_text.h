@@ -37,6 +37,13 @@ void appendValueText(std::string& out, const FieldValue& value, ValueForm form);
 bool appendFieldText(std::string& out, const FieldValue& value, ValueForm form);
 void appendLiteralOfField(std::string& out, std::string_view text, ValueForm form);
 
+// Why MySQL cannot hold the value in a column of this form ("" when it
+// can): NaN and infinities, dates outside the years 1000 to 9999.
+std::string unsendableReason(const FieldValue& value, ValueForm form);
+
+// The date-time as MySQL takes it, rounded to the second as Access shows it.
+CalendarTime roundedToSecond(double oleDate);
+
 // True when text is a plain decimal number ("-12", "3.25", "1e-5") that can
 // go into a statement unquoted.
 bool isPlainNumber(std::string_view text);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "common/conversion_session.h"
 #include "mysql/mysql_connection.h"
@@ -35,11 +36,8 @@ class RunTest : public ::testing::Test {
     RunOutcome convert(std::vector<std::string> names = {}, TargetChoice target = {}) {
         ConversionSession& s = session();
         s.typeNames = source_.types;
-        if (names.empty()) {
-            std::string e;
-            names = source_.tableNames(e);
-        }
-        buildDefinitions(s, source_, names);
+        if (names.empty()) names = *source_.tableNames();
+        (void)buildDefinitions(s, source_, names);
         if (target.newName.empty() && !target.append) target.newName = db_;
         ConversionRun run(s, mysql_, source_, host_);
         run.batchBytes = batchBytes_;
@@ -285,6 +283,62 @@ TEST_F(RunTest, CancelStopsBetweenRowsAndKeepsWhatWasSent) {
     EXPECT_EQ(test::scalar(mysql_, "SELECT MAX(N) FROM `" + db_ + "`.`Big`"),
               std::to_string(session().convertedRecords - 1));
     EXPECT_FALSE(session().tables[1].converted);
+    // The table cut short is not listed as converted; the report says how far it got.
+    EXPECT_FALSE(session().tables[0].converted);
+    ASSERT_EQ(session().partialTables.size(), 1u);
+    EXPECT_EQ(session().partialTables[0].storedRecords, session().convertedRecords);
+}
+
+TEST_F(RunTest, UniqueMemoKeysTakeThePrefixTheDataNeeds) {
+    auto& t = source_.add("Notes");
+    addColumn(t, "ID", 3);
+    addColumn(t, "Body", 130, 0);   // memo
+    addColumn(t, "Other", 130, 0);  // memo
+    for (const char* name : {"A", "B", "C", "D"}) addColumn(t, name, 130, 255);
+    t.schema.indexes = {{"ByBody", false, true, {"Body"}},
+                        {"ByOther", false, true, {"Other"}},
+                        {"ByAll", false, true, {"A", "B", "C", "D"}}};  // past the key limit whole
+    const std::string common(60, 'x');
+    const std::string same(800, 'y');
+    auto text = [](const std::string& s) { return FieldValue(s); };
+    t.rows = {{FieldValue(1), text(common + "a"), text(same + "1"), text("a"), text("b"), text("c"), text("d")},
+              {FieldValue(2), text(common + "b"), text(same + "2"), text("a"), text("b"), text("c"), text("e")},
+              {FieldValue(3), FieldValue::null(), FieldValue::null(), text("a"), text("b"), text("c"), text("f")}};
+    ASSERT_EQ(convert(), RunOutcome::Completed);
+    EXPECT_EQ(refused_, 0);
+    EXPECT_EQ(test::scalar(mysql_, "SELECT COUNT(*) FROM `" + db_ + "`.`Notes`"), "3");
+    const std::string stats = "SELECT CONCAT(NON_UNIQUE, ':', SUB_PART) FROM information_schema.STATISTICS "
+                              "WHERE TABLE_SCHEMA = '" + db_ + "' AND INDEX_NAME = ";
+    // 61 characters keep the rows apart: the first tried prefix past 60 is 100.
+    EXPECT_EQ(test::scalar(mysql_, stats + "'ByBody'"), "0:100");
+    // No prefix within the key limit does: the key is made non-unique and named.
+    EXPECT_EQ(test::scalar(mysql_, stats + "'ByOther'"), "1:10");
+    EXPECT_EQ(test::rows(mysql_, stats + "'ByAll'"), std::vector<std::string>(4, "0:192"));
+    std::vector<std::string> items;
+    for (const auto& n : session().notCarried) items.push_back(n.item);
+    EXPECT_EQ(items.size(), 6u);  // four prefixed columns, ByBody's prefix, ByOther non-unique
+    EXPECT_NE(std::find(items.begin(), items.end(), "index ByOther"), items.end());
+}
+
+TEST_F(RunTest, AServerWithoutLocalInfileTakesMultiRowInsertsQuietly) {
+    const char* port = std::getenv("VELTRANO_TEST_MYSQL_NOINFILE_PORT");
+    if (!port) GTEST_SKIP() << "VELTRANO_TEST_MYSQL_NOINFILE_PORT not set (scripts/test starts that server)";
+    const test::Login& login = *test::testServer();
+    mysql_.OpenConnection(login.host, login.user, login.password, "", std::atoi(port), 0);
+    ASSERT_EQ(mysql_.Error().Number(), 0) << mysql_.Error().Description();
+    ASSERT_EQ(test::scalar(mysql_, "SELECT @@local_infile"), "0");
+    orders(3000);
+    batchBytes_ = 1 << 12;
+    EXPECT_EQ(convert(), RunOutcome::Completed);
+    EXPECT_EQ(test::scalar(mysql_, "SELECT COUNT(DISTINCT Customer) FROM `" + db_ + "`.`Orders`"), "3000");
+    EXPECT_EQ(session().convertedRecords, 3000);
+    EXPECT_TRUE(host_.told.empty()) << host_.told[0].text;
+    // Multi-row statements, not one per row.
+    auto inserts = test::rows(mysql_, "SHOW SESSION STATUS LIKE 'Com_insert'");
+    ASSERT_EQ(inserts.size(), 1u);
+    EXPECT_LT(std::atoi(inserts[0].substr(inserts[0].find('|') + 1).c_str()), 100);
+    mysql_.Execute("DROP DATABASE `" + db_ + "`");
+    db_.clear();
 }
 
 TEST_F(RunTest, AServerThatGoesAwayEndsTheRunWithAMessage) {

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,6 +20,7 @@
 #include <optional>
 #include <sstream>
 
+#include "access/write/writer.h"
 #include "common/conversion_session.h"
 #include "shell/my_message.h"
 #include "shell/shell_hooks.h"
@@ -40,6 +42,17 @@ std::string slurp(const std::string& path) {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+// Runs veltrano-cli to-mysql against the test server; its exit code, -1 when it did not exit.
+int runCli(const std::string& args, const std::string& out, const std::string& err) {
+    const auto* login = test::testServer();
+    setenv("VT_TM_PASSWORD", login->password.c_str(), 1);
+    const std::string cmd = std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli to-mysql " + args + " --host " +
+                            login->host + " --port " + std::to_string(login->port) + " --user " + login->user +
+                            " --password-env VT_TM_PASSWORD >" + out + " 2>" + err;
+    int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
 void ensureApp() {
@@ -193,6 +206,58 @@ TEST_F(EndToEnd, WizardReportPageAndSavedReport) {
     EXPECT_FALSE(session().mysql);
 }
 
+TEST_F(EndToEnd, EmptyFilePortTextProposedNameAndRefusalsOnTheReportPage) {
+    // The port box takes the number the text starts with.
+    EXPECT_EQ(Frm3::leadingNumber(QStringLiteral("3307abc")), 3307);
+    EXPECT_EQ(Frm3::leadingNumber(QStringLiteral(" 3306.4")), 3306);
+    EXPECT_EQ(Frm3::leadingNumber(QStringLiteral("abc")), 0);
+
+    // An empty file: the message, the new database is made, and page 4 starts over.
+    WizardDriver empty;
+    const std::string db = newDb("empty");
+    EXPECT_FALSE(empty.convert({std::string(VELTRANO_TESTDATA_DIR) + "/emptyV2000.mdb", ""}, db, false));
+    EXPECT_EQ(empty.told, std::vector<std::string>{"The Database is empty "});
+    EXPECT_EQ(test::scalar(check_, "SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = '" + db + "'"), "1");
+    EXPECT_TRUE(wizard().loadedPage(PageId::Frm4)->isVisible());
+    EXPECT_EQ(wizard().loadedPage(PageId::Frm5), nullptr);
+    wizard().reset();
+
+    // shop.v2.mdb proposes "shop"; a refused record is named on the report page.
+    const std::string path = testing::TempDir() + "shop.v2.mdb";
+    std::remove(path.c_str());
+    {
+        ASSERT_TRUE(access::createDatabase(path).isOk());
+        access::WriteConnection c;
+        ASSERT_TRUE(c.open(path, "").isOk());
+        ASSERT_TRUE(c.execute("CREATE TABLE [Items]([id] long,[d] datetime);").isOk());
+        auto app = c.openTableForAppend("Items");
+        ASSERT_TRUE(app.isOk());
+        for (double d : {36526.0, -500000.0}) {  // 2000-01-01, then a date of year 531
+            ASSERT_TRUE(app->addNew().isOk());
+            ASSERT_TRUE(app->setField(0, FieldValue(1)).isOk());
+            ASSERT_TRUE(app->setField(1, FieldValue::dateTime(d)).isOk());
+            ASSERT_TRUE(app->update().isOk());
+        }
+        ASSERT_TRUE(app->close().isOk());
+        ASSERT_TRUE(c.close().isOk());
+    }
+    WizardDriver w;
+    session().sourcePath = path;
+    EXPECT_EQ(wizard().pageAs<Frm4>(PageId::Frm4)->txtDatabaseName()->text().toStdString(), "shop");
+    ASSERT_TRUE(w.convert({path, ""}, newDb("shop"), false));
+    auto* f5 = wizard().pageAs<Frm5>(PageId::Frm5);
+    ASSERT_NE(f5->txtDetails(), nullptr);
+    const std::string details = f5->txtDetails()->toPlainText().toStdString();
+    EXPECT_NE(details.find("Items: 1 record(s) refused"), std::string::npos) << details;
+    EXPECT_NE(details.find("Items, record 2: column d: the date 0531-01-16"), std::string::npos) << details;
+    // The batch tool names it on standard error and exits 1: a row did not arrive.
+    const std::string err = testing::TempDir() + "vt_tm_cli_shop_err.txt";
+    EXPECT_EQ(runCli("'" + path + "' --database " + newDb("shopcli"), "/dev/null", err), 1);
+    EXPECT_NE(slurp(err).find("veltrano-cli: Items: 1 record(s) refused"), std::string::npos) << slurp(err);
+    std::remove(err.c_str());
+    std::remove(path.c_str());
+}
+
 TEST_F(EndToEnd, WizardCancelDuringTheRunShowsTheReportAfterwards) {
     WizardDriver w;
     const std::string db = newDb("cancel");
@@ -244,18 +309,9 @@ TEST_F(EndToEnd, WizardWrongPasswordThenRightOne) {
 }
 
 TEST_F(EndToEnd, BatchToolConvertsEverySampleFile) {
-    const std::string cli = std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli";
-    const auto* login = test::testServer();
-    setenv("VT_TM_PASSWORD", login->password.c_str(), 1);
     const std::string out = testing::TempDir() + "vt_tm_cli_out.txt";
     const std::string err = testing::TempDir() + "vt_tm_cli_err.txt";
-    auto run = [&](const std::string& args) {
-        const std::string cmd = cli + " to-mysql " + args + " --host " + login->host + " --port " +
-                                std::to_string(login->port) + " --user " + login->user +
-                                " --password-env VT_TM_PASSWORD >" + out + " 2>" + err;
-        int rc = std::system(cmd.c_str());
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    };
+    auto run = [&](const std::string& args) { return runCli(args, out, err); };
     for (const auto& f : test::sampleFiles()) {
         SCOPED_TRACE(f.path);
         const std::string db = newDb("cli");

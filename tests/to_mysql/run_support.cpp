@@ -133,38 +133,29 @@ FakeSource::Table* FakeSource::find(const std::string& name) {
     return nullptr;
 }
 
-std::vector<std::string> FakeSource::tableNames(std::string&) {
+access::Result<std::vector<std::string>> FakeSource::tableNames() {
     std::vector<std::string> out;
     for (const auto& t : tables) out.push_back(t.schema.name);
     return out;
 }
 
-bool FakeSource::readSchema(const std::string& table, TableSchema& schema, std::string& error) {
+access::Status FakeSource::readSchema(const std::string& table, TableSchema& schema) {
     Table* t = find(table);
-    if (!t) {
-        error = "no table " + table;
-        return false;
-    }
+    if (!t) return access::Status::notFound("no table " + table);
     schema = t->schema;
-    return true;
+    return access::Status::ok();
 }
 
-int64_t FakeSource::countRows(const std::string& table, std::string& error) {
+access::Result<int64_t> FakeSource::countRows(const std::string& table) {
     Table* t = find(table);
-    if (!t) {
-        error = "no table " + table;
-        return -1;
-    }
+    if (!t) return access::Status::notFound("no table " + table);
     return t->generate ? t->generatedRows : static_cast<int64_t>(t->rows.size());
 }
 
-std::unique_ptr<SourceRows> FakeSource::openRows(const std::string& table, std::string& error) {
+access::Result<std::unique_ptr<SourceRows>> FakeSource::openRows(const std::string& table) {
     Table* t = find(table);
-    if (!t) {
-        error = "no table " + table;
-        return nullptr;
-    }
-    return std::make_unique<FakeRows>(*t);
+    if (!t) return access::Status::notFound("no table " + table);
+    return std::unique_ptr<SourceRows>(std::make_unique<FakeRows>(*t));
 }
 
 void addColumn(FakeSource::Table& t, const std::string& name, int dataType, std::optional<int64_t> length,
@@ -243,11 +234,13 @@ void expectSameAsSource(MYSQL_CONNECTION& conn, const std::string& db, const std
     ASSERT_TRUE(cnn.open(accessConnectionString(mdbPath, !password.empty(), password)).isOk());
     ProviderSource source(cnn);
     const TypeNames types = source.typeNames();
-    std::string error;
-    for (const std::string& name : source.tableNames(error)) {
+    auto names = source.tableNames();
+    ASSERT_TRUE(names.isOk()) << names.status().description();
+    for (const std::string& name : *names) {
         SCOPED_TRACE(name);
         TableSchema schema;
-        ASSERT_TRUE(source.readSchema(name, schema, error)) << error;
+        access::Status st = source.readSchema(name, schema);
+        ASSERT_TRUE(st.isOk()) << st.description();
         TableDefinition def = buildTableDefinition(schema, types, convertSpaces);
         createTableStatement(def, convertSpaces);
         const std::string table = mysqlName(name, convertSpaces);
@@ -273,8 +266,9 @@ void expectSameAsSource(MYSQL_CONNECTION& conn, const std::string& db, const std
                   std::to_string(indexes));
 
         // Rows, as multisets of canonical lines.
-        auto rowsRead = source.openRows(name, error);
-        ASSERT_TRUE(rowsRead) << error;
+        auto opened = source.openRows(name);
+        ASSERT_TRUE(opened.isOk()) << opened.status().description();
+        auto& rowsRead = *opened;
         std::vector<size_t> fieldOf;
         for (const auto& c : def.columns) {
             const auto& names = rowsRead->columnNames();

@@ -71,11 +71,11 @@ public:
     FakeSource();
     Table& add(const std::string& name);
 
-    std::vector<std::string> tableNames(std::string& error) override;
+    access::Result<std::vector<std::string>> tableNames() override;
     TypeNames typeNames() override { return types; }
-    bool readSchema(const std::string& table, TableSchema& schema, std::string& error) override;
-    int64_t countRows(const std::string& table, std::string& error) override;
-    std::unique_ptr<SourceRows> openRows(const std::string& table, std::string& error) override;
+    access::Status readSchema(const std::string& table, TableSchema& schema) override;
+    access::Result<int64_t> countRows(const std::string& table) override;
+    access::Result<std::unique_ptr<SourceRows>> openRows(const std::string& table) override;
 
 private:
     Table* find(const std::string& name);

@@ -124,12 +124,78 @@ TEST(CreateTable, TypeMapAndDefaults) {
     EXPECT_NE(sql.find("`A`TINYINT(1) DEFAULT 0"), std::string::npos) << sql;
     EXPECT_NE(sql.find("`B`TINYINT(1) DEFAULT 1"), std::string::npos);
     EXPECT_NE(sql.find("`C`TINYINT(1) DEFAULT 1"), std::string::npos);
-    EXPECT_NE(sql.find("`D`DATETIME , "), std::string::npos);  // a function default is left out
+    EXPECT_NE(sql.find("`D`DATETIME DEFAULT CURRENT_TIMESTAMP , "), std::string::npos);
     EXPECT_NE(sql.find("`E`BLOB , "), std::string::npos);      // binary columns are nullable
-    EXPECT_NE(sql.find("`F`BLOB , "), std::string::npos);
+    EXPECT_NE(sql.find("`F`LONGBLOB , "), std::string::npos);  // OLE objects pass 64 KB
     EXPECT_NE(sql.find("`G`TEXT , "), std::string::npos);      // text without a length
     EXPECT_NE(sql.find("`Amount`DECIMAL(18,5) , "), std::string::npos);
     EXPECT_NE(sql.find("`H`TINYINT UNSIGNED , `I`SMALLINT , `J`FLOAT , `K`DOUBLE )"), std::string::npos);
+}
+
+TEST(CreateTable, AccessDefaultsInMySqlSyntaxOrLeftOut) {
+    const ServerFeatures mysql8, old{false, true};
+    struct Case {
+        const char* access;
+        const char* type;
+        std::optional<std::string> mysql;
+    } cases[] = {
+        {"#1/31/2000#", "DATETIME", "'2000-01-31 00:00:00'"},
+        {"#12/31/1999 2:30:05 PM#", "DATETIME", "'1999-12-31 14:30:05'"},
+        {"#2000-01-31 14:30#", "DATETIME", "'2000-01-31 14:30:00'"},
+        {"#1/1/0999#", "DATETIME", std::nullopt},  // before DATETIME's first year
+        {"=Now()", "DATETIME", "CURRENT_TIMESTAMP"},
+        {"Date()", "DATETIME", std::nullopt},
+        {"Now()", "VARCHAR(20)", std::nullopt},
+        {"\"say \"\"hi\"\"\"", "VARCHAR(20)", "'say \"hi\"'"},  // no double quotes: ANSI_QUOTES
+        {"'it''s'", "VARCHAR(20)", "'it''s'"},
+        {"\"x\"", "LONGTEXT", "('x')"},  // TEXT takes a default only as an expression
+        {"-1.5", "DOUBLE", "-1.5"},
+        {"42", "VARCHAR(5)", "'42'"},
+        {"Yes", "INT", "1"},
+        {"off", "SMALLINT", "0"},
+        {"Null", "INT", ""},
+        {"[Other]*2", "INT", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(mysqlDefault(c.access, c.type, mysql8), c.mysql) << c.access;
+    EXPECT_EQ(mysqlDefault("\"x\"", "TEXT", old), std::nullopt);
+
+    // Left out is named; with defaults off (the last attempt) none is written.
+    TableSchema s;
+    s.name = "T";
+    SchemaColumn f = col(1, "F", 5);
+    f.hasDefault = true;
+    f.columnDefault = "[Other]*2";
+    SchemaColumn g = col(2, "G", 5);
+    g.hasDefault = true;
+    g.columnDefault = "7";
+    s.columns = {f, g};
+    TableDefinition t = buildTableDefinition(s, jetTypeNames(), false);
+    std::vector<NotCarriedItem> notes;
+    EXPECT_EQ(createTableStatement(t, false, &notes), "CREATE TABLE `T` ( `F`DOUBLE , `G`DOUBLE DEFAULT 7 ) DEFAULT CHARSET=utf8mb4;");
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].item, "default of column F");
+    TableDefinition bare = buildTableDefinition(s, jetTypeNames(), false);
+    EXPECT_EQ(createTableStatement(bare, false, nullptr, {true, false}).find("DEFAULT 7"), std::string::npos);
+}
+
+TEST(CreateTable, WideTablesAndLongCompositeKeysFitMySqlLimits) {
+    TableSchema s;
+    s.name = "Wide";
+    for (int i = 1; i <= 70; ++i) s.columns.push_back(col(i, "c" + std::to_string(i), 130, 255));
+    s.catalogColumns.clear();
+    for (const auto& c : s.columns) s.catalogColumns.push_back({c.columnName, 202, false});
+    s.indexes.push_back({"four", false, false, {"c1", "c2", "c3", "c4"}});
+    TableDefinition t = buildTableDefinition(s, jetTypeNames(), false);
+    std::vector<NotCarriedItem> notes = t.changes;
+    std::string sql = createTableStatement(t, false, &notes);
+    // 4 x 255 characters of utf8mb4 pass the 3072-byte key limit: 192 each.
+    EXPECT_NE(sql.find("KEY `four` (`c1`(192),`c2`(192),`c3`(192),`c4`(192))"), std::string::npos) << sql;
+    int text = 0;
+    for (const auto& c : t.columns) text += c.typeName == "TEXT" ? 1 : 0;
+    // 70 x 1022 bytes: the row fits once enough columns (none of the keyed four) are TEXT.
+    EXPECT_EQ(text, 6);
+    for (int i = 1; i <= 4; ++i) EXPECT_EQ(t.columns[static_cast<size_t>(i - 1)].typeName, "VARCHAR(255)");
+    EXPECT_EQ(notes.size(), 4u + 6u);
 }
 
 TEST(CreateTable, KeysOverGuidAndBinaryColumnsCoverTheWholeValue) {
@@ -141,7 +207,7 @@ TEST(CreateTable, KeysOverGuidAndBinaryColumnsCoverTheWholeValue) {
     s.catalogColumns = {{"name", 202, false}, {"data", 72, false}, {"raw", 204, false}};
     TableDefinition t = buildTableDefinition(s, jetTypeNames(), false);
     EXPECT_EQ(createTableStatement(t, false),
-              "CREATE TABLE `Table4` ( `name`VARCHAR(50) , `data`BLOB NOT NULL  , `raw`BLOB, PRIMARY KEY "
+              "CREATE TABLE `Table4` ( `name`VARCHAR(50) , `data`BLOB NOT NULL  , `raw`LONGBLOB, PRIMARY KEY "
               "(`data`(38)) , UNIQUE KEY `ByRaw` (`raw`(255)) ) DEFAULT CHARSET=utf8mb4;");
 }
 
