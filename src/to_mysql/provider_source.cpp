@@ -94,8 +94,10 @@ FieldValue sendableValue(const access::Value& v) {
         case K::Single: return FieldValue::text(access::shortestSingle(static_cast<float>(v.real)));
         case K::Double: return FieldValue::text(access::shortestDouble(v.real));
         case K::DateTime: return FieldValue::dateTime(v.real);
+        case K::BigInt: return FieldValue::text(std::to_string(v.integer));  // exact beyond 2^53
         case K::Text:
         case K::Binary:
+        case K::DateTimeExt:
         case K::Decimal: return FieldValue::text(v.bytes);
         case K::Guid:
             return FieldValue::text(access::guidToText(

@@ -28,6 +28,21 @@ Status rollBackUnfinishedChange(const std::string& path) {
                                           s.description());
 }
 
+// A calculated column's type byte is not its value's type: the ResultType
+// property is. Its length counts the stored wrapper, 23 bytes more than the
+// value; Decimal results carry their scale per value, at precision 28.
+void applyCalculatedProperties(const PropertySet& set, ColumnDef& c) {
+    if (const Value* e = set.find("Expression"); e && e->kind == ValueKind::Text) c.expression = e->bytes;
+    const Value* r = set.find("ResultType");
+    if (!r || r->isNull() || r->kind == ValueKind::Text || r->integer <= 0) return;
+    c.type = static_cast<ColumnType>(r->integer);
+    if (c.type == ColumnType::Text) c.length = c.length >= 23 ? static_cast<uint16_t>(c.length - 23) : 0;
+    if (c.type == ColumnType::Numeric) {
+        c.precision = 28;
+        c.scale = 0;
+    }
+}
+
 }  // namespace
 
 Result<std::unique_ptr<Database>> Database::open(const std::string& path, const OpenOptions& options) {
@@ -48,8 +63,13 @@ Result<std::unique_ptr<Database>> Database::openFile(std::unique_ptr<File> file,
 }
 
 Status Database::load(const OpenOptions& options) {
-    const std::string& stored = pager_->header().password;
-    if (!stored.empty() && (!options.password || *options.password != stored)) return Status::wrongPassword();
+    if (pager_->header().ace) {
+        // An .accdb password encrypts the pages; no password is tried as the empty one.
+        ACCESS_RETURN_IF_ERROR(pager_->unlock(options.password.value_or("")));
+    } else {
+        const std::string& stored = pager_->header().password;
+        if (!stored.empty() && (!options.password || *options.password != stored)) return Status::wrongPassword();
+    }
     ACCESS_ASSIGN_OR_RETURN(catalog_, readCatalog(*pager_));
     for (const auto& e : catalog_)
         if (e.isUserTable()) userTables_.push_back(&e);
@@ -88,6 +108,7 @@ Result<std::shared_ptr<const TableDef>> Database::tableDef(std::string_view name
                 }
                 if (const Value* r = set.find("Required"); r && r->kind == ValueKind::Boolean)
                     c.required = r->integer != 0;
+                if (c.calculated) applyCalculatedProperties(set, c);
             }
         }
     }

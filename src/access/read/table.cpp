@@ -3,6 +3,7 @@
 
 #include <unordered_set>
 
+#include "access/format/ace_value.h"
 #include "access/format/data_page.h"
 #include "access/format/long_value.h"
 #include "access/format/text.h"
@@ -19,9 +20,44 @@ std::string decodeText(Bytes stored, const ColumnDef& c, const Format& f, uint16
     return decodeCodePage(stored, c.codePage != 0 ? c.codePage : dbCodePage);
 }
 
+Status inColumn(const ColumnDef& c, const Status& s) {
+    return Status::make(s.category(), "column '" + c.name + "': " + s.description(), s.page());
+}
+
+// A calculated column's stored result; `c.type` is already its result type.
+Result<Value> decodeCalculated(Pager& pager, const ColumnDef& c, const Cell& cell, uint16_t dbCodePage) {
+    if (cell.isNull) return c.type == ColumnType::Boolean ? Value::ofInteger(ValueKind::Boolean, 0) : Value::null();
+    std::string longValue;
+    Bytes wrapper = cell.data;
+    if (c.type == ColumnType::Memo) {  // the long value holds the wrapper
+        auto raw = readLongValue(pager, cell.data);
+        if (!raw.isOk()) return inColumn(c, raw.status());
+        longValue = std::move(*raw);
+        wrapper = Bytes(reinterpret_cast<const uint8_t*>(longValue.data()), longValue.size());
+    }
+    auto payload = calculatedPayload(wrapper);
+    if (!payload.isOk()) return inColumn(c, payload.status());
+    Bytes p = *payload;
+    switch (c.type) {
+        case ColumnType::Boolean: return Value::ofInteger(ValueKind::Boolean, !p.empty() && p[0] != 0);
+        case ColumnType::Text:
+        case ColumnType::Memo: return Value::ofBytes(ValueKind::Text, decodeText(p, c, pager.format(), dbCodePage));
+        default: break;
+    }
+    if (p.empty()) return Value::null();  // Access's "no result"
+    auto v = c.type == ColumnType::Numeric ? decodeCalculatedDecimal(p) : decodeFixedValue(c.type, p, c.scale);
+    if (!v.isOk()) {
+        if (v.status().category() == Category::Internal)  // not a fixed-size type
+            return Value::ofBytes(ValueKind::Binary, std::string(p.begin(), p.end()));
+        return inColumn(c, v.status());
+    }
+    return v;
+}
+
 }  // namespace
 
 Result<Value> decodeCell(Pager& pager, const ColumnDef& c, const Cell& cell, uint16_t dbCodePage) {
+    if (c.calculated) return decodeCalculated(pager, c, cell, dbCodePage);
     if (c.type == ColumnType::Boolean) return Value::ofInteger(ValueKind::Boolean, cell.boolValue ? 1 : 0);
     if (cell.isNull) return Value::null();
     const Format& f = pager.format();
@@ -34,7 +70,9 @@ Result<Value> decodeCell(Pager& pager, const ColumnDef& c, const Cell& cell, uin
         case ColumnType::Double:
         case ColumnType::DateTime:
         case ColumnType::Guid:
-        case ColumnType::Numeric: {
+        case ColumnType::Numeric:
+        case ColumnType::BigInt:
+        case ColumnType::ExtDateTime: {
             auto v = decodeFixedValue(c.type, cell.data, c.scale);
             if (!v.isOk())
                 return Status::corruption("column '" + c.name + "': " + v.status().description());
