@@ -1,6 +1,7 @@
 // veltrano-cli schema FILE [--password PW]: each user table's columns (name,
 // Access type, size, nullability, default, auto-number) and indexes, for a
 // person to read.
+#include <algorithm>
 #include <iostream>
 #include <sstream>
 
@@ -10,6 +11,13 @@
 namespace veltrano::cli {
 
 namespace {
+
+std::string formatName(const access::DatabaseHeader& h) {
+    if (!h.ace) return h.format->isJet3() ? "Access 97 (Jet 3)" : "Access 2000-2003 (Jet 4)";
+    static const char* const kAce[] = {"Access 2007 (ACE 12)", "Access 2010 (ACE 14)", "Access 2013 (ACE 15)",
+                                       "Access 2016 (ACE 16)", "Access 2019 (ACE 17)"};
+    return kAce[std::clamp(h.fileVersion, uint8_t{2}, uint8_t{6}) - 2];
+}
 
 std::string typeText(const access::ColumnDef& c, const access::Format& f) {
     using access::ColumnType;
@@ -35,8 +43,7 @@ int runSchema(const std::vector<std::string>& args) {
     access::Database& d = **db;
 
     std::ostringstream out;
-    out << (d.version() == access::JetVersion::Jet3 ? "Access 97 (Jet 3)" : "Access 2000-2003 (Jet 4)")
-        << " database, " << d.userTables().size() << " table(s)\n";
+    out << formatName(d.pager().header()) << " database, " << d.userTables().size() << " table(s)\n";
     for (const auto* entry : d.userTables()) {
         auto def = d.tableDef(entry->name);
         if (!def.isOk()) return fail(kExitFailure, entry->name + ": " + def.status().toString());

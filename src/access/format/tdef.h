@@ -58,7 +58,8 @@ struct ColumnDef {
     uint32_t complexId = 0;
 
     bool isFixed() const { return flags & column_flag::kFixed; }
-    bool isAutoLong() const { return flags & column_flag::kAutoLong; }
+    // Complex columns carry the auto-number flag too, for their value ids.
+    bool isAutoLong() const { return (flags & column_flag::kAutoLong) && type != ColumnType::Complex; }
     bool isAutoGuid() const { return flags & column_flag::kAutoGuid; }
     bool isHyperlink() const { return flags & column_flag::kHyperlink; }
 };

@@ -1,6 +1,7 @@
 // Opening a database for reading; see database.h.
 #include "access/read/database.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "access/storage/journal.h"
@@ -112,14 +113,58 @@ Result<std::shared_ptr<const TableDef>> Database::tableDef(std::string_view name
             }
         }
     }
+    auto& complex = complex_[e->tdefPage()];
+    // The unique indexes Access keeps on complex columns index their value
+    // ids, which no reader sees; they are left out with the columns' ids.
+    std::vector<uint16_t> complexNumbers;
+    for (const auto& c : def.columns)
+        if (c.type == ColumnType::Complex) complexNumbers.push_back(c.number);
+    std::erase_if(def.logicalIndexes, [&](const LogicalIndexDef& li) {
+        if (li.realIndex >= def.realIndexes.size()) return false;
+        for (const auto& ref : def.realIndexes[li.realIndex].columns)
+            if (std::find(complexNumbers.begin(), complexNumbers.end(), ref.column) != complexNumbers.end()) return true;
+        return false;
+    });
+    for (auto c = def.columns.begin(); c != def.columns.end();) {
+        if (c->type != ColumnType::Complex) {
+            ++c;
+            continue;
+        }
+        auto info = resolveComplexColumn(*pager_, catalog_, e->tdefPage(), *c);
+        bool history = info.isOk() && info->kind == ComplexKind::VersionHistory;
+        complex.emplace(history ? info->versionedMemo : c->name, std::move(info));
+        c = history ? def.columns.erase(c) : c + 1;
+    }
     auto shared = std::make_shared<const TableDef>(std::move(def));
     defs_.emplace(e->tdefPage(), shared);
     return shared;
 }
 
+Result<ComplexValues> Database::complexValues(std::string_view table, std::string_view column) {
+    ACCESS_ASSIGN_OR_RETURN(auto def, tableDef(table));
+    const auto& complex = complex_[def->firstPage];
+    for (const auto& [name, info] : complex) {
+        if (!namesEqual(name, column)) continue;
+        if (!info.isOk()) return info.status();
+        return readComplexValues(*pager_, *info);
+    }
+    return Status::notFound("The table '" + std::string(table) + "' has no complex column or history '" +
+                            std::string(column) + "'.");
+}
+
 Result<std::unique_ptr<TableCursor>> Database::openCursor(std::string_view name, bool decodeValues) {
     ACCESS_ASSIGN_OR_RETURN(auto def, tableDef(name));
-    return std::make_unique<TableCursor>(*pager_, def, decodeValues);
+    auto cursor = std::make_unique<TableCursor>(*pager_, def, decodeValues);
+    if (!decodeValues) return cursor;
+    for (size_t i = 0; i < def->columns.size(); ++i) {
+        if (def->columns[i].type != ColumnType::Complex) continue;
+        auto it = complex_[def->firstPage].find(def->columns[i].name);
+        if (it == complex_[def->firstPage].end()) return Status::internal("complex column not resolved");
+        if (!it->second.isOk()) return it->second.status();
+        ACCESS_ASSIGN_OR_RETURN(ComplexValues values, readComplexValues(*pager_, *it->second));
+        cursor->showComplex(i, std::make_shared<const ComplexValues>(std::move(values)));
+    }
+    return cursor;
 }
 
 Result<uint64_t> Database::countRows(std::string_view name) {

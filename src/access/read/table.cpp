@@ -8,6 +8,7 @@
 #include "access/format/long_value.h"
 #include "access/format/text.h"
 #include "access/format/usage_map.h"
+#include "access/read/complex.h"
 
 namespace veltrano::access {
 
@@ -78,6 +79,11 @@ Result<Value> decodeCell(Pager& pager, const ColumnDef& c, const Cell& cell, uin
                 return Status::corruption("column '" + c.name + "': " + v.status().description());
             return v;
         }
+        case ColumnType::Complex: {  // the row's id into the column's values
+            auto v = decodeFixedValue(ColumnType::Long, cell.data, 0);
+            if (!v.isOk()) return inColumn(c, v.status());
+            return v;
+        }
         case ColumnType::Text:
             return Value::ofBytes(ValueKind::Text, decodeText(cell.data, c, f, dbCodePage));
         case ColumnType::Binary:
@@ -129,8 +135,16 @@ bool TableCursor::loadRow(Bytes image) {
             return fail(Status::make(e.category(), e.description(), e.page() >= 0 ? e.page() : page_));
         }
         values_[i] = std::move(*v);
+        if (i < complex_.size() && complex_[i])
+            values_[i] = values_[i].isNull() ? Value::ofBytes(ValueKind::Text, "")
+                                             : Value::ofBytes(ValueKind::Text, complex_[i]->cellText(static_cast<int32_t>(values_[i].integer)));
     }
     return true;
+}
+
+void TableCursor::showComplex(size_t i, std::shared_ptr<const ComplexValues> values) {
+    if (complex_.size() <= i) complex_.resize(i + 1);
+    complex_[i] = std::move(values);
 }
 
 bool TableCursor::next() {
