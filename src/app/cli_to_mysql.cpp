@@ -21,7 +21,7 @@ namespace veltrano::cli {
 namespace {
 
 const char* const kSynopsis =
-    "to-mysql FILE.mdb --host H [--port 3306] --user U [--password-env VAR] (--database NEW | --append EXISTING) "
+    "to-mysql FILE.mdb|FILE.accdb --host H [--port 3306] --user U [--password-env VAR] (--database NEW | --append EXISTING) "
     "[--db-password PW] [--tables T1,T2,...] [--definitions-only] [--spaces-to-underscores] "
     "[--existing skip|overwrite] [--overwrite-database] [--report FILE]";
 
@@ -98,7 +98,7 @@ int runToMysql(const std::vector<std::string>& args) {
                "report"},
               {"definitions-only", "spaces-to-underscores", "overwrite-database"});
     if (!o.ok()) return fail(kExitUsage, o.error());
-    if (o.positional().size() != 1) return fail(kExitUsage, "to-mysql needs exactly one .mdb file");
+    if (o.positional().size() != 1) return fail(kExitUsage, "to-mysql needs exactly one Access file (.mdb or .accdb)");
     if (!o.has("host") || !o.has("user")) return fail(kExitUsage, "to-mysql needs --host and --user");
     if (o.has("database") == o.has("append"))
         return fail(kExitUsage, "give either --database NEW or --append EXISTING");
