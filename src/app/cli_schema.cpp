@@ -76,6 +76,7 @@ int runSchema(const std::vector<std::string>& args) {
             out << ")\n";
         }
     }
+    for (const auto* link : d.linkedTables()) out << "\nLINKED TABLE " << link->name << "  " << link->linkDescription() << "  (not read)\n";
     std::cout << out.str();
     std::cout.flush();
     if (!std::cout) return fail(kExitFailure, "cannot write the output");

@@ -12,6 +12,7 @@
 
 #include "access/base/coding.h"
 #include "access/read/complex.h"
+#include "access/format/data_page.h"
 #include "access/read/database.h"
 #include "access/write/database_writer.h"
 #include "testutil.h"
@@ -206,6 +207,37 @@ TEST(Ace, AttachmentDataIsCheckedBeforeUse) {
     EXPECT_FALSE(decodeAttachmentData(storedAttachment(0, longHeader, longHeader.size())).isOk());
     EXPECT_FALSE(decodeAttachmentData(storedAttachment(1, content, 0x7FFFFFFF)).isOk());  // no 2 GB buffer
     EXPECT_FALSE(decodeAttachmentData(storedAttachment(7, content, content.size())).isOk());
+}
+
+TEST(Ace, LinkedTablesAreNamedNeverReadAsEmpty) {
+    // Table2's catalog row turned into a link to another Access file (type 6).
+    auto image = testing::readBytes(accdb("testV2010.accdb"));
+    {
+        auto db = testing::openImage(image);
+        ASSERT_TRUE(db.isOk());
+        auto catalog = loadTableDef((*db)->pager(), catalog_const::kCatalogTdefPage);
+        ASSERT_TRUE(catalog.isOk());
+        auto def = std::make_shared<const TableDef>(*catalog);
+        TableCursor cursor((*db)->pager(), def);
+        const size_t name = static_cast<size_t>(def->columnByName("Name") - def->columns.data());
+        while (cursor.next() && cursor.value(name).bytes != "Table2") {
+        }
+        ASSERT_EQ(cursor.value(name).bytes, "Table2");
+        auto page = testing::pageOf(image, cursor.page(), 4096);
+        auto slot = rowSlot(page, cursor.row(), Format::jet4(), cursor.page());
+        ASSERT_TRUE(slot.isOk());
+        put::u16(page, slot->start + 2 + def->columnByName("Type")->fixedOffset, catalog_const::kTypeLinkedJet);
+        testing::putPage(image, cursor.page(), page);
+    }
+    auto db = testing::openImage(image);
+    ASSERT_TRUE(db.isOk());
+    ASSERT_EQ((*db)->linkedTables().size(), 1u);
+    EXPECT_EQ((*db)->linkedTables()[0]->name, "Table2");
+    for (const auto* t : (*db)->userTables()) EXPECT_NE(t->name, "Table2");
+    auto read = (*db)->openCursor("Table2");
+    ASSERT_FALSE(read.isOk());
+    EXPECT_EQ(read.status().category(), Category::NotSupported);
+    EXPECT_NE(read.status().description().find("linked to table 'Table2'"), std::string::npos) << read.status().toString();
 }
 
 TEST(Ace, FilesAreNeverWritten) {

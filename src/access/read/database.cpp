@@ -72,8 +72,10 @@ Status Database::load(const OpenOptions& options) {
         if (!stored.empty() && (!options.password || *options.password != stored)) return Status::wrongPassword();
     }
     ACCESS_ASSIGN_OR_RETURN(catalog_, readCatalog(*pager_));
-    for (const auto& e : catalog_)
+    for (const auto& e : catalog_) {
         if (e.isUserTable()) userTables_.push_back(&e);
+        if (e.isLinkedTable()) linkedTables_.push_back(&e);
+    }
     return {};
 }
 
@@ -92,9 +94,18 @@ Result<std::vector<PropertySet>> Database::tableProperties(std::string_view name
     return parseProperties(blob, pager_->format(), pager_->header().codePage);
 }
 
+Status Database::tableMissing(std::string_view name) const {
+    // A linked table has no rows here: say where they are rather than read it as empty.
+    for (const auto* l : linkedTables_)
+        if (namesEqual(l->name, name))
+            return Status::notSupported("The table '" + l->name + "' is " + l->linkDescription() +
+                                        "; its rows are not in this file and are not read.");
+    return Status::notFound("The table '" + std::string(name) + "' does not exist.");
+}
+
 Result<std::shared_ptr<const TableDef>> Database::tableDef(std::string_view name) {
     const CatalogEntry* e = findTable(name);
-    if (!e) return Status::notFound("The table '" + std::string(name) + "' does not exist.");
+    if (!e) return tableMissing(name);
     auto it = defs_.find(e->tdefPage());
     if (it != defs_.end()) return it->second;
     ACCESS_ASSIGN_OR_RETURN(TableDef def, loadTableDef(*pager_, e->tdefPage()));

@@ -52,6 +52,8 @@ public:
     // Every catalog row, and the user tables in catalog order.
     const std::vector<CatalogEntry>& catalog() const { return catalog_; }
     const std::vector<const CatalogEntry*>& userTables() const { return userTables_; }
+    // Tables whose rows live in another database: listed, never read.
+    const std::vector<const CatalogEntry*>& linkedTables() const { return linkedTables_; }
     // A user table by name: exact first, then case-insensitively.
     const CatalogEntry* findTable(std::string_view name) const;
     // Every property block of a user table (the table's own first, as stored).
@@ -75,10 +77,12 @@ public:
 private:
     explicit Database(std::unique_ptr<Pager> pager) : pager_(std::move(pager)) {}
     Status load(const OpenOptions& options);
+    Status tableMissing(std::string_view name) const;
 
     std::unique_ptr<Pager> pager_;
     std::vector<CatalogEntry> catalog_;
     std::vector<const CatalogEntry*> userTables_;
+    std::vector<const CatalogEntry*> linkedTables_;
     std::map<uint32_t, std::shared_ptr<const TableDef>> defs_;
     // Complex columns by table definition page and column name, resolved
     // when the table's definition is first read.
