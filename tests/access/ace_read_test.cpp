@@ -5,15 +5,18 @@
 // Jackcess's tests state for the same files.
 #include <gtest/gtest.h>
 
+#include <openssl/evp.h>
 #include <zlib.h>
 
 #include <filesystem>
 #include <tuple>
 
 #include "access/base/coding.h"
+#include "access/format/text.h"
 #include "access/read/complex.h"
 #include "access/format/data_page.h"
 #include "access/read/database.h"
+#include "access/storage/pager.h"
 #include "access/write/database_writer.h"
 #include "testutil.h"
 
@@ -91,6 +94,78 @@ TEST(Ace, EncryptedFileOpensOnlyWithItsPassword) {
         auto r = testing::openImage(broken, o);
         ASSERT_FALSE(r.isOk()) << at;
         EXPECT_EQ(r.status().category(), category) << r.status().toString();
+    }
+}
+
+std::vector<uint8_t> sha1(std::vector<uint8_t> data) {
+    std::vector<uint8_t> out(20);
+    EVP_Digest(data.data(), data.size(), out.data(), nullptr, EVP_sha1(), nullptr);
+    return out;
+}
+
+// An unencrypted sample re-encrypted the way Access 2007 does with RC4
+// CryptoAPI keys of `keyBits`, under the password "pw".
+std::vector<uint8_t> rc4CryptoApiImage(uint32_t keyBits) {
+    auto image = testing::readBytes(accdb("testV2010.accdb"));
+    const uint32_t key = 0x5A17C3E1;
+    std::vector<uint8_t> salt = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    std::vector<uint8_t> h0 = salt;
+    for (char c : std::string("pw")) h0.insert(h0.end(), {static_cast<uint8_t>(c), 0});
+    h0 = sha1(h0);
+    auto keyFor = [&](uint32_t block) {
+        std::vector<uint8_t> in = h0;
+        in.insert(in.end(), {uint8_t(block), uint8_t(block >> 8), uint8_t(block >> 16), uint8_t(block >> 24)});
+        auto k = sha1(in);
+        k.resize(keyBits / 8);
+        if (keyBits == 40) k.resize(16, 0);
+        return k;
+    };
+    std::vector<uint8_t> verifier = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
+    std::vector<uint8_t> check = verifier, hash = sha1(verifier);
+    check.insert(check.end(), hash.begin(), hash.end());
+    rc4Xor(keyFor(0), check);
+
+    std::string csp = utf8ToUtf16le("Microsoft Enhanced Cryptographic Provider v1.0") + std::string(2, '\0');
+    std::vector<uint8_t> blob(12 + 32 + csp.size() + 4 + 16 + 16 + 4 + 20);
+    const size_t h = 32 + csp.size();
+    put::u32(blob, 0, 0x00020004);  // version 4.2
+    put::u32(blob, 4, 0x0C);
+    put::u32(blob, 8, static_cast<uint32_t>(h));
+    put::u32(blob, 12, 0x0C);
+    put::u32(blob, 12 + 8, 0x6801);
+    put::u32(blob, 12 + 12, 0x8004);
+    put::u32(blob, 12 + 16, keyBits);
+    put::u32(blob, 12 + 20, 1);
+    put::bytes(blob, 12 + 32, Bytes(reinterpret_cast<const uint8_t*>(csp.data()), csp.size()));
+    put::u32(blob, 12 + h, 16);
+    put::bytes(blob, 16 + h, salt);
+    put::bytes(blob, 32 + h, Bytes(check).first(16));
+    put::u32(blob, 48 + h, 20);
+    put::bytes(blob, 52 + h, Bytes(check).subspan(16));
+
+    auto page0 = testing::pageOf(image, 0, 4096);
+    put::u32(page0, 0x3E, key);
+    put::u16(page0, 0x299, static_cast<uint16_t>(blob.size()));
+    put::bytes(page0, 0x29B, blob);
+    testing::putPage(image, 0, page0);
+    for (uint32_t n = 1; n < image.size() / 4096; ++n)
+        rc4Xor(keyFor(key ^ n), MutableBytes(image).subspan(size_t{n} * 4096, 4096));
+    return image;
+}
+
+TEST(Ace, Rc4CryptoApiFilesOpenWithTheirPassword) {
+    for (uint32_t bits : {40u, 128u}) {
+        auto image = rc4CryptoApiImage(bits);
+        OpenOptions right, wrong;
+        right.password = "pw";
+        wrong.password = "pW";
+        auto db = testing::openImage(image, right);
+        ASSERT_TRUE(db.isOk()) << bits << ": " << db.status().toString();
+        EXPECT_EQ(rows(**db, "Table1"),
+                  "a|b|0|0|0|0|1981-12-12 00:00:00|0.0000|0\n"
+                  "abcdefg|hijklmnop|2|222|333333333|444.555|1974-09-21 00:00:00|3.5000|1\n");
+        EXPECT_EQ(testing::openImage(image, wrong).status().category(), Category::WrongPassword) << bits;
+        EXPECT_EQ(testing::openImage(image).status().category(), Category::WrongPassword) << bits;
     }
 }
 
