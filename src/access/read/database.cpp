@@ -163,6 +163,15 @@ Result<ComplexValues> Database::complexValues(std::string_view table, std::strin
                             std::string(column) + "'.");
 }
 
+std::vector<std::string> Database::versionedMemos(std::string_view table) {
+    std::vector<std::string> out;
+    auto def = tableDef(table);
+    if (!def.isOk()) return out;
+    for (const auto& [name, info] : complex_[(*def)->firstPage])
+        if (info.isOk() && info->kind == ComplexKind::VersionHistory) out.push_back(name);
+    return out;
+}
+
 Result<std::unique_ptr<TableCursor>> Database::openCursor(std::string_view name, bool decodeValues) {
     ACCESS_ASSIGN_OR_RETURN(auto def, tableDef(name));
     auto cursor = std::make_unique<TableCursor>(*pager_, def, decodeValues);

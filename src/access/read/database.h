@@ -67,6 +67,8 @@ public:
     // versions of an append-only memo when `column` names that memo. NotFound
     // when the column is neither.
     Result<ComplexValues> complexValues(std::string_view table, std::string_view column);
+    // The append-only memos of a table that keep a version history.
+    std::vector<std::string> versionedMemos(std::string_view table);
     // A scan over a user table's rows. Complex columns read as the text of
     // their values (complex.h); a complex column that cannot be read fails
     // the open with its reason rather than reading as empty.
