@@ -58,6 +58,7 @@ void buildDefinitions(ConversionSession& s, AccessSource& source, const std::vec
             schema.name = selected[i];
         }
         s.tables[i] = buildTableDefinition(schema, typeNames, s.convertSpaces);
+        for (const auto& [item, reason] : schema.notCarried) s.notCarried.push_back({schema.name, item, reason});
     }
     for (auto& t : s.tables) {
         std::string error;

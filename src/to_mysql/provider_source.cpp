@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "access/read/database.h"
+
 namespace veltrano::tomysql {
 
 namespace {
@@ -182,6 +184,17 @@ bool ProviderSource::readSchema(const std::string& table, TableSchema& schema, s
         schema.indexes.push_back({ix.name, ix.primaryKey, ix.unique, ix.columns});
     for (const auto& col : cat.value().columns)
         schema.catalogColumns.push_back({col.name, col.type, col.autoIncrement});
+    // .accdb columns whose values are more than one cell: carried as their text only.
+    if (access::Database* db = cnn_.database()) {
+        if (auto def = db->tableDef(table); def.isOk())
+            for (const auto& c : (*def)->columns)
+                if (c.type == access::ColumnType::Complex)
+                    schema.notCarried.push_back({"values of column " + c.name,
+                                                 "an attachment or multi-value column is carried as the text of its "
+                                                 "values (attachments by file name; the files are not carried)"});
+        for (const auto& memo : db->versionedMemos(table))
+            schema.notCarried.push_back({"history of column " + memo, "earlier versions of an append-only memo"});
+    }
     return true;
 }
 
