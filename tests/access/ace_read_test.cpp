@@ -16,6 +16,7 @@
 #include "access/read/complex.h"
 #include "access/format/data_page.h"
 #include "access/read/database.h"
+#include "access/storage/lock_file.h"
 #include "access/storage/pager.h"
 #include "access/write/database_writer.h"
 #include "testutil.h"
@@ -313,6 +314,11 @@ TEST(Ace, LinkedTablesAreNamedNeverReadAsEmpty) {
     ASSERT_FALSE(read.isOk());
     EXPECT_EQ(read.status().category(), Category::NotSupported);
     EXPECT_NE(read.status().description().find("linked to table 'Table2'"), std::string::npos) << read.status().toString();
+}
+
+TEST(Ace, AFileAccessHoldsOpenIsNotRead) {
+    EXPECT_EQ(lockFilePath("/d/Shop.ACCDB"), "/d/Shop.laccdb");
+    EXPECT_EQ(lockFilePath("/d/shop.mdb"), "/d/shop.ldb");
 }
 
 TEST(Ace, FilesAreNeverWritten) {
