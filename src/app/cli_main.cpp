@@ -170,7 +170,7 @@ void printHelp() {
     std::cout << "Usage: veltrano-cli COMMAND [ARGS...]\n"
                  "       veltrano-cli help COMMAND | COMMAND --help\n"
                  "       veltrano-cli --help | --version\n\n"
-                 "Converts databases between Microsoft Access (.mdb) files and MySQL/MariaDB.\n\n"
+                 "Converts databases between Microsoft Access files (.mdb; .accdb as a source) and MySQL/MariaDB.\n\n"
                  "Commands:\n";
     for (const auto& c : veltrano::cli::commands()) std::cout << "  " << c.synopsis << "\n";
     std::cout << "\nExit status: 0 success, 1 failure (or rows refused), 2 usage error.\n";

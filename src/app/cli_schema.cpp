@@ -2,6 +2,7 @@
 // Access type, size, nullability, default, auto-number) and indexes, for a
 // person to read. With --mysql: the CREATE TABLE statements a conversion to
 // MySQL would send, built by the same code as the run, and nothing sent.
+#include <algorithm>
 #include <iostream>
 #include <sstream>
 
@@ -13,6 +14,13 @@
 namespace veltrano::cli {
 
 namespace {
+
+std::string formatName(const access::DatabaseHeader& h) {
+    if (!h.ace) return h.format->isJet3() ? "Access 97 (Jet 3)" : "Access 2000-2003 (Jet 4)";
+    static const char* const kAce[] = {"Access 2007 (ACE 12)", "Access 2010 (ACE 14)", "Access 2013 (ACE 15)",
+                                       "Access 2016 (ACE 16)", "Access 2019 (ACE 17)"};
+    return kAce[std::clamp(h.fileVersion, uint8_t{2}, uint8_t{6}) - 2];
+}
 
 std::string typeText(const access::ColumnDef& c, const access::Format& f) {
     using access::ColumnType;
@@ -66,8 +74,7 @@ int runSchema(const std::vector<std::string>& args) {
     access::Database& d = *db;
 
     std::ostringstream out;
-    out << (d.version() == access::JetVersion::Jet3 ? "Access 97 (Jet 3)" : "Access 2000-2003 (Jet 4)")
-        << " database, " << d.userTables().size() << " table(s)\n";
+    out << formatName(d.pager().header()) << " database, " << d.userTables().size() << " table(s)\n";
     for (const auto* entry : d.userTables()) {
         auto def = d.tableDef(entry->name);
         if (!def.isOk()) return fail(kExitFailure, fileError(o.positional()[0], entry->name + ": " + def.status().toString()));
@@ -100,6 +107,7 @@ int runSchema(const std::vector<std::string>& args) {
             out << ")\n";
         }
     }
+    for (const auto* link : d.linkedTables()) out << "\nLINKED TABLE " << link->name << "  " << link->linkDescription() << "  (not read)\n";
     std::cout << out.str();
     std::cout.flush();
     if (!std::cout) return fail(kExitFailure, "cannot write the output");

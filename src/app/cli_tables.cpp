@@ -16,6 +16,9 @@ int runTables(const std::vector<std::string>& args) {
     auto db = openAccessFile(o, o.positional()[0], code);
     if (!db) return code;
     for (const auto* t : db->userTables()) std::cout << t->name << "\n";
+    // Linked tables are not read: named on standard error, so the list stays the tables that are.
+    for (const auto* t : db->linkedTables())
+        std::cerr << "veltrano-cli: " << t->name << " is " << t->linkDescription() << " (not read)\n";
     std::cout.flush();
     if (!std::cout) return fail(kExitFailure, "cannot write the output");
     return kExitOk;

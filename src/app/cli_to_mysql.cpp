@@ -23,7 +23,7 @@ namespace veltrano::cli {
 namespace {
 
 const char* const kSynopsis =
-    "to-mysql FILE.mdb --host H [--port 3306] --user U [--password-env VAR | --password-stdin] "
+    "to-mysql FILE.mdb|FILE.accdb --host H [--port 3306] --user U [--password-env VAR | --password-stdin] "
     "(--database NEW | --append EXISTING) [--db-password PW | --db-password-env VAR | --db-password-stdin] "
     "[--tables T1,T2,...] [--definitions-only] [--spaces-to-underscores] [--existing skip|overwrite] "
     "[--overwrite-database] [--no-foreign-keys] [--no-views] [--report FILE | --sql-file FILE] [--quiet]";
@@ -132,7 +132,7 @@ int runToMysql(const std::vector<std::string>& args) {
         args, {"host", "port", "user", "password-env", "database", "append", "tables", "existing", "report", "sql-file"},
         {"password-stdin", "definitions-only", "spaces-to-underscores", "overwrite-database", "quiet", "no-foreign-keys", "no-views"}, false);
     if (!o.ok()) return usageOrError(o);
-    if (o.positional().size() != 1) return fail(kExitUsage, "to-mysql needs exactly one .mdb file");
+    if (o.positional().size() != 1) return fail(kExitUsage, "to-mysql needs exactly one Access file (.mdb or .accdb)");
     const bool sqlFile = o.has("sql-file");
     if (!sqlFile && (!o.has("host") || !o.has("user"))) return fail(kExitUsage, "to-mysql needs --host and --user");
     if (sqlFile && (o.value("existing") == "skip" || o.has("report")))

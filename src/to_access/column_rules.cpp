@@ -8,7 +8,7 @@
 #include "mysql/mysql_connection.h"
 #include "mysql/mysql_rs.h"
 #include "mysql/sql_text.h"
-#include "to_access/module1.h"
+#include "to_access/access_definitions.h"
 
 namespace veltrano {
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "access/storage/journal.h"
 #include "access/storage/lock_file.h"
 #include "access/write/writer.h"
 #include "mysql/mysql_connection.h"
@@ -142,7 +143,8 @@ bool ConversionRun::finishNewFile(access::WriteConnection& db, const std::string
     access::Status closed = db.close();
     // A failed close leaves a journal beside the temporary file: rolling it
     // back gives the file as of its last completed table.
-    if (!closed && !access::recoverJournal(temporary)) {
+    // (Opening the store for writing rolls a journal it finds back.)
+    if (!closed && !access::PageStore::open(temporary, false).isOk()) {
         s_.partialTables.push_back({"", 0, "the file could not be completed: " + closed.description()});
         return false;
     }

@@ -56,6 +56,7 @@ access::Status buildDefinitions(ConversionSession& s, AccessSource& source, cons
             schema.name = selected[i];
         }
         s.tables[i] = buildTableDefinition(schema, typeNames, s.convertSpaces);
+        for (const auto& [item, reason] : schema.notCarried) s.notCarried.push_back({schema.name, item, reason});
     }
     for (auto& t : s.tables) {
         auto n = source.countRows(t.name);

@@ -61,7 +61,7 @@ void Frm1::onLoad() {
 }
 
 void Frm1::selectDatabase() {
-    auto choice = chooseOpenFile(this, QStringLiteral("Access files|*.mdb"));
+    auto choice = chooseOpenFile(this, QStringLiteral("Access files|*.mdb;*.accdb"));
     if (!choice) return;
     chosenPath_ = choice->path;
     txtPath_->setText(choice->path);

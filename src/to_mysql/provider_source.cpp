@@ -4,6 +4,8 @@
 
 #include <cctype>
 
+#include "access/read/database.h"
+
 namespace veltrano::tomysql {
 
 namespace {
@@ -96,8 +98,10 @@ FieldValue sendableValue(const access::Value& v) {
         case K::Single: return FieldValue::text(access::shortestDouble(static_cast<float>(v.real)));
         case K::Double: return FieldValue::text(access::shortestDouble(v.real));
         case K::DateTime: return FieldValue::dateTime(v.real);
+        case K::BigInt: return FieldValue::text(std::to_string(v.integer));  // exact beyond 2^53
         case K::Text:
         case K::Binary:
+        case K::DateTimeExt:
         case K::Decimal: return FieldValue::text(v.bytes);
         case K::Guid:
             return FieldValue::text(access::guidToText(
@@ -186,6 +190,17 @@ access::Status ProviderSource::readSchema(const std::string& table, TableSchema&
     for (const auto& ix : cat.indexes)
         if (!ix.relationshipIndex) schema.indexes.push_back({ix.name, ix.primaryKey, ix.unique, ix.columns});
     for (const auto& col : cat.columns) schema.catalogColumns.push_back({col.name, col.type, col.autoIncrement});
+    // .accdb columns whose values are more than one cell: carried as their text only.
+    if (access::Database* db = cnn_.database()) {
+        if (auto def = db->tableDef(table); def.isOk())
+            for (const auto& c : (*def)->columns)
+                if (c.type == access::ColumnType::Complex)
+                    schema.notCarried.push_back({"values of column " + c.name,
+                                                 "an attachment or multi-value column is carried as the text of its "
+                                                 "values (attachments by file name; the files are not carried)"});
+        for (const auto& memo : db->versionedMemos(table))
+            schema.notCarried.push_back({"history of column " + memo, "earlier versions of an append-only memo"});
+    }
     return access::Status::ok();
 }
 

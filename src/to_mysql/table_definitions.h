@@ -65,6 +65,7 @@ struct TableSchema {
     std::vector<std::string> primaryKeyColumns;
     std::vector<CatalogIndex> indexes;         // catalog order
     std::vector<CatalogColumn> catalogColumns;
+    std::vector<std::pair<std::string, std::string>> notCarried;  // {item, reason} the source cannot give as columns
 };
 
 using TypeNames = std::array<std::string, 133>;

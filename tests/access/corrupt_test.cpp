@@ -45,7 +45,8 @@ TEST(Corrupt, ForeignAndTruncatedFilesAreRefusedWithOneError) {
     Status s = openAndRead(accdb);
     EXPECT_EQ(s.category(), Category::NotSupported);
     std::memcpy(accdb.data() + 4, "Standard ACE DB", 15);
-    EXPECT_NE(openAndRead(accdb).description().find(".accdb"), std::string::npos);
+    accdb[0x14] = 9;  // no Access version writes this
+    EXPECT_NE(openAndRead(accdb).description().find("version 9"), std::string::npos);
 
     for (size_t keep : {size_t{100}, size_t{4096}, size_t{4096 * 2}, size_t{4096 * 3 + 17}, image.size() / 2 + 5}) {
         std::vector<uint8_t> cut(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(keep));

@@ -89,7 +89,7 @@ TEST(Provider, TableListAndProviderTypesFeedTheTypeNameTable) {
         names[static_cast<int>((*types)->field("data_type")->asNumber())] = (*types)->field("type_name")->asText();
     EXPECT_EQ(names, (std::map<int, std::string>{{2, "Short"}, {3, "Long"}, {4, "Single"}, {5, "Double"},
                                                  {6, "Currency"}, {7, "DateTime"}, {11, "Bit"}, {17, "Byte"},
-                                                 {72, "GUID"}, {128, "VarBinary"}, {130, "VarChar"}, {131, "Decimal"}}));
+                                                 {20, "BigInt"}, {72, "GUID"}, {128, "VarBinary"}, {130, "VarChar"}, {131, "Decimal"}}));
 }
 
 TEST(Provider, ColumnsAndPrimaryKeysDescribeEachTable) {

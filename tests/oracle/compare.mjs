@@ -78,7 +78,9 @@ class Report {
   }
   matches(k, d) {
     const eq = (want, have) => want === undefined || want === "*" || want === have;
-    return eq(k.file, this.file) && eq(k.source, d.source) && eq(k.table, d.table) && eq(k.column, d.column) && eq(k.row, d.row);
+    // `message`, when given, narrows an entry to differences whose text starts with it.
+    const said = k.message === undefined || (d.message ?? "").startsWith(k.message);
+    return eq(k.file, this.file) && eq(k.source, d.source) && eq(k.table, d.table) && eq(k.column, d.column) && eq(k.row, d.row) && said;
   }
   diff(d) {
     // d: { source, table, column, row, message }

@@ -39,7 +39,8 @@ export class ReaderSource {
     this.bytes = readFileSync(file);
     this.jet = jetVersion(this.bytes);
     this.reader = new MDBReader(this.bytes, { password: password ?? undefined });
-    const stored = this.reader.getPassword();
+    // An .accdb password encrypts the pages, and mdb-reader checks it itself.
+    const stored = this.jet >= 2 ? null : this.reader.getPassword();
     if (stored !== null && stored !== "" && stored !== (password ?? ""))
       throw new Error(password ? "wrong database password" : "the database has a password");
   }
@@ -72,15 +73,35 @@ export class ReaderSource {
     const cols = t.getColumns();
     const names = cols.map((c) => c.name);
     const types = cols.map((c) => kTypeNames[c.type] ?? c.type);
-    const rows = t.getData().map((row) => cols.map((c) => canonicalCell(c, row[c.name])));
+    let data;
+    try {
+      data = t.getData();
+    } catch {
+      // mdb-reader cannot read some complex columns (multi-value, version history) and
+      // then fails the whole table: read the rest column by column, the others as unreadable.
+      data = t.getData({ columns: [] });
+      for (const c of cols) {
+        let values;
+        try {
+          values = t.getData({ columns: [c.name] }).map((r) => r[c.name]);
+        } catch {
+          values = data.map(() => kUnreadable);
+        }
+        data.forEach((row, i) => (row[c.name] = values[i]));
+      }
+    }
+    const rows = data.map((row) => cols.map((c) => (row[c.name] === kUnreadable ? "(unreadable)" : canonicalCell(c, row[c.name]))));
     return { columns: names, types, rows };
   }
 }
+
+const kUnreadable = Symbol("unreadable");
 
 const kTypeNames = {
   boolean: "Boolean", byte: "Byte", integer: "Integer", long: "Long", currency: "Currency",
   float: "Single", double: "Double", datetime: "DateTime", binary: "Binary", text: "Text",
   ole: "OLE", memo: "Memo", repid: "GUID", numeric: "Decimal", bigint: "BigInt",
+  datetimextended: "DateTimeExtended", complex: "Complex",
 };
 
 export function canonicalCell(column, v) {
@@ -111,6 +132,15 @@ export function canonicalCell(column, v) {
     case "text":
     case "memo":
       return v;
+    case "datetimextended": {
+      // "YYYY.MM.DD HH:MM:SS.fffffffff": canonical is ISO-like with the 7 stored digits, none when 0.
+      const m = /^(\d{4})\.(\d{2})\.(\d{2}) (\d{2}:\d{2}:\d{2})\.(\d{7})\d*$/.exec(v);
+      if (!m) throw new Error(`column ${column.name}: extended date ${v} not understood`);
+      return `${m[1]}-${m[2]}-${m[3]} ${m[4]}` + (m[5] === "0000000" ? "" : "." + m[5]);
+    }
+    case "complex":
+      // Attachments: the file names, "; " between them (our table view of the column).
+      return v.map((a) => a.name).join("; ");
     default:
       throw new Error(`column ${column.name}: type ${column.type} is not handled`);
   }

@@ -6,7 +6,7 @@
 #include "common/conversion_session.h"
 #include "mysql/mysql_connection.h"
 #include "to_access/column_rules.h"
-#include "to_access/tova_run.h"
+#include "to_access/conversion_run.h"
 #include "tova_support.h"
 
 namespace veltrano::tatest {
@@ -47,8 +47,8 @@ TEST(ColumnRules, KeptAsPropertiesAndViewsNamed) {
     MYSQL_CONNECTION source;
     ASSERT_TRUE(openConnection(source));
     ScriptedHost host;
-    TovaRun run(session(), source, host);
-    ASSERT_EQ(run.run({}), TovaRunOutcome::Finished);
+    toaccess::ConversionRun run(session(), source, host);
+    ASSERT_EQ(run.run({}), toaccess::RunOutcome::Finished);
 
     auto read = access::Database::open(file);
     ASSERT_TRUE(read.isOk()) << read.status().description();

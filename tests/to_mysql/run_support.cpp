@@ -188,7 +188,9 @@ namespace {
 std::string canonicalNumber(const std::string& t, bool single) {
     double d = std::strtod(t.c_str(), nullptr);
     char buf[64];
-    auto r = single ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(d)) : std::to_chars(buf, buf + sizeof buf, d);
+    // MySQL's text of a FLOAT has 6 significant digits (2583.2092 reads as 2583.21): compare at that.
+    if (single) return std::string(buf, static_cast<size_t>(std::snprintf(buf, sizeof buf, "%.6g", static_cast<float>(d))));
+    auto r = std::to_chars(buf, buf + sizeof buf, d);
     return std::string(buf, r.ptr);
 }
 

@@ -20,6 +20,8 @@ const char* columnTypeName(ColumnType t) {
         case ColumnType::Guid: return "Replication ID";
         case ColumnType::Numeric: return "Decimal";
         case ColumnType::Complex: return "Complex";
+        case ColumnType::BigInt: return "Large Number";
+        case ColumnType::ExtDateTime: return "Date/Time Extended";
         default: return "Unknown";
     }
 }

@@ -59,7 +59,7 @@ Status crackRow(Bytes row, const TableDef& def, const Format& f, std::vector<Cel
         Cell& cell = out[i];
         if (c.number >= numCols) continue;  // added after this row was written
         bool bit = (nullMask[c.number / 8] >> (c.number % 8)) & 1;
-        if (c.type == ColumnType::Boolean) {
+        if (c.type == ColumnType::Boolean && !c.calculated) {  // calculated ones are stored as bytes
             cell.isNull = false;
             cell.boolValue = bit;
             continue;

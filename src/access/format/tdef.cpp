@@ -113,6 +113,11 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
             c.precision = r.u8(b + f.colPrecision);
             c.scale = r.u8(b + f.colScale);
         }
+        // Access 2007 and later: a calculated column has one of the two top
+        // extended flags; a complex column keeps its complex id where numeric
+        // columns keep precision and scale.
+        c.calculated = f.isJet4() && (c.extFlags & 0xC0) != 0;
+        if (c.type == ColumnType::Complex) c.complexId = r.u32(b + f.colPrecision);
         if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
             c.sortOrder = r.u16(b + f.colSortOrder);
             c.codePage = f.colCodePage >= 0 ? r.u16(b + static_cast<size_t>(f.colCodePage)) : 0;
@@ -180,7 +185,7 @@ Result<TableDef> parseTableDef(Bytes def, const Format& f, uint16_t codePage) {
     for (size_t i = 1; i < t.columns.size(); ++i)
         if (t.columns[i].number == t.columns[i - 1].number) return bad("two columns share a number");
     for (const auto& c : t.columns) {
-        if (c.isFixed() && c.type != ColumnType::Boolean &&
+        if (c.isFixed() && c.type != ColumnType::Boolean && !c.calculated &&
             static_cast<size_t>(c.fixedOffset) + c.length > f.maxRowSize)
             return bad("fixed column beyond the largest row");
     }

@@ -63,8 +63,16 @@ struct ColumnDef {
     std::string defaultValue;
     bool required = false;
 
+    // Access 2007 and later. A calculated column stores its result (of the
+    // type its ResultType property names) wrapped; a complex column stores a
+    // row id into the hidden table of its MSysComplexColumns entry.
+    bool calculated = false;
+    std::string expression;
+    uint32_t complexId = 0;
+
     bool isFixed() const { return flags & column_flag::kFixed; }
-    bool isAutoLong() const { return flags & column_flag::kAutoLong; }
+    // Complex columns carry the auto-number flag too, for their value ids.
+    bool isAutoLong() const { return (flags & column_flag::kAutoLong) && type != ColumnType::Complex; }
     bool isAutoGuid() const { return flags & column_flag::kAutoGuid; }
     bool isHyperlink() const { return flags & column_flag::kHyperlink; }
 };

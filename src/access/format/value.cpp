@@ -1,6 +1,8 @@
 // Value decoding and canonical text; stored forms in value.h.
 #include "access/format/value.h"
 
+#include "access/format/ace_value.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +22,8 @@ size_t fixedSize(ColumnType t) {
         case ColumnType::DateTime: return 8;
         case ColumnType::Guid: return 16;
         case ColumnType::Numeric: return 17;
+        case ColumnType::BigInt: return 8;
+        case ColumnType::ExtDateTime: return 42;
         default: return 0;
     }
 }
@@ -84,6 +88,8 @@ Result<Value> decodeFixedValue(ColumnType type, Bytes data, int scale) {
             v.scale = scale;
             return v;
         }
+        case ColumnType::BigInt: return Value::ofInteger(ValueKind::BigInt, r.i64(0));
+        case ColumnType::ExtDateTime: return decodeExtDateTime(data.first(42));
         default: return Status::internal("not a fixed-size type");
     }
 }
@@ -155,13 +161,15 @@ std::string canonicalText(const Value& v) {
         case ValueKind::Boolean: return v.integer ? "1" : "0";
         case ValueKind::Byte:
         case ValueKind::Integer:
-        case ValueKind::Long: return std::to_string(v.integer);
+        case ValueKind::Long:
+        case ValueKind::BigInt: return std::to_string(v.integer);
         case ValueKind::Currency: return currencyToText(v.integer);
         case ValueKind::Single: return shortestSingle(static_cast<float>(v.real));
         case ValueKind::Double: return shortestDouble(v.real);
         case ValueKind::DateTime: return formatOleDate(v.real);
         case ValueKind::Text:
-        case ValueKind::Decimal: return v.bytes;
+        case ValueKind::Decimal:
+        case ValueKind::DateTimeExt: return v.bytes;
         case ValueKind::Guid: return guidToText(Bytes(reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size()));
         case ValueKind::Binary: {
             std::string out;
@@ -194,6 +202,12 @@ FieldValue toFieldValue(const Value& v) {
         }
         case ValueKind::Double: return FieldValue::number(v.real);
         case ValueKind::DateTime: return FieldValue::dateTime(v.real);
+        case ValueKind::BigInt: {
+            constexpr int64_t kExact = int64_t{1} << 53;  // doubles hold every integer up to here
+            if (v.integer >= -kExact && v.integer <= kExact) return FieldValue::number(static_cast<double>(v.integer));
+            return FieldValue::text(std::to_string(v.integer));
+        }
+        case ValueKind::DateTimeExt:
         case ValueKind::Text:
         case ValueKind::Decimal:
         case ValueKind::Binary:

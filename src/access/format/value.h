@@ -26,13 +26,15 @@ enum class ValueKind {
     Binary,   // Binary and OLE: raw bytes
     Guid,     // 16 bytes as stored
     Decimal,  // exact text with `scale` digits after the point
+    BigInt,   // Large Number: 64-bit integer
+    DateTimeExt,  // Date/Time Extended: "YYYY-MM-DD HH:MM:SS[.fffffff]" (years 1..9999, 100 ns)
 };
 
 struct Value {
     ValueKind kind = ValueKind::Null;
-    int64_t integer = 0;  // Boolean (0/1), Byte, Integer, Long, Currency (x 10000)
+    int64_t integer = 0;  // Boolean (0/1), Byte, Integer, Long, Currency (x 10000), BigInt
     double real = 0;      // Single (widened exactly), Double, DateTime (OLE date)
-    std::string bytes;    // Text, Binary, Guid, Decimal
+    std::string bytes;    // Text, Binary, Guid, Decimal, DateTimeExt
     int scale = 0;        // Decimal
 
     bool isNull() const { return kind == ValueKind::Null; }
@@ -58,7 +60,8 @@ struct Value {
     bool operator==(const Value&) const = default;
 };
 
-// Decodes a fixed-size stored value (Byte .. DateTime, Guid, Numeric).
+// Decodes a fixed-size stored value (Byte .. DateTime, Guid, Numeric,
+// BigInt, ExtDateTime).
 // Corruption when `data` is shorter than the type needs.
 Result<Value> decodeFixedValue(ColumnType type, Bytes data, int scale);
 
@@ -79,9 +82,11 @@ std::string currencyToText(int64_t scaled);
 // upper case, Binary upper-case hex, Text as is.
 std::string canonicalText(const Value& v);
 
-// The value as the shared FieldValue: numbers (Currency too) as Number,
+// The value as the shared FieldValue: numbers (Currency too) as Number
+// (a BigInt beyond 2^53 as its exact digits in Text),
 // Decimal as its exact Text, DateTime as DateTime, Boolean as Boolean, Text
-// as Text, Binary/OLE/GUID as Text holding the raw bytes.
+// as Text, Binary/OLE/GUID as Text holding the raw bytes, DateTimeExt as its
+// text (a double would lose the 100 ns steps and the years before 100).
 FieldValue toFieldValue(const Value& v);
 
 }  // namespace veltrano::access

@@ -29,13 +29,13 @@ class Database;
 namespace oledb {
 constexpr int kSmallInt = 2, kInteger = 3, kSingle = 4, kDouble = 5, kCurrency = 6, kDate = 7;
 constexpr int kBoolean = 11, kUnsignedTinyInt = 17, kGuid = 72, kBinary = 128, kWChar = 130;
-constexpr int kNumeric = 131;
+constexpr int kNumeric = 131, kBigInt = 20;
 }  // namespace oledb
 
 // Column type codes reported by the catalog (ADOX numbering).
 namespace adox {
 constexpr int kSmallInt = 2, kInteger = 3, kSingle = 4, kDouble = 5, kCurrency = 6, kDate = 7;
-constexpr int kBoolean = 11, kUnsignedTinyInt = 17, kGuid = 72, kNumeric = 131;
+constexpr int kBoolean = 11, kUnsignedTinyInt = 17, kGuid = 72, kNumeric = 131, kBigInt = 20;
 constexpr int kVarWChar = 202, kLongVarWChar = 203, kVarBinary = 204, kLongVarBinary = 205;
 }  // namespace adox
 

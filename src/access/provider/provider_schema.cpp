@@ -159,16 +159,23 @@ std::optional<int> numericPrecision(const ColumnDef& c) {
         case ColumnType::Single: return 7;
         case ColumnType::Double: return 15;
         case ColumnType::Currency: return 19;
-        case ColumnType::Numeric: return c.precision;
+        case ColumnType::BigInt: return 19;
+        // A calculated Decimal keeps a scale per value (up to 28 of its 28
+        // digits), so it is reported wide enough to hold each one exactly.
+        case ColumnType::Numeric: return c.calculated ? 56 : c.precision;
         default: return std::nullopt;
     }
 }
+
+int numericScale(const ColumnDef& c) { return c.calculated ? 28 : c.scale; }
 
 std::optional<long> characterLength(const ColumnDef& c, const Format& f) {
     switch (c.type) {
         case ColumnType::Text: return f.isJet4() ? c.length / 2 : c.length;
         case ColumnType::Binary: return c.length;
+        case ColumnType::ExtDateTime: return 27;  // read as "YYYY-MM-DD HH:MM:SS.fffffff"
         case ColumnType::Memo:
+        case ColumnType::Complex:  // read as the text of its values
         case ColumnType::Ole: return 0;  // "unlimited": callers map 0 to TEXT / BLOB
         default: return std::nullopt;
     }
@@ -203,7 +210,10 @@ int oledbType(const ColumnDef& c) {
         case ColumnType::Double: return oledb::kDouble;
         case ColumnType::DateTime: return oledb::kDate;
         case ColumnType::Text:
-        case ColumnType::Memo: return oledb::kWChar;
+        case ColumnType::Memo:
+        case ColumnType::Complex:
+        case ColumnType::ExtDateTime: return oledb::kWChar;
+        case ColumnType::BigInt: return oledb::kBigInt;
         case ColumnType::Guid: return oledb::kGuid;
         case ColumnType::Numeric: return oledb::kNumeric;
         default: return oledb::kBinary;
@@ -212,8 +222,10 @@ int oledbType(const ColumnDef& c) {
 
 int adoxType(const ColumnDef& c) {
     switch (c.type) {
-        case ColumnType::Text: return adox::kVarWChar;
-        case ColumnType::Memo: return adox::kLongVarWChar;
+        case ColumnType::Text:
+        case ColumnType::ExtDateTime: return adox::kVarWChar;
+        case ColumnType::Memo:
+        case ColumnType::Complex: return adox::kLongVarWChar;
         case ColumnType::Binary: return adox::kVarBinary;
         case ColumnType::Ole: return adox::kLongVarBinary;
         default: {
@@ -238,7 +250,7 @@ Result<std::unique_ptr<Rowset>> buildSchema(Database& db, SchemaKind kind) {
             const std::pair<const char*, int> types[] = {
                 {"Short", 2},   {"Long", 3},        {"Single", 4},      {"Double", 5},     {"Currency", 6},
                 {"DateTime", 7}, {"Bit", 11},       {"Byte", 17},       {"GUID", 72},      {"BigBinary", 128},
-                {"LongBinary", 128}, {"VarBinary", 128}, {"LongText", 130}, {"VarChar", 130}, {"Decimal", 131}};
+                {"LongBinary", 128}, {"VarBinary", 128}, {"LongText", 130}, {"VarChar", 130}, {"Decimal", 131}, {"BigInt", 20}};
             for (const auto& [name, code] : types) rs->add({text(name), number(code)});
             break;
         }
@@ -256,7 +268,7 @@ Result<std::unique_ptr<Rowset>> buildSchema(Database& db, SchemaKind kind) {
                              c.hasDefault ? text(c.defaultValue) : Value::null(), flag(isNullable(c)),
                              number(oledbType(c)), len ? number(*len) : Value::null(),
                              prec ? number(*prec) : Value::null(),
-                             c.type == ColumnType::Numeric ? number(c.scale) : Value::null()});
+                             c.type == ColumnType::Numeric ? number(numericScale(c)) : Value::null()});
                 }
             }
             break;

@@ -23,6 +23,10 @@ struct CatalogEntry {
     int16_t type = 0;
     uint32_t flags = 0;
     std::string properties;  // raw LvProp blob ("" when none)
+    // Linked tables: the other database (Database, or the ODBC Connect text)
+    // and the table's name there (ForeignName).
+    std::string linkedDatabase;
+    std::string foreignName;
 
     uint32_t tdefPage() const { return static_cast<uint32_t>(id) & 0x00FFFFFFu; }
     int kind() const { return type & 0x7F; }
@@ -31,6 +35,12 @@ struct CatalogEntry {
     }
     // A local table the user made: not system, not linked, not a query.
     bool isUserTable() const { return kind() == catalog_const::kTypeTable && !isSystem(); }
+    // A table whose rows live in another database (an Access file or ODBC).
+    bool isLinkedTable() const {
+        return (kind() == catalog_const::kTypeLinkedJet || kind() == catalog_const::kTypeLinkedOdbc) && !isSystem();
+    }
+    // "linked to table T in D": where a linked table's rows live.
+    std::string linkDescription() const;
 };
 
 // Every catalog row, in stored order.

@@ -3,11 +3,13 @@
 
 #include <unordered_set>
 
+#include "access/format/ace_value.h"
 #include "access/format/data_page.h"
 #include "access/format/limits.h"
 #include "access/format/long_value.h"
 #include "access/format/text.h"
 #include "access/format/usage_map.h"
+#include "access/read/complex.h"
 
 namespace veltrano::access {
 
@@ -19,9 +21,44 @@ std::string decodeText(Bytes stored, const ColumnDef& c, const Format& f, uint16
     return decodeCodePage(stored, c.codePage != 0 ? c.codePage : dbCodePage);
 }
 
+Status inColumn(const ColumnDef& c, const Status& s) {
+    return Status::make(s.category(), "column '" + c.name + "': " + s.description(), s.page());
+}
+
+// A calculated column's stored result; `c.type` is already its result type.
+Result<Value> decodeCalculated(Pager& pager, const ColumnDef& c, const Cell& cell, uint16_t dbCodePage) {
+    if (cell.isNull) return c.type == ColumnType::Boolean ? Value::ofInteger(ValueKind::Boolean, 0) : Value::null();
+    std::string longValue;
+    Bytes wrapper = cell.data;
+    if (c.type == ColumnType::Memo) {  // the long value holds the wrapper
+        auto raw = readLongValue(pager, cell.data);
+        if (!raw.isOk()) return inColumn(c, raw.status());
+        longValue = std::move(*raw);
+        wrapper = Bytes(reinterpret_cast<const uint8_t*>(longValue.data()), longValue.size());
+    }
+    auto payload = calculatedPayload(wrapper);
+    if (!payload.isOk()) return inColumn(c, payload.status());
+    Bytes p = *payload;
+    switch (c.type) {
+        case ColumnType::Boolean: return Value::ofInteger(ValueKind::Boolean, !p.empty() && p[0] != 0);
+        case ColumnType::Text:
+        case ColumnType::Memo: return Value::ofBytes(ValueKind::Text, decodeText(p, c, pager.format(), dbCodePage));
+        default: break;
+    }
+    if (p.empty()) return Value::null();  // Access's "no result"
+    auto v = c.type == ColumnType::Numeric ? decodeCalculatedDecimal(p) : decodeFixedValue(c.type, p, c.scale);
+    if (!v.isOk()) {
+        if (v.status().category() == Category::Internal)  // not a fixed-size type
+            return Value::ofBytes(ValueKind::Binary, std::string(p.begin(), p.end()));
+        return inColumn(c, v.status());
+    }
+    return v;
+}
+
 }  // namespace
 
 Result<Value> decodeCell(Pager& pager, const ColumnDef& c, const Cell& cell, uint16_t dbCodePage) {
+    if (c.calculated) return decodeCalculated(pager, c, cell, dbCodePage);
     if (c.type == ColumnType::Boolean) return Value::ofInteger(ValueKind::Boolean, cell.boolValue ? 1 : 0);
     if (cell.isNull) return Value::null();
     const Format& f = pager.format();
@@ -34,10 +71,17 @@ Result<Value> decodeCell(Pager& pager, const ColumnDef& c, const Cell& cell, uin
         case ColumnType::Double:
         case ColumnType::DateTime:
         case ColumnType::Guid:
-        case ColumnType::Numeric: {
+        case ColumnType::Numeric:
+        case ColumnType::BigInt:
+        case ColumnType::ExtDateTime: {
             auto v = decodeFixedValue(c.type, cell.data, c.scale);
             if (!v.isOk())
                 return Status::corruption("column '" + c.name + "': " + v.status().description());
+            return v;
+        }
+        case ColumnType::Complex: {  // the row's id into the column's values
+            auto v = decodeFixedValue(ColumnType::Long, cell.data, 0);
+            if (!v.isOk()) return inColumn(c, v.status());
             return v;
         }
         case ColumnType::Text:
@@ -91,8 +135,16 @@ bool TableCursor::loadRow(Bytes image) {
             return fail(Status::make(e.category(), e.description(), e.page() >= 0 ? e.page() : page_));
         }
         values_[i] = std::move(*v);
+        if (i < complex_.size() && complex_[i])
+            values_[i] = values_[i].isNull() ? Value::ofBytes(ValueKind::Text, "")
+                                             : Value::ofBytes(ValueKind::Text, complex_[i]->cellText(static_cast<int32_t>(values_[i].integer)));
     }
     return true;
+}
+
+void TableCursor::showComplex(size_t i, std::shared_ptr<const ComplexValues> values) {
+    if (complex_.size() <= i) complex_.resize(i + 1);
+    complex_[i] = std::move(values);
 }
 
 bool TableCursor::next() {

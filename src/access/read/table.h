@@ -22,6 +22,8 @@
 
 namespace veltrano::access {
 
+struct ComplexValues;  // complex.h
+
 // Decodes one column's cell (text to UTF-8, long values fetched).
 Result<Value> decodeCell(Pager& pager, const ColumnDef& column, const Cell& cell, uint16_t dbCodePage);
 
@@ -40,6 +42,10 @@ public:
     // The current row's value of def().columns[i]. REQUIRES: next() returned true.
     const Value& value(size_t i) const { return values_[i]; }
     const std::vector<Value>& values() const { return values_; }
+    // Shows column i (a complex column) as the text of its values instead
+    // of the id it stores.
+    void showComplex(size_t i, std::shared_ptr<const ComplexValues> values);
+
     // Position of the current row.
     uint32_t page() const { return page_; }
     unsigned row() const { return row_; }
@@ -61,6 +67,7 @@ private:
     unsigned nextRow_ = 0;
     std::vector<Cell> cells_;
     std::vector<Value> values_;
+    std::vector<std::shared_ptr<const ComplexValues>> complex_;  // by column, for complex columns
 };
 
 }  // namespace veltrano::access

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "access/format/text.h"
+
 namespace veltrano::access {
 
 namespace {
@@ -55,7 +57,9 @@ std::string lockFilePath(const std::string& databasePath) {
     size_t dot = databasePath.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return databasePath + ".ldb";
-    return databasePath.substr(0, dot) + ".ldb";
+    // Access 2007 and later name the lock file of an .accdb ".laccdb".
+    const bool ace = namesEqual(std::string_view(databasePath).substr(dot), ".accdb");
+    return databasePath.substr(0, dot) + (ace ? ".laccdb" : ".ldb");
 }
 
 Result<bool> isLockFileLive(const std::string& databasePath) {

@@ -28,7 +28,7 @@
 namespace veltrano::access {
 
 // "<dir>/<name>.ldb" for "<dir>/<name>.mdb" (any extension is replaced;
-// a name without one gets ".ldb" appended).
+// a name without one gets ".ldb" appended); "<dir>/<name>.laccdb" for an .accdb.
 std::string lockFilePath(const std::string& databasePath);
 
 // True when the lock file beside `databasePath` is live (see above).

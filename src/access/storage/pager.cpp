@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "access/format/text.h"
+#include "access/storage/office_crypt.h"
 
 namespace veltrano::access {
 
@@ -46,18 +47,18 @@ Result<DatabaseHeader> parseHeader(Bytes raw) {
     static const char kAce[] = "Standard ACE DB";
     Bytes name = r.slice(header_const::kEngineName, 15);
     if (raw[0] != 0) return Status::notSupported("not an Access database");
-    if (std::memcmp(name.data(), kAce, 15) == 0)
-        return Status::notSupported("Access 2007 or later (.accdb) files are not supported");
-    if (std::memcmp(name.data(), kJet, 15) != 0) return Status::notSupported("not an Access database");
+    const bool ace = std::memcmp(name.data(), kAce, 15) == 0;
+    if (!ace && std::memcmp(name.data(), kJet, 15) != 0) return Status::notSupported("not an Access database");
     uint8_t version = r.u8(header_const::kVersion);
     const Format* format = nullptr;
-    if (version == 0)
-        format = &Format::jet3();
-    else if (version == 1)
+    // Access 2007 to 2019 files (versions 2..6) keep the Jet 4 page layout.
+    if (ace ? version >= 2 && version <= 6 : version == 1)
         format = &Format::jet4();
+    else if (!ace && version == 0)
+        format = &Format::jet3();
     else
         return Status::notSupported("unsupported Access file version " + std::to_string(version) +
-                                    " (only Access 97 and Access 2000-2003 files are read)");
+                                    " (Access 97 to Access 2019 files are read)");
     if (raw.size() < format->pageSize) return Status::corruption("file is shorter than one page", 0);
 
     DatabaseHeader h;
@@ -68,7 +69,13 @@ Result<DatabaseHeader> parseHeader(Bytes raw) {
     h.codePage = d.u16(header_const::kCodePage);
     h.databaseKey = d.u32(header_const::kDatabaseKey);
     h.sortOrder = d.u16(format->sortOrderOffset);
-    if (format->isJet4()) {
+    h.fileVersion = version;
+    h.ace = ace;
+    if (ace) {
+        // The header's password field holds only its mask; the password of an
+        // .accdb is checked against the encryption descriptor (unlock()).
+        h.creationDate = d.f64(static_cast<size_t>(format->creationDateOffset));
+    } else if (format->isJet4()) {
         h.creationDate = d.f64(static_cast<size_t>(format->creationDateOffset));
         uint32_t mask = jet4PasswordMask(h.creationDate);
         std::vector<uint8_t> pw(format->passwordLength);
@@ -104,10 +111,22 @@ Result<std::unique_ptr<Pager>> Pager::open(std::unique_ptr<File> file) {
 
 void Pager::decryptPage(uint32_t n, MutableBytes image) const {
     if (n == 0 || header_.databaseKey == 0) return;
+    if (header_.ace) {
+        if (cipher_) cipher_->decrypt(n, image);
+        return;
+    }
     uint32_t k = header_.databaseKey ^ n;
     uint8_t key[4] = {static_cast<uint8_t>(k), static_cast<uint8_t>(k >> 8), static_cast<uint8_t>(k >> 16),
                       static_cast<uint8_t>(k >> 24)};
     rc4Xor(Bytes(key, 4), image);
+}
+
+Status Pager::unlock(const std::string& password) {
+    if (!header_.ace || header_.databaseKey == 0) return {};
+    ACCESS_ASSIGN_OR_RETURN(auto cipher, openOfficeCipher(header_.page, header_.databaseKey, password));
+    cipher_ = std::move(cipher);
+    dropCache();
+    return {};
 }
 
 void Pager::remember(uint32_t n, PageHandle p) {
@@ -138,6 +157,7 @@ Result<PageHandle> Pager::page(uint32_t n) {
         remember(0, p);
         return PageHandle(p);
     }
+    if (locked()) return Status::wrongPassword();
     auto buf = std::make_shared<std::vector<uint8_t>>(pageSize());
     Status s = file_->read(static_cast<uint64_t>(n) * pageSize(), *buf);
     if (!s.isOk()) {
@@ -148,6 +168,11 @@ Result<PageHandle> Pager::page(uint32_t n) {
     PageHandle p = std::move(buf);
     remember(n, p);
     return p;
+}
+
+void Pager::dropCache() {
+    cache_.clear();
+    lru_.clear();
 }
 
 }  // namespace veltrano::access

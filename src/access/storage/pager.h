@@ -29,6 +29,8 @@
 
 namespace veltrano::access {
 
+class PageCipher;  // office_crypt.h
+
 // Facts from page 0, after removing the mask.
 struct DatabaseHeader {
     const Format* format = nullptr;
@@ -36,8 +38,13 @@ struct DatabaseHeader {
     uint16_t sortOrder = 0x0409;  // LCID
     uint32_t databaseKey = 0;     // 0: pages are not encrypted
     double creationDate = 0;      // Jet4 only
-    std::string password;         // UTF-8, "" when the database has none
+    std::string password;         // UTF-8, "" when the database has none (.mdb only)
     std::vector<uint8_t> page;    // the whole decoded page 0
+    uint8_t fileVersion = 0;      // byte 0x14: 0 Jet 3, 1 Jet 4, 2..6 Access 2007..2019
+    // An Access 2007 or later file (.accdb): the Jet 4 page layout, but its
+    // password encrypts the pages with an Office scheme (office_crypt.h)
+    // instead of living in the header.
+    bool ace = false;
 };
 
 // Plain RC4 (key schedule, then the keystream XORed over data).
@@ -70,12 +77,19 @@ public:
     // end are Corruption (they are only ever reached through a bad pointer).
     Result<PageHandle> page(uint32_t n);
 
+    // An encrypted .accdb: derives the page key from the password (WrongPassword
+    // when it does not fit). Until then its pages past 0 cannot be read. A
+    // no-op for every other file.
+    Status unlock(const std::string& password);
+    bool locked() const { return header_.ace && header_.databaseKey != 0 && !cipher_; }
+
     const Status& failure() const { return failure_; }
 
 private:
     Pager(std::unique_ptr<File> file, DatabaseHeader header, uint32_t pageCount)
         : file_(std::move(file)), header_(std::move(header)), pageCount_(pageCount) {}
     void remember(uint32_t n, PageHandle p);
+    void dropCache();
     // Decrypts a page image in place. No-op when the database key is 0 and
     // for page 0.
     void decryptPage(uint32_t n, MutableBytes image) const;
@@ -83,6 +97,7 @@ private:
     static constexpr size_t kCacheCapacity = 256;
     std::unique_ptr<File> file_;
     DatabaseHeader header_;
+    std::shared_ptr<const PageCipher> cipher_;  // encrypted .accdb, once unlocked
     uint32_t pageCount_;
     Status failure_;
     std::list<uint32_t> lru_;  // front = most recent

@@ -70,6 +70,8 @@ Result<std::shared_ptr<WriteDatabase>> WriteDatabase::open(const std::string& pa
     ACCESS_ASSIGN_OR_RETURN(DatabaseHeader header, parseHeader(page0));
     if (!header.format->isJet4())
         return Status::notSupported("only Access 2000 (Jet 4) files can be written; copy an Access 97 file into a new one first");
+    if (header.ace)
+        return Status::notSupported("Access 2007 or later (.accdb) files are only read; copy one into a new .mdb file to write to it");
     if (header.databaseKey != 0) return Status::notSupported("encrypted databases cannot be written");
     if (header.password != password) return Status::wrongPassword();
     std::shared_ptr<WriteDatabase> db(new WriteDatabase(std::move(store)));
