@@ -7,6 +7,7 @@
 
 #include "access/format/text.h"
 #include "access/read/table.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "access/format/text.h"
+#include "common/names.h"
 
 namespace veltrano::access {
 
