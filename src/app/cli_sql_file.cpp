@@ -10,6 +10,7 @@
 #include "mysql/sql_text.h"
 #include "to_mysql/table_definitions.h"
 #include "to_mysql/value_text.h"
+#include "common/names.h"
 
 namespace veltrano::cli {
 
@@ -18,23 +19,16 @@ namespace {
 // Statements stay well under the client's and server's packet limits.
 constexpr size_t kInsertBytes = 1 << 20;
 
-bool sameNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 // One table's rows as INSERT statements; false (with error set) when the
 // source could not be read to its end.
 bool writeRows(std::ostream& out, tomysql::AccessSource& source, const TableDefinition& table,
                const std::string& mysqlTable, int64_t& written, std::string& error) {
-    std::unique_ptr<tomysql::SourceRows> rows = source.openRows(table.name, error);
-    if (!rows) {
-        if (error.empty()) error = "cannot read the table";
+    auto opened = source.openRows(table.name);
+    if (!opened.isOk()) {
+        error = opened.status().description();
         return false;
     }
+    std::unique_ptr<tomysql::SourceRows> rows = std::move(*opened);
     // Each column's source field, found by name as the run finds it.
     const auto& names = rows->columnNames();
     const size_t columns = table.columns.size();
@@ -45,7 +39,7 @@ bool writeRows(std::ostream& out, tomysql::AccessSource& source, const TableDefi
         for (size_t f = 0; f < names.size() && fieldOf[k] == SIZE_MAX; ++f)
             if (names[f] == table.columns[k].name) fieldOf[k] = f;
         for (size_t f = 0; f < names.size() && fieldOf[k] == SIZE_MAX; ++f)
-            if (sameNoCase(names[f], table.columns[k].name)) fieldOf[k] = f;
+            if (namesEqual(names[f], table.columns[k].name)) fieldOf[k] = f;
     }
     const std::string prefix = "INSERT INTO " + sqlIdentifier(mysqlTable) + " VALUES ( ";
     std::string sql;
@@ -63,8 +57,11 @@ bool writeRows(std::ostream& out, tomysql::AccessSource& source, const TableDefi
         }
     }
     if (!sql.empty()) out << sql << " );\n";
-    error = rows->error();
-    return error.empty();
+    if (access::Status read = rows->status(); !read) {
+        error = read.description();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace

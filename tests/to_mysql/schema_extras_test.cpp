@@ -44,9 +44,8 @@ protected:
         EXPECT_TRUE(cnn.open(accessConnectionString(file, false, "")).isOk());
         ProviderSource source(cnn);
         s.typeNames = source.typeNames();
-        std::string error;
-        if (tables.empty()) tables = source.tableNames(error);
-        buildDefinitions(s, source, tables);
+        if (tables.empty()) tables = source.tableNames().value();
+        EXPECT_TRUE(buildDefinitions(s, source, tables).isOk());
         MYSQL_CONNECTION mysql;
         EXPECT_TRUE(test::openTestConnection(mysql));
         test::ScriptedHost host;
