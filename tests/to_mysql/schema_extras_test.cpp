@@ -44,9 +44,12 @@ protected:
         EXPECT_TRUE(cnn.open(accessConnectionString(file, false, "")).isOk());
         ProviderSource source(cnn);
         s.typeNames = source.typeNames();
-        std::string error;
-        if (tables.empty()) tables = source.tableNames(error);
-        buildDefinitions(s, source, tables);
+        if (tables.empty()) {
+            auto names = source.tableNames();
+            EXPECT_TRUE(names.isOk());
+            if (names.isOk()) tables = *names;
+        }
+        EXPECT_TRUE(buildDefinitions(s, source, tables).isOk());
         MYSQL_CONNECTION mysql;
         EXPECT_TRUE(test::openTestConnection(mysql));
         test::ScriptedHost host;
