@@ -20,22 +20,6 @@ namespace veltrano::tomysql {
 
 namespace extras {
 
-namespace {
-
-// The first `limit` characters of UTF-8 text.
-std::string firstCharacters(const std::string& text, size_t limit) {
-    size_t chars = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            if (chars == limit) return text.substr(0, i);
-            ++chars;
-        }
-    }
-    return text;
-}
-
-}  // namespace
-
 std::string Target::name(const std::string& accessName) const { return mysqlName(accessName, s_.convertSpaces); }
 
 std::string Target::quoted(const std::string& mysqlName) {
