@@ -247,13 +247,13 @@ int runCopy(const std::vector<std::string>& args) {
         if (!r.error.empty()) out << " (" << r.error << ")";
         out << "\n";
         // What an .accdb holds that a Jet 4 file cannot: named, not dropped silently.
-        if (auto def = (*src)->tableDef(e->name); def.isOk())
+        if (auto def = src->tableDef(e->name); def.isOk())
             for (const auto& c : (*def)->columns)
                 if (c.type == access::ColumnType::Complex)
                     std::cout << e->name << "." << c.name
                               << ": not carried: the values of this attachment or multi-value column are copied as "
                                  "text (attachments by file name; their files are not copied)\n";
-        for (const auto& memo : (*src)->versionedMemos(e->name))
+        for (const auto& memo : src->versionedMemos(e->name))
             std::cout << e->name << "." << memo << ": not carried: the saved earlier versions of this append-only memo\n";
     }
     s = destination.close();

@@ -41,13 +41,13 @@ int printMysqlDefinitions(const Options& o) {
     int code = kExitOk;
     if (!openAccessConnection(o, path, cnn, code)) return code;
     tomysql::ProviderSource source(cnn);
-    std::string error;
-    std::vector<std::string> names = source.tableNames(error);
-    if (!error.empty()) return fail(kExitFailure, fileError(path, error));
+    auto names = source.tableNames();
+    if (!names.isOk()) return fail(kExitFailure, fileError(path, names.status().description()));
     ConversionSession s;
     s.convertSpaces = o.has("spaces-to-underscores");
     s.typeNames = source.typeNames();
-    tomysql::buildDefinitions(s, source, names);
+    // A table that cannot be read is refused below by its empty columns.
+    (void)tomysql::buildDefinitions(s, source, *names);
     std::ostringstream out;
     for (TableDefinition& t : s.tables) {
         if (t.columns.empty()) return fail(kExitFailure, fileError(path, t.name + ": its columns could not be read"));

@@ -30,11 +30,13 @@ bool sameNoCase(const std::string& a, const std::string& b) {
 // source could not be read to its end.
 bool writeRows(std::ostream& out, tomysql::AccessSource& source, const TableDefinition& table,
                const std::string& mysqlTable, int64_t& written, std::string& error) {
-    std::unique_ptr<tomysql::SourceRows> rows = source.openRows(table.name, error);
-    if (!rows) {
+    auto opened = source.openRows(table.name);
+    if (!opened.isOk()) {
+        error = opened.status().description();
         if (error.empty()) error = "cannot read the table";
         return false;
     }
+    std::unique_ptr<tomysql::SourceRows>& rows = *opened;
     // Each column's source field, found by name as the run finds it.
     const auto& names = rows->columnNames();
     const size_t columns = table.columns.size();
@@ -63,7 +65,7 @@ bool writeRows(std::ostream& out, tomysql::AccessSource& source, const TableDefi
         }
     }
     if (!sql.empty()) out << sql << " );\n";
-    error = rows->error();
+    error = rows->status().isOk() ? std::string() : rows->status().description();
     return error.empty();
 }
 
