@@ -29,7 +29,7 @@ public:
 // counted among the records of the Access tables.
 class ChildListener : public BatchListener {
 public:
-    ChildListener(std::function<void(int64_t, const std::string&)> onRefused) : onRefused_(std::move(onRefused)) {}
+    explicit ChildListener(std::function<void(int64_t, const std::string&)> onRefused) : onRefused_(std::move(onRefused)) {}
     void stored(int64_t rows) override { stored_ += rows; }
     void refused(int64_t record, const std::string& reason) override { onRefused_(record, reason); }
     int64_t storedSoFar() const override { return stored_; }
@@ -114,7 +114,7 @@ void ConversionRun::carryComplexColumns(const TableDefinition& table) {
                 types.push_back(keyTypes[k]);
             }
         }
-        const size_t ownFields = row.names.size();
+        const size_t keyCount = row.names.size();  // the fields that name the parent row
         // The value's field in each item: FileName, FileType, FileData; or the one value.
         std::vector<size_t> itemField;
         if (attachment) {
@@ -137,8 +137,8 @@ void ConversionRun::carryComplexColumns(const TableDefinition& table) {
         bool keyable = true;
         for (size_t k = 0; k < row.names.size(); ++k) {
             const std::string name = sqlIdentifier(mysqlName(row.names[k], s_.convertSpaces));
-            sql += (k ? " , " : "") + name + " " + types[k] + (k < ownFields ? " NOT NULL" : "");
-            if (k < ownFields) {
+            sql += (k ? " , " : "") + name + " " + types[k] + (k < keyCount ? " NOT NULL" : "");
+            if (k < keyCount) {
                 key += (key.empty() ? "" : ",") + name;
                 keyable = keyable && !isLongType(types[k]);
             }
@@ -197,7 +197,7 @@ void ConversionRun::carryComplexColumns(const TableDefinition& table) {
                 row.values[k] = sendableValue(cursor->value(keyFields[k]));
             for (const auto& item : items->second) {
                 for (size_t k = 0; k < itemField.size(); ++k)
-                    row.values[ownFields + k] =
+                    row.values[keyCount + k] =
                         itemField[k] < item.size() ? sendableValue(item[itemField[k]]) : FieldValue::null();
                 inserts.add(++record, row);
                 if (inserts.bytes() >= limit) inserts.send();
@@ -213,7 +213,7 @@ void ConversionRun::carryComplexColumns(const TableDefinition& table) {
             s_.notCarried.push_back({table.name, "values of column " + complex.name,
                                      "table " + childName + " was cut short after " +
                                          std::to_string(listener.storedSoFar()) + " rows: " + why});
-            return;
+            continue;
         }
         what += " (" + std::to_string(listener.storedSoFar()) + " rows" +
                 (refusedHere ? ", " + std::to_string(refusedHere) + " refused" : "") + ")";
