@@ -6,7 +6,10 @@
 #include <fstream>
 #include <iostream>
 
+#include "access/provider/provider.h"
+#include "access/read/database.h"
 #include "app/cli_command.h"
+#include "common/conversion_report.h"
 #include "mysql/sql_text.h"
 #include "to_mysql/table_definitions.h"
 #include "to_mysql/value_text.h"
@@ -18,6 +21,18 @@ namespace {
 
 // Statements stay well under the client's and server's packet limits.
 constexpr size_t kInsertBytes = 1 << 20;
+
+// The attachment and multi-value columns of an .accdb table.
+std::vector<std::string> complexColumns(tomysql::AccessSource& source, const std::string& table) {
+    std::vector<std::string> out;
+    access::Database* db = source.engine() ? source.engine()->database() : nullptr;
+    auto def = db ? db->tableDef(table) : access::Result<std::shared_ptr<const access::TableDef>>(
+                                              access::Status::notFound("no file"));
+    if (def.isOk())
+        for (const auto& c : (*def)->columns)
+            if (c.type == access::ColumnType::Complex) out.push_back(c.name);
+    return out;
+}
 
 // One table's rows as INSERT statements; false (with error set) when the
 // source could not be read to its end.
@@ -103,11 +118,18 @@ int writeSqlFile(ConversionSession& s, tomysql::AccessSource& source, const SqlF
     for (TableDefinition& table : s.tables) {
         if (table.columns.empty()) return abandon(s.sourcePath + ": " + table.name + ": its columns could not be read");
         const std::string mysqlTable = tomysql::mysqlName(table.name, s.convertSpaces);
-        std::string create = tomysql::createTableStatement(table, s.convertSpaces);
+        std::vector<NotCarriedItem> notes = table.changes;
+        std::string create = tomysql::createTableStatement(table, s.convertSpaces, &notes);
         if (create.empty() || create.back() != ';') create += ';';
         out << "\n";
         if (target.replaceTables) out << "DROP TABLE IF EXISTS " << sqlIdentifier(mysqlTable) << ";\n";
         out << create << "\n";
+        // What the file holds differently from Access, named as a direct run names it.
+        for (const auto& n : notes) std::cerr << "veltrano-cli: not carried: " << report::notCarriedLine(n) << "\n";
+        for (const std::string& column : complexColumns(source, table.name))
+            std::cerr << "veltrano-cli: not carried: " << table.name << ": values of column " << column
+                      << ": the SQL file holds them as text only; a direct run carries each file or value in a "
+                         "table of its own\n";
         if (s.definitionOnly) continue;
         if (!target.quiet) std::cerr << "Converting Table: " << table.name << "\n";
         out << "START TRANSACTION;\n";

@@ -62,6 +62,7 @@ struct ColumnDefinition {
     // Not shown in the wizard, but needed to keep numbers exact in MySQL.
     int numericPrecision = 0;      // Decimal columns: total digits
     int numericScale = 0;          // Decimal columns: digits after the point
+    std::string comment;           // MySQL column comment (a calculated column's expression)
 };
 
 // A unique key over text columns. MySQL may compare its values differently

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "shell/shell_hooks.h"
@@ -15,15 +16,19 @@ namespace {
 // whole rows only: a row cut short at a list's bottom edge, right on the
 // line, looked as if the line had cut it off.
 constexpr int kListsBottomTwips = 4860 - 90;
+// With details to show, the box for them takes the lower part of the lists' room.
+constexpr int kDetailsTopTwips = 3675;
+constexpr int kDetailsHeightTwips = 1125;
 
-// Both lists take the same height, measured by a row of whichever has one.
-void fitWholeRows(QListWidget* a, QListWidget* b) {
+// Both lists take the same height, measured by a row of whichever has one,
+// and end above bottomTwips.
+void fitWholeRows(QListWidget* a, QListWidget* b, int bottomTwips) {
     int row = a->fontMetrics().height();
     if (a->count() > 0) row = a->sizeHintForRow(0);
     else if (b->count() > 0) row = b->sizeHintForRow(0);
     for (QListWidget* list : {a, b}) {
         const int frame = 2 * list->frameWidth();
-        const int available = toPixels(kListsBottomTwips) - list->y() - frame;
+        const int available = toPixels(bottomTwips) - list->y() - frame;
         if (row <= 0 || available < row) continue;
         list->resize(list->width(), available / row * row + frame);
     }
@@ -54,7 +59,21 @@ void ReportPage::onLoad() {
     facts_ = collectFacts();
     for (const auto& n : facts_.lists.converted) lstConverted_->addItem(QString::fromStdString(n));
     for (const auto& n : facts_.lists.skipped) lstSkipped_->addItem(QString::fromStdString(n));
-    fitWholeRows(lstConverted_, lstSkipped_);
+    // Tables cut short, refused rows and what was not carried, as the saved
+    // report lists them.
+    int listsBottom = kListsBottomTwips;
+    if (const std::string details = report::detailSections(facts_); !details.empty()) {
+        txtDetails_ = new QPlainTextEdit(this);
+        txtDetails_->setObjectName(QStringLiteral("txtDetails"));
+        txtDetails_->setReadOnly(true);
+        txtDetails_->setLineWrapMode(QPlainTextEdit::NoWrap);
+        QString text = QString::fromStdString(details).trimmed();
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        txtDetails_->setPlainText(text);
+        placeTwips(txtDetails_, 240, kDetailsTopTwips, 7455, kDetailsHeightTwips);
+        listsBottom = kDetailsTopTwips - 90;
+    }
+    fitWholeRows(lstConverted_, lstSkipped_, listsBottom);
     // The label shows CR as a line break, like LF.
     QString summary = QString::fromStdString(report::summaryText(facts_));
     summary.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));

@@ -10,6 +10,8 @@
 class QLabel;
 class QListWidget;
 
+class QPlainTextEdit;
+
 namespace veltrano {
 
 class ReportPage : public WizardPage {
@@ -24,6 +26,8 @@ public:
     QLabel* lblSkipped() const { return lblSkipped_; }
     QListWidget* lstConverted() const { return lstConverted_; }
     QListWidget* lstSkipped() const { return lstSkipped_; }
+    // What the report names beyond the table lists; null when there is nothing.
+    QPlainTextEdit* txtDetails() const { return txtDetails_; }
 
     // The text Save Report writes, with the current date and time.
     std::string reportText() const;
@@ -41,6 +45,7 @@ private:
     QLabel* lblSkipped_ = nullptr;
     QListWidget* lstConverted_ = nullptr;
     QListWidget* lstSkipped_ = nullptr;
+    QPlainTextEdit* txtDetails_ = nullptr;
 };
 
 }  // namespace veltrano

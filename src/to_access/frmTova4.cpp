@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "common/conversion_session.h"
@@ -22,20 +21,6 @@ void FrmTova4::onLoad() {
     ReportPage::onLoad();
     if (refused_ > 0)
         lblFinish()->setText(lblFinish()->text() + QStringLiteral("\nRefused Records: %1").arg(refused_));
-    // Tables cut short, refused rows and what was not carried, as the saved
-    // report lists them: the lists make room for them.
-    std::string details = report::detailSections(facts());
-    if (details.empty()) return;
-    placeTwips(lstConverted(), 240, 2580, 3495, 1035);
-    placeTwips(lstSkipped(), 4200, 2580, 3495, 1035);
-    txtDetails_ = new QPlainTextEdit(this);
-    txtDetails_->setObjectName(QStringLiteral("txtDetails"));
-    txtDetails_->setReadOnly(true);
-    txtDetails_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QString text = QString::fromStdString(details);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    txtDetails_->setPlainText(text.trimmed());
-    placeTwips(txtDetails_, 240, 3675, 7455, 1125);
 }
 
 void FrmTova4::onActivate() { forwardButton()->setFocus(); }

@@ -3,8 +3,6 @@
 
 #include "shell/report_page.h"
 
-class QPlainTextEdit;
-
 namespace veltrano {
 
 class FrmTova4 : public ReportPage {
@@ -16,8 +14,6 @@ public:
     // The report file's text: the shared report plus, when the Access file
     // refused rows, how many.
     std::string tovaReportText() const;
-    // Tables cut short, refused rows and items not carried; null when there are none.
-    QPlainTextEdit* txtDetails() const { return txtDetails_; }
 
 protected:
     report::Facts collectFacts() override;
@@ -27,7 +23,6 @@ protected:
 
 private:
     int64_t refused_ = 0;
-    QPlainTextEdit* txtDetails_ = nullptr;
 };
 
 }  // namespace veltrano

@@ -67,6 +67,20 @@ bool isDefaultRefusal(int32_t errorNumber);
 // MySQL error numbers that mean the connection is gone.
 bool isConnectionLost(int32_t errorNumber);
 
+// The run's MySQL connection as the batches see it.
+class ConnectionServer : public BatchServer {
+public:
+    explicit ConnectionServer(MYSQL_CONNECTION& mysql) : mysql_(mysql) {}
+    int32_t execute(const std::string& sql) override;
+    int32_t loadLocal(const std::string& tail, const std::string& data, int64_t& loaded, std::string& info) override;
+    std::string errorText() const override;
+    bool connectionLost() const override;
+    int64_t countRows(const std::string& quotedTable) override;
+
+private:
+    MYSQL_CONNECTION& mysql_;
+};
+
 class ConversionRun : private BatchListener {
 public:
     ConversionRun(ConversionSession& session, MYSQL_CONNECTION& mysql, AccessSource& source,
@@ -114,6 +128,14 @@ private:
     void setProgress(int64_t done, int64_t total);
     void say(const std::string& text);
     bool tableIsTransactional(const std::string& mysqlTable);
+    size_t packetLimit();  // the server's max_allowed_packet; 0 when unknown
+    // Each attachment or multi-value column of a table just made becomes a
+    // child table named after table and column: the parent's primary key
+    // (or, without one, the parent row's place in the Access table as
+    // RowNumber), then the file's FileName, FileType and FileData (its bytes
+    // as LONGBLOB), or the one Value; a row per file or value. Each is listed
+    // with the things carried beside the tables; what fails is named.
+    void carryComplexColumns(const TableDefinition& table);
     void createTable(const std::string& sql);
     // The table's CREATE TABLE from its definition as read (asRead), without
     // defaults when the server refuses one; what it changed goes to notes.

@@ -1,7 +1,6 @@
 #include "to_mysql/frm5.h"
 
 #include <QListWidget>
-#include <QPlainTextEdit>
 
 #include "common/conversion_session.h"
 #include "mysql/mysql_connection.h"
@@ -12,22 +11,6 @@
 namespace veltrano {
 
 Frm5::Frm5() : ReportPage(PageId::Frm5) {}
-
-void Frm5::onLoad() {
-    ReportPage::onLoad();
-    const std::string details = report::detailSections(facts());
-    if (details.empty()) return;
-    // The lists give up the lower part of their height to the details.
-    placeTwips(lstConverted(), 240, 2580, 3495, 1215);
-    placeTwips(lstSkipped(), 4200, 2580, 3495, 1215);
-    txtDetails_ = new QPlainTextEdit(this);
-    txtDetails_->setObjectName(QStringLiteral("txtDetails"));
-    txtDetails_->setReadOnly(true);
-    QString text = QString::fromStdString(details).trimmed();
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    txtDetails_->setPlainText(text);
-    placeTwips(txtDetails_, 240, 3855, 7455, 1020);
-}
 
 report::Facts Frm5::collectFacts() {
     return report::accessToMysqlFacts(session(), std::chrono::system_clock::now());

@@ -4,8 +4,6 @@
 
 #include "shell/report_page.h"
 
-class QPlainTextEdit;
-
 namespace veltrano {
 
 class Frm5 : public ReportPage {
@@ -14,17 +12,9 @@ class Frm5 : public ReportPage {
 public:
     Frm5();
 
-    // Tables cut short, refused records and items not carried; null when
-    // the run had none.
-    QPlainTextEdit* txtDetails() const { return txtDetails_; }
-
 protected:
-    void onLoad() override;
     report::Facts collectFacts() override;
     void closeRunObjects() override;
-
-private:
-    QPlainTextEdit* txtDetails_ = nullptr;
 };
 
 }  // namespace veltrano

@@ -1,7 +1,5 @@
 #include "to_mysql/provider_source.h"
 
-#include "access/read/database.h"
-
 #include <cctype>
 
 #include "access/read/database.h"
@@ -190,14 +188,16 @@ access::Status ProviderSource::readSchema(const std::string& table, TableSchema&
     for (const auto& ix : cat.indexes)
         if (!ix.relationshipIndex) schema.indexes.push_back({ix.name, ix.primaryKey, ix.unique, ix.columns});
     for (const auto& col : cat.columns) schema.catalogColumns.push_back({col.name, col.type, col.autoIncrement});
-    // .accdb columns whose values are more than one cell: carried as their text only.
     if (access::Database* db = cnn_.database()) {
         if (auto def = db->tableDef(table); def.isOk())
-            for (const auto& c : (*def)->columns)
-                if (c.type == access::ColumnType::Complex)
-                    schema.notCarried.push_back({"values of column " + c.name,
-                                                 "an attachment or multi-value column is carried as the text of its "
-                                                 "values (attachments by file name; the files are not carried)"});
+            for (const auto& c : (*def)->columns) {
+                SchemaColumn* col = nullptr;
+                for (auto& sc : schema.columns)
+                    if (sc.columnName == c.name) col = &sc;
+                if (col && c.type == access::ColumnType::ExtDateTime) col->mysqlType = "DATETIME(6)";
+                // The stored results are carried; the formula is kept where a reader of the table sees it.
+                if (col && c.calculated) col->comment = c.expression;
+            }
         for (const auto& memo : db->versionedMemos(table))
             schema.notCarried.push_back({"history of column " + memo, "earlier versions of an append-only memo"});
     }

@@ -2,6 +2,7 @@
 // file holds the shared target helpers and the column rules.
 #include "to_mysql/schema_extras.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -19,22 +20,6 @@
 namespace veltrano::tomysql {
 
 namespace extras {
-
-namespace {
-
-// The first `limit` characters of UTF-8 text.
-std::string firstCharacters(const std::string& text, size_t limit) {
-    size_t chars = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            if (chars == limit) return text.substr(0, i);
-            ++chars;
-        }
-    }
-    return text;
-}
-
-}  // namespace
 
 std::string Target::name(const std::string& accessName) const { return mysqlName(accessName, s_.convertSpaces); }
 
@@ -180,6 +165,7 @@ void carryColumnRules(Target& target, access::Connection& source) {
         };
         std::vector<Rule> rules;
         std::vector<std::pair<std::string, std::string>> comments;  // MySQL column, description
+        std::vector<std::string> calculated;  // MySQL columns made with a comment of their own
         std::string zeroLengthRefused;  // columns with AllowZeroLength = No
         for (size_t i = 0; i < sets->size(); ++i) {
             const access::PropertySet& set = (*sets)[i];
@@ -190,8 +176,16 @@ void carryColumnRules(Target& target, access::Connection& source) {
             if (const auto* r = set.find("ValidationRule"); r && r->kind == access::ValueKind::Text && !r->bytes.empty())
                 rules.push_back({columnName, r->bytes});
             if (!column) continue;
-            if (const auto* d = set.find("Description"); d && d->kind == access::ValueKind::Text && !d->bytes.empty())
-                comments.emplace_back(target.name(column->name), firstCharacters(d->bytes, 1024));
+            if (const auto* d = set.find("Description"); d && d->kind == access::ValueKind::Text && !d->bytes.empty()) {
+                // A calculated column was made with its expression as the
+                // comment: the description comes first, the expression stays.
+                std::string text = d->bytes;
+                if (column->calculated && !column->expression.empty()) {
+                    text += " (" + column->expression + ")";
+                    calculated.push_back(target.name(column->name));
+                }
+                comments.emplace_back(target.name(column->name), firstCharacters(text, 1024));
+            }
             const bool text = column->type == access::ColumnType::Text || column->type == access::ColumnType::Memo;
             if (const auto* z = set.find("AllowZeroLength"); text && z && z->kind == access::ValueKind::Boolean && z->integer == 0)
                 zeroLengthRefused += (zeroLengthRefused.empty() ? "" : ", ") + column->name;
@@ -209,6 +203,10 @@ void carryColumnRules(Target& target, access::Connection& source) {
             std::vector<std::string> included;
             for (const auto& [column, description] : comments) {
                 std::string definition = columnDefinition(createText, column);
+                const size_t ownComment = definition.find(" COMMENT '");
+                if (ownComment != std::string::npos &&
+                    std::find(calculated.begin(), calculated.end(), column) != calculated.end())
+                    definition.resize(ownComment);
                 if (definition.empty() || definition.find(" COMMENT ") != std::string::npos) {
                     target.notCarried(table.name, "description of column " + column,
                                       "the column's definition could not be read back from MySQL");

@@ -61,6 +61,17 @@ std::string quoted(std::string_view name, bool convertSpaces) {
 
 }  // namespace
 
+std::string firstCharacters(const std::string& text, size_t limit) {
+    size_t chars = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            if (chars == limit) return text.substr(0, i);
+            ++chars;
+        }
+    }
+    return text;
+}
+
 std::string cleanName(std::string_view name) {
     std::string out(name);
     std::replace(out.begin(), out.end(), ' ', '_');
@@ -194,7 +205,9 @@ TableDefinition buildTableDefinition(const TableSchema& schema, const TypeNames&
                 def.autoIncrementColumn = row.columnName;
             }
         }
-        if (row.dataType >= 0 && row.dataType < static_cast<int>(typeNames.size()))
+        if (!row.mysqlType.empty())
+            col.typeName = row.mysqlType;
+        else if (row.dataType >= 0 && row.dataType < static_cast<int>(typeNames.size()))
             col.typeName = typeNames[static_cast<size_t>(row.dataType)];
         else
             col.typeName = typeNames.back();
@@ -204,6 +217,7 @@ TableDefinition buildTableDefinition(const TableSchema& schema, const TypeNames&
         col.isNullable = row.isNullable;
         col.numericPrecision = row.numericPrecision;
         col.numericScale = row.numericScale;
+        col.comment = row.comment;
     }
 
     // MySQL wants every auto-increment column to lead some key.
@@ -293,6 +307,9 @@ std::optional<std::string> accessDateLiteral(std::string d) {
     return std::string(buf);
 }
 
+// The longest column comment MySQL takes, in characters.
+constexpr size_t kMaxCommentChars = 1024;
+
 // Bytes a column may take of InnoDB's row limit.
 int64_t rowBytes(const ColumnDefinition& c) {
     const std::string& t = c.typeName;
@@ -359,12 +376,12 @@ std::optional<std::string> mysqlDefault(const std::string& accessDefault, const 
     } else if (isPlainNumber(d)) {
         literal = text ? sqlTextLiteral(d) : d;
     } else if (d.size() >= 2 && d[0] == '#' && d.back() == '#') {
-        if (type == "DATETIME") literal = accessDateLiteral(d);
+        if (type == "DATETIME" || type == "DATETIME(6)") literal = accessDateLiteral(d);
     } else if (!text && (equalsNoCase(d, "Yes") || equalsNoCase(d, "True") || equalsNoCase(d, "On"))) {
         literal = "1";
     } else if (!text && (equalsNoCase(d, "No") || equalsNoCase(d, "False") || equalsNoCase(d, "Off"))) {
         literal = "0";
-    } else if (type == "DATETIME" && equalsNoCase(d, "Now()")) {
+    } else if ((type == "DATETIME" || type == "DATETIME(6)") && equalsNoCase(d, "Now()")) {
         return std::string("CURRENT_TIMESTAMP");
     }
     if (!literal) return std::nullopt;
@@ -421,6 +438,14 @@ std::string createTableStatement(TableDefinition& table, bool convertSpaces, std
                                           " for a " + c.typeName + " column"});
                 c.hasDefault = false;
             }
+        }
+        if (!c.comment.empty()) {
+            std::string kept = firstCharacters(c.comment, kMaxCommentChars);
+            if (kept.size() < c.comment.size() && notes)
+                notes->push_back({table.name, "comment of column " + c.name,
+                                  "cut to its first 1024 characters, the most MySQL keeps: " + c.comment});
+            c.comment = std::move(kept);
+            sql += " COMMENT " + sqlTextLiteral(c.comment);
         }
     }
     if (pk.find("()") == std::string::npos) sql += "," + pk;

@@ -21,6 +21,9 @@ namespace veltrano::tomysql {
 // Every blank (character 32) becomes "_"; nothing else changes.
 std::string cleanName(std::string_view name);
 
+// The first `limit` characters of UTF-8 text.
+std::string firstCharacters(const std::string& text, size_t limit);
+
 // The name as it appears in MySQL: cleaned when the option is on.
 inline std::string mysqlName(std::string_view name, bool convertSpaces) {
     return convertSpaces ? cleanName(name) : std::string(name);
@@ -41,6 +44,11 @@ struct SchemaColumn {
     bool isNullable = true;
     int numericPrecision = 0;  // decimal columns only
     int numericScale = 0;
+    // Set by the source when the provider's type does not say it: the MySQL
+    // type the column takes (Date/Time Extended, whose provider type is text).
+    std::string mysqlType;
+    // The MySQL column comment (a calculated column's expression); empty for none.
+    std::string comment;
 };
 
 // One index of the table's catalog.

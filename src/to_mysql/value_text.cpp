@@ -75,7 +75,16 @@ std::string unsendableReason(const FieldValue& value, ValueForm form) {
             return "the date " + (std::isfinite(d) ? formatOleDate(d) : std::string("?")) +
                    " lies outside the years 1000 to 9999 that MySQL's DATETIME holds";
     }
+    // Date/Time Extended text starts with a four-digit year (1 to 9999).
+    if (form == ValueForm::PreciseDateTime && value.isText() && value.asText().size() >= 4 &&
+        value.asText().compare(0, 4, "1000") < 0)
+        return "the date " + value.asText() + " lies outside the years 1000 to 9999 that MySQL's DATETIME holds";
     return {};
+}
+
+bool hasSubMicrosecond(const FieldValue& value) {
+    // "YYYY-MM-DD HH:MM:SS.fffffff": 27 characters, the last the seventh digit.
+    return value.isText() && value.asText().size() == 27 && value.asText()[26] != '0';
 }
 
 bool isPlainNumber(std::string_view s) {
@@ -101,6 +110,7 @@ bool isPlainNumber(std::string_view s) {
 ValueForm valueFormFor(const std::string& t) {
     if (t.find("BLOB") != std::string::npos) return ValueForm::Binary;
     if (t == "DATETIME") return ValueForm::DateTime;
+    if (t == "DATETIME(6)") return ValueForm::PreciseDateTime;
     if (t == "TINYINT(1)") return ValueForm::Boolean;
     if (t.find("VARCHAR") != std::string::npos || t.find("TEXT") != std::string::npos)
         return ValueForm::Text;
@@ -118,6 +128,11 @@ bool appendFieldText(std::string& out, const FieldValue& value, ValueForm form) 
         case ValueForm::DateTime:
             if (value.isDateTime()) appendDateTime(out, value.asDateTime());
             else if (value.isNumber()) appendDateTime(out, value.asNumber());
+            else out += value.toDisplayText();
+            return true;
+        case ValueForm::PreciseDateTime:
+            // Cut, not rounded: rounding 23:59:59.9999999 up would change the day.
+            if (value.isText()) out += std::string_view(value.asText()).substr(0, 26);
             else out += value.toDisplayText();
             return true;
         case ValueForm::Boolean:
@@ -144,7 +159,8 @@ void appendLiteralOfField(std::string& out, std::string_view text, ValueForm for
     switch (form) {
         case ValueForm::Binary: appendSqlBinaryLiteral(out, text); return;
         case ValueForm::Text:
-        case ValueForm::DateTime: appendSqlTextLiteral(out, text); return;
+        case ValueForm::DateTime:
+        case ValueForm::PreciseDateTime: appendSqlTextLiteral(out, text); return;
         case ValueForm::Boolean:
         case ValueForm::Plain:
             // Text that is not a plain number is quoted: the server turns it

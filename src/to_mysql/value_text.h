@@ -22,6 +22,9 @@ enum class ValueForm {
     Plain,     // numbers and anything else: the value's plain text
     Text,      // VARCHAR / TEXT columns
     DateTime,  // 'YYYY-MM-DD HH:MM:SS'
+    // DATETIME(6), from Date/Time Extended text 'YYYY-MM-DD HH:MM:SS[.fffffff]':
+    // cut to the microsecond
+    PreciseDateTime,
     Boolean,   // TINYINT(1): 0 or 1
     Binary,    // BLOB: the bytes
 };
@@ -40,6 +43,10 @@ void appendLiteralOfField(std::string& out, std::string_view text, ValueForm for
 // Why MySQL cannot hold the value in a column of this form ("" when it
 // can): NaN and infinities, dates outside the years 1000 to 9999.
 std::string unsendableReason(const FieldValue& value, ValueForm form);
+
+// A Date/Time Extended text whose seventh fractional digit is not 0: what
+// DATETIME(6) cuts off.
+bool hasSubMicrosecond(const FieldValue& value);
 
 // The date-time as MySQL takes it, rounded to the second as Access shows it.
 CalendarTime roundedToSecond(double oleDate);

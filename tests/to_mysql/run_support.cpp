@@ -209,6 +209,8 @@ std::string canonicalCell(const FieldValue& v, const std::string& type) {
     if (v.isDateTime()) return formatOleDate(v.asDateTime()).substr(0, 19);
     if (v.isBoolean()) return v.asBoolean() ? "1" : "0";
     std::string t = v.isText() ? v.asText() : v.toDisplayText();
+    // Access keeps 100 ns, DATETIME(6) microseconds; MySQL always prints six digits.
+    if (type == "DATETIME(6)") return (t.size() == 19 ? t + ".000000" : t).substr(0, 26);
     if (type == "FLOAT") return canonicalNumber(t, true);
     if (type == "DOUBLE") return canonicalNumber(t, false);
     if (type.rfind("DECIMAL", 0) == 0 || type == "INT" || type == "SMALLINT" || type.rfind("TINYINT", 0) == 0)
@@ -230,7 +232,7 @@ std::vector<SampleFile> sampleFiles() {
 }
 
 void expectSameAsSource(MYSQL_CONNECTION& conn, const std::string& db, const std::string& mdbPath,
-                        const std::string& password, bool convertSpaces) {
+                        const std::string& password, bool convertSpaces, size_t refused) {
     SCOPED_TRACE(mdbPath);
     access::Connection cnn;
     ASSERT_TRUE(cnn.open(accessConnectionString(mdbPath, !password.empty(), password)).isOk());
@@ -296,9 +298,10 @@ void expectSameAsSource(MYSQL_CONNECTION& conn, const std::string& db, const std
         }
         std::sort(expected.begin(), expected.end());
         std::sort(actual.begin(), actual.end());
-        EXPECT_EQ(actual.size(), expected.size());
-        EXPECT_TRUE(actual == expected);
-        if (actual != expected && !actual.empty() && !expected.empty())
+        EXPECT_EQ(actual.size() + refused, expected.size());
+        const bool contained = std::includes(expected.begin(), expected.end(), actual.begin(), actual.end());
+        EXPECT_TRUE(contained);
+        if (!contained && !actual.empty() && !expected.empty())
             ADD_FAILURE() << "first row read: " << expected[0] << "\nfirst row stored: " << actual[0];
     }
 }

@@ -44,7 +44,11 @@ protected:
         EXPECT_TRUE(cnn.open(accessConnectionString(file, false, "")).isOk());
         ProviderSource source(cnn);
         s.typeNames = source.typeNames();
-        if (tables.empty()) tables = source.tableNames().value();
+        if (tables.empty()) {
+            auto names = source.tableNames();
+            EXPECT_TRUE(names.isOk());
+            if (names.isOk()) tables = *names;
+        }
         EXPECT_TRUE(buildDefinitions(s, source, tables).isOk());
         MYSQL_CONNECTION mysql;
         EXPECT_TRUE(test::openTestConnection(mysql));

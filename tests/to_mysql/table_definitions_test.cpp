@@ -241,5 +241,32 @@ TEST(ValueText, EachColumnKindIsWrittenSafely) {
     EXPECT_EQ(valueFormFor("DECIMAL(19,4)"), ValueForm::Plain);
 }
 
+TEST(ValueText, ExtendedDatesAreCutToTheMicrosecondAndEarlyYearsRefused) {
+    const ValueForm f = valueFormFor("DATETIME(6)");
+    std::string out;
+    // Rounding would carry into the next day.
+    appendValueText(out, FieldValue("2020-12-31 23:59:59.9999999"), f);
+    EXPECT_EQ(out, "'2020-12-31 23:59:59.999999'");
+    EXPECT_TRUE(hasSubMicrosecond(FieldValue("2020-12-31 23:59:59.9999999")));
+    EXPECT_FALSE(hasSubMicrosecond(FieldValue("2020-12-31 23:59:59.1234560")));
+    EXPECT_EQ(unsendableReason(FieldValue("1000-01-01 00:00:00"), f), "");
+    EXPECT_NE(unsendableReason(FieldValue("0999-12-31 00:00:00"), f).find("outside the years 1000 to 9999"),
+              std::string::npos);
+}
+
+TEST(CreateTable, CalculatedColumnKeepsItsExpressionAsAQuotedComment) {
+    TableSchema s = ordersSchema();
+    s.columns[2].comment = "[First] & ' ' & [Last]";
+    s.columns[1].comment = std::string(1030, 'x');
+    TableDefinition t = buildTableDefinition(s, jetTypeNames(), false);
+    std::vector<NotCarriedItem> notes;
+    const std::string sql = createTableStatement(t, false, &notes);
+    EXPECT_NE(sql.find("`Customer`VARCHAR(50) COMMENT '[First] & '' '' & [Last]'"), std::string::npos) << sql;
+    // MySQL refuses a comment past 1024 characters: it is cut, and named.
+    EXPECT_NE(sql.find("COMMENT '" + std::string(1024, 'x') + "'"), std::string::npos);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].item, "comment of column Paid");
+}
+
 }  // namespace
 }  // namespace veltrano::tomysql

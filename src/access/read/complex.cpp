@@ -132,7 +132,10 @@ Result<ComplexColumnInfo> resolveComplexColumn(Pager& pager, const std::vector<C
 Result<ComplexValues> readComplexValues(Pager& pager, const ComplexColumnInfo& info) {
     ComplexValues out;
     out.kind = info.kind;
-    for (size_t i : info.valueColumns) out.fields.push_back(info.flat->columns[i].name);
+    for (size_t i : info.valueColumns) {
+        out.fields.push_back(info.flat->columns[i].name);
+        out.fieldColumns.push_back(info.flat->columns[i]);
+    }
     TableCursor cursor(pager, info.flat);
     while (cursor.next()) {
         std::vector<Value> item;

@@ -44,6 +44,7 @@ struct ComplexColumnInfo {
 struct ComplexValues {
     ComplexKind kind = ComplexKind::MultiValue;
     std::vector<std::string> fields;
+    std::vector<ColumnDef> fieldColumns;  // the definitions of fields, for their types
     std::map<int32_t, std::vector<std::vector<Value>>> items;
 
     // What the cell of row `id` shows: the values (multi-value) or file names
