@@ -187,9 +187,9 @@ TEST(AccessTableExists, AgreesWithTheEngineOnNamesThatDifferOnlyInCase) {
     access::WriteConnection db;
     ASSERT_TRUE(db.open(file, "").isOk());
     ASSERT_TRUE(db.execute("CREATE TABLE [Ärger]([a] integer);").isOk());
-    EXPECT_TRUE(accessTableExists(db, "ärger"));
+    EXPECT_TRUE(toaccess::accessTableExists(db, "ärger"));
     EXPECT_FALSE(db.execute("CREATE TABLE [ärger]([a] integer);").isOk());
-    EXPECT_FALSE(accessTableExists(db, "Arger"));
+    EXPECT_FALSE(toaccess::accessTableExists(db, "Arger"));
     EXPECT_TRUE(db.execute("CREATE TABLE [Arger]([a] integer);").isOk());
 }
 
