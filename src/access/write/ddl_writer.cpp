@@ -473,9 +473,24 @@ Result<std::string> WriteDatabase::createRelationship(const NewRelationship& r) 
         if (a->type != b->type)
             return Status::badCommand("The fields '" + a->name + "' and '" + b->name + "' are not of the same type.");
     }
+    // The pairs may name the referenced key's columns in another order than
+    // its index: they are then kept in the index's order.
     std::optional<size_t> parentIndex;
-    for (size_t i = 0; i < parent.realIndexes.size() && !parentIndex; ++i)
-        if (parent.isUniqueIndex(i) && sameColumns(parent.realIndexes[i].columns, parentCols)) parentIndex = i;
+    for (size_t i = 0; i < parent.realIndexes.size() && !parentIndex; ++i) {
+        const auto& keyColumns = parent.realIndexes[i].columns;
+        if (!parent.isUniqueIndex(i) || keyColumns.size() != parentCols.size()) continue;
+        std::vector<IndexColumnModel> keyOrder, childOrder;
+        for (const auto& kc : keyColumns) {
+            auto at = std::find_if(parentCols.begin(), parentCols.end(), [&](const IndexColumnModel& c) { return c.column == kc.column; });
+            if (at == parentCols.end()) break;
+            keyOrder.push_back(*at);
+            childOrder.push_back(childCols[static_cast<size_t>(at - parentCols.begin())]);
+        }
+        if (keyOrder.size() != keyColumns.size()) continue;
+        parentIndex = i;
+        parentCols = std::move(keyOrder);
+        childCols = std::move(childOrder);
+    }
     if (!parentIndex)
         return Status::badCommand("No unique index found for the referenced fields of table '" + parentRow->name + "'.");
     if (child.logicalIndexes.size() >= 32 || parent.logicalIndexes.size() >= 32)
