@@ -24,14 +24,15 @@ TEST(ForeignKeysToRelationships, CarriedEnforcedOrNamed) {
     db.exec("CREATE TABLE orders (id INT PRIMARY KEY, region CHAR(2), cust INT, note_id INT, "
             "CONSTRAINT order_customer FOREIGN KEY (cust, region) REFERENCES customers (num, region) "
             "ON UPDATE CASCADE ON DELETE CASCADE, CONSTRAINT order_note FOREIGN KEY (note_id) REFERENCES notes (id))");
-    db.exec("CREATE TABLE details (id INT PRIMARY KEY, order_id INT, "
-            "CONSTRAINT line_order FOREIGN KEY (order_id) REFERENCES orders (id) ON DELETE SET NULL)");
+    db.exec("CREATE TABLE details (id INT PRIMARY KEY, order_id INT, parent_id INT, "
+            "CONSTRAINT line_order FOREIGN KEY (order_id) REFERENCES orders (id) ON DELETE SET NULL, "
+            "CONSTRAINT detail_parent FOREIGN KEY (parent_id) REFERENCES details (id))");
     db.exec("CREATE TABLE extras (id INT PRIMARY KEY, order_id INT, "
             "CONSTRAINT extra_order FOREIGN KEY (order_id) REFERENCES orders (id))");
     // Keys match as MySQL's collation matches them: 'US' is the customer 'us'.
     db.exec("INSERT INTO customers VALUES ('EU', 1), ('us', 2)");
     db.exec("INSERT INTO orders VALUES (1, 'EU', 1, NULL), (2, 'US', 2, NULL), (3, NULL, 7, NULL)");
-    db.exec("INSERT INTO details VALUES (1, 1), (2, NULL)");
+    db.exec("INSERT INTO details VALUES (1, 1, NULL), (2, NULL, 1)");
     // A row that lost its order while the checks were off.
     db.exec("SET FOREIGN_KEY_CHECKS = 0");
     db.exec("INSERT INTO extras VALUES (1, 1), (2, 9)");
@@ -60,17 +61,24 @@ TEST(ForeignKeysToRelationships, CarriedEnforcedOrNamed) {
     ASSERT_TRUE(read.isOk()) << read.status().description();
     auto rels = access::readRelationships(**read);
     ASSERT_TRUE(rels.isOk()) << rels.status().description();
-    ASSERT_EQ(rels->size(), 2u);
-    const access::Relationship& customer = (*rels)[0].name == "customersorders" ? (*rels)[0] : (*rels)[1];
-    const access::Relationship& line = (*rels)[0].name == "customersorders" ? (*rels)[1] : (*rels)[0];
+    ASSERT_EQ(rels->size(), 3u);
+    auto relationship = [&](const std::string& name) {
+        auto at = std::find_if(rels->begin(), rels->end(), [&](const access::Relationship& r) { return r.name == name; });
+        return at == rels->end() ? access::Relationship{} : *at;
+    };
+    const access::Relationship customer = relationship("customersorders");
+    const access::Relationship line = relationship("ordersdetails");
+    const access::Relationship parent = relationship("detailsdetails");
     EXPECT_EQ(customer.flags, 0x1100u);  // cascade update and delete
     EXPECT_EQ(customer.referencingTable, "orders");
     EXPECT_EQ(customer.referencedTable, "customers");
     using Pairs = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(customer.columns, (Pairs{{"region", "region"}, {"cust", "num"}}));  // in the key's order
-    EXPECT_EQ(line.name, "ordersdetails");
-    EXPECT_EQ(line.flags, 0x2000u);  // deleting an order clears the details' key
+        EXPECT_EQ(line.flags, 0x2000u);  // deleting an order clears the details' key
     EXPECT_EQ(line.columns, (Pairs{{"order_id", "id"}}));
+    EXPECT_EQ(parent.referencingTable, "details");
+    EXPECT_EQ(parent.referencedTable, "details");
+    EXPECT_EQ(parent.columns, (Pairs{{"parent_id", "id"}}));
 
     // The foreign-key indexes of both sides name each other.
     auto orders = (*read)->tableDef("orders");
@@ -94,6 +102,18 @@ TEST(ForeignKeysToRelationships, CarriedEnforcedOrNamed) {
     EXPECT_EQ(one->cascadeDelete, 1);
     ASSERT_LT(many->realIndex, (*orders)->realIndexes.size());
     EXPECT_EQ((*orders)->realIndexes[many->realIndex].columns.size(), 2u);
+    // A table that refers to itself holds both indexes.
+    auto details = (*read)->tableDef("details");
+    ASSERT_TRUE(details.isOk());
+    const access::LogicalIndexDef* child = fkIndex(**details, "detailsdetails");
+    ASSERT_TRUE(child);
+    const access::LogicalIndexDef* own = nullptr;
+    for (const auto& l : (*details)->logicalIndexes)
+        if (l.isForeignKey() && l.number == static_cast<uint32_t>(child->relatedIndex)) own = &l;
+    ASSERT_TRUE(own);
+    EXPECT_EQ(own->relatedTableType, 1);
+    EXPECT_EQ(static_cast<uint32_t>(own->relatedIndex), child->number);
+    EXPECT_EQ(own->relatedTablePage, (*details)->pages.front());
 
     // mdbtools reads the same rows, one per column pair.
     int status = 0;
@@ -101,7 +121,8 @@ TEST(ForeignKeysToRelationships, CarriedEnforcedOrNamed) {
     if (status == 0) {
         for (const char* row : {"\"customersorders\",4352,2,0,\"orders\",\"region\",\"customers\",\"region\"",
                                 "\"customersorders\",4352,2,1,\"orders\",\"cust\",\"customers\",\"num\"",
-                                "\"ordersdetails\",8192,1,0,\"details\",\"order_id\",\"orders\",\"id\""})
+                                "\"ordersdetails\",8192,1,0,\"details\",\"order_id\",\"orders\",\"id\"",
+                                "\"detailsdetails\",0,1,0,\"details\",\"parent_id\",\"details\",\"id\""})
             EXPECT_NE(rows.find(row), std::string::npos) << row << "\n" << rows;
         // Each is a catalog object under the Relationships container.
         std::string objects = shell("mdb-export -H '" + file + "' MSysObjects 2>&1");

@@ -457,9 +457,14 @@ Result<std::string> WriteDatabase::createRelationship(const NewRelationship& r) 
     };
     ACCESS_ASSIGN_OR_RETURN(const CatalogRow* childRow, userTable(r.table));
     ACCESS_ASSIGN_OR_RETURN(const CatalogRow* parentRow, userTable(r.referencedTable));
-    if (childRow == parentRow) return Status::badCommand("A relationship here joins two different tables.");
+    // A table may refer to itself; both its indexes then go into one definition.
+    const bool self = childRow == parentRow;
     ACCESS_ASSIGN_OR_RETURN(TableModel child, readTableModel(*store_, childRow->id & 0x00FFFFFF));
-    ACCESS_ASSIGN_OR_RETURN(TableModel parent, readTableModel(*store_, parentRow->id & 0x00FFFFFF));
+    TableModel other;
+    if (!self) {
+        ACCESS_ASSIGN_OR_RETURN(other, readTableModel(*store_, parentRow->id & 0x00FFFFFF));
+    }
+    TableModel& parent = self ? child : other;
     std::vector<std::pair<std::string, bool>> childNames, parentNames;
     for (size_t k = 0; k < r.columns.size(); ++k) {
         childNames.push_back({r.columns[k], true});
@@ -493,7 +498,7 @@ Result<std::string> WriteDatabase::createRelationship(const NewRelationship& r) 
     }
     if (!parentIndex)
         return Status::badCommand("No unique index found for the referenced fields of table '" + parentRow->name + "'.");
-    if (child.logicalIndexes.size() >= 32 || parent.logicalIndexes.size() >= 32)
+    if (child.logicalIndexes.size() + (self ? 2 : 1) > 32 || parent.logicalIndexes.size() >= 32)
         return Status::badCommand("Too many indexes on a table of the relationship.");
 
     // Every key of the referencing rows that has no null must exist among the
@@ -582,7 +587,7 @@ Result<std::string> WriteDatabase::createRelationship(const NewRelationship& r) 
         newIndex = true;
     }
     const auto parentNumber = static_cast<uint32_t>(parent.logicalIndexes.size());
-    const auto childNumber = static_cast<uint32_t>(child.logicalIndexes.size());
+    const auto childNumber = static_cast<uint32_t>(child.logicalIndexes.size()) + (self ? 1 : 0);
     const uint8_t cascadeUpdate = r.cascadeUpdate ? 1 : 0;
     const uint8_t cascadeDelete = r.cascadeDelete ? 1 : r.cascadeSetNull ? 2 : 0;
     // Access names the referenced side's index ".r" and the letter of its number.
@@ -612,7 +617,9 @@ Result<std::string> WriteDatabase::createRelationship(const NewRelationship& r) 
         ACCESS_RETURN_IF_ERROR(rebuildIndex(child, *childIndex, rows));
     }
     std::vector<uint32_t> freed;
-    ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, parent, allocator(), freed));
+    if (!self) {
+        ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, parent, allocator(), freed));
+    }
     ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, child, allocator(), freed));
     releasePages(freed);
     return name;
