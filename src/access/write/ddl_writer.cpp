@@ -1,4 +1,4 @@
-// CREATE TABLE, CREATE INDEX and DROP TABLE on a WriteDatabase.
+// CREATE TABLE, CREATE INDEX, DROP TABLE and relationships on a WriteDatabase.
 //
 // A new table gets: its TDEF page (and continuation pages when long), one
 // owner-0 data page of usage-map rows (owned pages, free-space pages, one per
@@ -598,20 +598,18 @@ Result<std::string> WriteDatabase::createRelationship(const NewRelationship& r) 
                          [&](const LogicalIndexModel& l) { return namesEqual(l.name, candidate); }))
             parentIndexName = candidate;
     }
-    LogicalIndexModel one;
-    one.name = parentIndexName;
-    one.number = parentNumber;
-    one.realIndex = static_cast<uint32_t>(*parentIndex);
-    one.type = 2;
-    one.foreignKey = LogicalIndexModel::ForeignKey{1, childNumber, child.page, cascadeUpdate, cascadeDelete};
-    parent.logicalIndexes.push_back(std::move(one));
-    LogicalIndexModel many;
-    many.name = name;
-    many.number = childNumber;
-    many.realIndex = static_cast<uint32_t>(*childIndex);
-    many.type = 2;
-    many.foreignKey = LogicalIndexModel::ForeignKey{2, parentNumber, parent.page, cascadeUpdate, cascadeDelete};
-    child.logicalIndexes.push_back(std::move(many));
+    auto foreignKeyIndex = [&](const std::string& indexName, uint32_t number, size_t real, uint8_t side,
+                               uint32_t otherNumber, uint32_t otherPage) {
+        LogicalIndexModel l;
+        l.name = indexName;
+        l.number = number;
+        l.realIndex = static_cast<uint32_t>(real);
+        l.type = 2;
+        l.foreignKey = LogicalIndexModel::ForeignKey{side, otherNumber, otherPage, cascadeUpdate, cascadeDelete};
+        return l;
+    };
+    parent.logicalIndexes.push_back(foreignKeyIndex(parentIndexName, parentNumber, *parentIndex, 1, childNumber, child.page));
+    child.logicalIndexes.push_back(foreignKeyIndex(name, childNumber, *childIndex, 2, parentNumber, parent.page));
     if (newIndex) {
         ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(child));
         ACCESS_RETURN_IF_ERROR(rebuildIndex(child, *childIndex, rows));
