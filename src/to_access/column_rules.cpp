@@ -247,15 +247,17 @@ TableRules readTableRules(MYSQL_CONNECTION& source, const std::string& database,
     // MariaDB and MySQL both list a key's columns in KEY_COLUMN_USAGE and its
     // rules in REFERENTIAL_CONSTRAINTS.
     auto keys = query(source, "SELECT k.CONSTRAINT_NAME, k.COLUMN_NAME, k.REFERENCED_TABLE_NAME, k.REFERENCED_COLUMN_NAME, "
-                              "r.UPDATE_RULE, r.DELETE_RULE FROM information_schema.KEY_COLUMN_USAGE k JOIN "
+                              "r.UPDATE_RULE, r.DELETE_RULE, k.REFERENCED_TABLE_SCHEMA FROM information_schema.KEY_COLUMN_USAGE k JOIN "
                               "information_schema.REFERENTIAL_CONSTRAINTS r ON r.CONSTRAINT_SCHEMA = k.TABLE_SCHEMA AND "
                               "r.TABLE_NAME = k.TABLE_NAME AND r.CONSTRAINT_NAME = k.CONSTRAINT_NAME WHERE k.TABLE_SCHEMA = " +
                                   sqlTextLiteral(database) + " AND k.TABLE_NAME = " + sqlTextLiteral(table) +
                                   " AND k.REFERENCED_TABLE_NAME IS NOT NULL ORDER BY k.CONSTRAINT_NAME, k.ORDINAL_POSITION");
     for (const Row& k : keys ? *keys : std::vector<Row>{}) {
-        if (k.size() < 6 || !k[0] || !k[1] || !k[2] || !k[3]) continue;
+        if (k.size() < 7 || !k[0] || !k[1] || !k[2] || !k[3]) continue;
+        // A table of another database is named with it, so it matches no converted table.
+        const std::string referenced = k[6] && *k[6] != database ? *k[6] + "." + *k[2] : *k[2];
         if (rules.foreignKeys.empty() || rules.foreignKeys.back().name != *k[0])
-            rules.foreignKeys.push_back({*k[0], {}, *k[2], {}, k[4].value_or(""), k[5].value_or("")});
+            rules.foreignKeys.push_back({*k[0], {}, referenced, {}, k[4].value_or(""), k[5].value_or("")});
         rules.foreignKeys.back().columns.push_back(*k[1]);
         rules.foreignKeys.back().referencedColumns.push_back(*k[3]);
     }

@@ -27,15 +27,19 @@ TEST(ForeignKeysToRelationships, CarriedEnforcedOrNamed) {
     db.exec("CREATE TABLE details (id INT PRIMARY KEY, order_id INT, parent_id INT, "
             "CONSTRAINT line_order FOREIGN KEY (order_id) REFERENCES orders (id) ON DELETE SET NULL, "
             "CONSTRAINT detail_parent FOREIGN KEY (parent_id) REFERENCES details (id))");
-    db.exec("CREATE TABLE extras (id INT PRIMARY KEY, order_id INT, "
-            "CONSTRAINT extra_order FOREIGN KEY (order_id) REFERENCES orders (id))");
+    // A table of the same name in another database is not the converted one.
+    ScratchDatabase elsewhere("fkrel_other");
+    elsewhere.exec("CREATE TABLE customers (region CHAR(2), num INT, PRIMARY KEY (region, num))");
+    db.exec("CREATE TABLE extras (id INT PRIMARY KEY, order_id INT, far_region CHAR(2), far_num INT, "
+            "CONSTRAINT extra_order FOREIGN KEY (order_id) REFERENCES orders (id), CONSTRAINT extra_far FOREIGN KEY "
+            "(far_region, far_num) REFERENCES `" + elsewhere.name() + "`.customers (region, num))");
     // Keys match as MySQL's collation matches them: 'US' is the customer 'us'.
     db.exec("INSERT INTO customers VALUES ('EU', 1), ('us', 2)");
     db.exec("INSERT INTO orders VALUES (1, 'EU', 1, NULL), (2, 'US', 2, NULL), (3, NULL, 7, NULL)");
     db.exec("INSERT INTO details VALUES (1, 1, NULL), (2, NULL, 1)");
     // A row that lost its order while the checks were off.
     db.exec("SET FOREIGN_KEY_CHECKS = 0");
-    db.exec("INSERT INTO extras VALUES (1, 1), (2, 9)");
+    db.exec("INSERT INTO extras VALUES (1, 1, NULL, NULL), (2, 9, NULL, NULL)");
     db.exec("SET FOREIGN_KEY_CHECKS = 1");
 
     ScratchFolder folder;
@@ -54,6 +58,8 @@ TEST(ForeignKeysToRelationships, CarriedEnforcedOrNamed) {
     };
     EXPECT_TRUE(named_("orders: foreign key order_note (note_id) to notes (id): the table it refers to, notes, was not converted"));
     EXPECT_TRUE(named_("extras: foreign key extra_order (order_id) to orders (id): the Access file refused the relationship: 1 record(s)"));
+    EXPECT_TRUE(named_("extras: foreign key extra_far (far_region,far_num) to " + elsewhere.name() +
+                       ".customers (region,num): the table it refers to"));
     EXPECT_FALSE(named_("orders: foreign key order_customer"));
     EXPECT_FALSE(named_("details: foreign key line_order"));
 
