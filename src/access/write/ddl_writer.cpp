@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <map>
 #include <optional>
-#include <set>
 
 #include "access/write/database_writer.h"
 #include "access/format/index_key.h"
@@ -501,14 +500,8 @@ Result<std::string> WriteDatabase::createRelationship(const NewRelationship& r) 
     if (child.logicalIndexes.size() + (self ? 2 : 1) > 32 || parent.logicalIndexes.size() >= 32)
         return Status::badCommand("Too many indexes on a table of the relationship.");
 
-    // Every key of the referencing rows that has no null must exist among the
-    // referenced rows, compared as the referenced index compares them.
-    std::set<std::string> parentKeys;
-    ACCESS_RETURN_IF_ERROR(forEachRow(parent, [&](const ScannedRow& row) -> Status {
-        ACCESS_ASSIGN_OR_RETURN(std::string key, indexKey(parent, *parentIndex, row.cells));
-        parentKeys.insert(std::move(key));
-        return Status::ok();
-    }));
+    // Every key of the referencing rows that has no null must be in the
+    // referenced index, compared as that index compares keys.
     TableModel probe = child;
     RealIndexModel probeIndex;
     for (size_t k = 0; k < childCols.size(); ++k)
@@ -518,7 +511,9 @@ Result<std::string> WriteDatabase::createRelationship(const NewRelationship& r) 
     ACCESS_RETURN_IF_ERROR(forEachRow(child, [&](const ScannedRow& row) -> Status {
         bool anyNull = false;
         ACCESS_ASSIGN_OR_RETURN(std::string key, indexKey(probe, probe.realIndexes.size() - 1, row.cells, nullptr, &anyNull));
-        if (!anyNull && parentKeys.count(key) == 0) ++orphans;
+        if (anyNull) return Status::ok();
+        ACCESS_ASSIGN_OR_RETURN(bool held, indexHoldsKey(*store_, parent.realIndexes[*parentIndex].rootPage, key));
+        if (!held) ++orphans;
         return Status::ok();
     }));
     if (orphans > 0)
