@@ -244,16 +244,23 @@ TableRules readTableRules(MYSQL_CONNECTION& source, const std::string& database,
                                "information_schema.CHECK_CONSTRAINTS c ON c.CONSTRAINT_SCHEMA = t.CONSTRAINT_SCHEMA AND "
                                "c.CONSTRAINT_NAME = t.CONSTRAINT_NAME WHERE t.TABLE_SCHEMA = " + sqlTextLiteral(database) +
                                " AND t.TABLE_NAME = " + sqlTextLiteral(table) + " AND t.CONSTRAINT_TYPE = 'CHECK'");
-    // Foreign keys: this engine does not write relationships into a file yet.
-    auto keys = query(source, "SELECT CONSTRAINT_NAME, GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION), "
-                              "MAX(REFERENCED_TABLE_NAME), GROUP_CONCAT(REFERENCED_COLUMN_NAME ORDER BY ORDINAL_POSITION) "
-                              "FROM information_schema.KEY_COLUMN_USAGE" + where +
-                              " AND REFERENCED_TABLE_NAME IS NOT NULL GROUP BY CONSTRAINT_NAME ORDER BY CONSTRAINT_NAME");
-    for (const Row& k : keys ? *keys : std::vector<Row>{})
-        if (k.size() == 4 && k[0])
-            rules.notCarried.push_back({table, "foreign key " + *k[0] + " (" + k[1].value_or("") + ") to " +
-                                                   k[2].value_or("") + " (" + k[3].value_or("") + ")",
-                                        "relationships are not written into Access files; the rows are copied as they are"});
+    // MariaDB and MySQL both list a key's columns in KEY_COLUMN_USAGE and its
+    // rules in REFERENTIAL_CONSTRAINTS.
+    auto keys = query(source, "SELECT k.CONSTRAINT_NAME, k.COLUMN_NAME, k.REFERENCED_TABLE_NAME, k.REFERENCED_COLUMN_NAME, "
+                              "r.UPDATE_RULE, r.DELETE_RULE, k.REFERENCED_TABLE_SCHEMA FROM information_schema.KEY_COLUMN_USAGE k JOIN "
+                              "information_schema.REFERENTIAL_CONSTRAINTS r ON r.CONSTRAINT_SCHEMA = k.TABLE_SCHEMA AND "
+                              "r.TABLE_NAME = k.TABLE_NAME AND r.CONSTRAINT_NAME = k.CONSTRAINT_NAME WHERE k.TABLE_SCHEMA = " +
+                                  sqlTextLiteral(database) + " AND k.TABLE_NAME = " + sqlTextLiteral(table) +
+                                  " AND k.REFERENCED_TABLE_NAME IS NOT NULL ORDER BY k.CONSTRAINT_NAME, k.ORDINAL_POSITION");
+    for (const Row& k : keys ? *keys : std::vector<Row>{}) {
+        if (k.size() < 7 || !k[0] || !k[1] || !k[2] || !k[3]) continue;
+        // A table of another database is named with it, so it matches no converted table.
+        const std::string referenced = k[6] && *k[6] != database ? *k[6] + "." + *k[2] : *k[2];
+        if (rules.foreignKeys.empty() || rules.foreignKeys.back().name != *k[0])
+            rules.foreignKeys.push_back({*k[0], {}, referenced, {}, k[4].value_or(""), k[5].value_or("")});
+        rules.foreignKeys.back().columns.push_back(*k[1]);
+        rules.foreignKeys.back().referencedColumns.push_back(*k[3]);
+    }
 
     std::string rule;
     for (const Row& c : checks ? *checks : std::vector<Row>{}) {

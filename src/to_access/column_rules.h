@@ -2,8 +2,8 @@
 // NOT NULL as Required, a literal DEFAULT (or CURRENT_TIMESTAMP) as
 // DefaultValue, a column COMMENT as Description, and CHECK constraints that
 // translate as the table's ValidationRule. Whatever cannot be kept is named
-// with the reason; so are the table's foreign keys, and a view is named as
-// copied into a table.
+// with the reason, and a view is named as copied into a table. Foreign keys
+// are read for the relationships made after the rows.
 #pragma once
 
 #include <string>
@@ -16,9 +16,19 @@ namespace veltrano {
 
 class MYSQL_CONNECTION;
 
+// A FOREIGN KEY constraint of the table, with MySQL's names and rules.
+struct ForeignKeyRule {
+    std::string name;
+    std::vector<std::string> columns;
+    std::string referencedTable;
+    std::vector<std::string> referencedColumns;
+    std::string onUpdate, onDelete;  // CASCADE, SET NULL, SET DEFAULT, RESTRICT, NO ACTION
+};
+
 struct TableRules {
     std::vector<access::ObjectProperties> properties;  // "" the table, else an Access column name
     std::vector<NotCarriedItem> notCarried;
+    std::vector<ForeignKeyRule> foreignKeys;  // become relationships once every table is in
 };
 
 // Reads the rules of `table` in `database` from information_schema. Read

@@ -69,6 +69,7 @@ RunOutcome ConversionRun::run(const RunOptions& options) {
     s_.refusedRows.clear();
     s_.partialTables.clear();
     failedTables_.clear();
+    pendingKeys_.clear();
     if (options_.newFile) {
         s_.destinationMode = 1;
         return createNew();
@@ -206,9 +207,69 @@ RunOutcome ConversionRun::copyTables(access::WriteConnection& db, bool appending
         }
         progressAfter(i);
     }
+    if (!carryForeignKeys(db, outcome == RunOutcome::Finished)) outcome = RunOutcome::Failed;
     // A new file is closed by finishNewFile, which moves it into place.
     if (appending) (void)db.close();
     return outcome;
+}
+
+namespace {
+
+std::string foreignKeyLabel(const ForeignKeyRule& k) {
+    auto list = [](const std::vector<std::string>& names) {
+        std::string out;
+        for (const std::string& n : names) out += (out.empty() ? "" : ",") + n;
+        return out;
+    };
+    return "foreign key " + k.name + " (" + list(k.columns) + ") to " + k.referencedTable + " (" + list(k.referencedColumns) + ")";
+}
+
+}  // namespace
+
+// The foreign keys between converted tables become relationships, made once
+// all rows are in so that Access checks every row against them. A key to a
+// table that did not arrive, a rule Access has no form for, or a key the file
+// refuses is named with the reason; only a failed write fails the run.
+bool ConversionRun::carryForeignKeys(access::WriteConnection& db, bool tablesComplete) {
+    for (const auto& [table, k] : pendingKeys_) {
+        const std::string label = foreignKeyLabel(k);
+        if (!tablesComplete) {
+            s_.notCarried.push_back({table, label, "the conversion ended before relationships were made"});
+            continue;
+        }
+        auto target = std::find_if(s_.sourceTables.begin(), s_.sourceTables.end(),
+                                   [&](const SourceTable& t) { return t.name == k.referencedTable; });
+        if (target == s_.sourceTables.end() || !target->converted) {
+            s_.notCarried.push_back({table, label, "the table it refers to, " + k.referencedTable + ", was not converted"});
+            continue;
+        }
+        // Access's own name (referenced table + referencing table): MySQL's
+        // name is usually taken already by the index it made for the key.
+        access::NewRelationship r;
+        r.table = accessName(table);
+        r.referencedTable = accessName(k.referencedTable);
+        for (const std::string& c : k.columns) r.columns.push_back(accessName(c));
+        for (const std::string& c : k.referencedColumns) r.referencedColumns.push_back(accessName(c));
+        r.cascadeUpdate = k.onUpdate == "CASCADE";
+        r.cascadeDelete = k.onDelete == "CASCADE";
+        r.cascadeSetNull = k.onDelete == "SET NULL";
+        auto made = db.addRelationship(r);
+        if (!made) {
+            s_.notCarried.push_back({table, label, "the Access file refused the relationship: " + made.status().description()});
+            if (made.status().category() == access::Category::IoError) return false;
+            continue;
+        }
+        // Access refuses a change of a referenced key that is in use, and a
+        // delete of a referenced row, unless the relationship cascades.
+        if (k.onUpdate == "SET NULL" || k.onUpdate == "SET DEFAULT")
+            s_.notCarried.push_back({table, "ON UPDATE " + k.onUpdate + " of " + label,
+                                     "Access has no such rule; relationship " + *made + " refuses the change instead"});
+        if (k.onDelete == "SET DEFAULT")
+            s_.notCarried.push_back({table, "ON DELETE SET DEFAULT of " + label,
+                                     "Access has no such rule; relationship " + *made + " refuses the delete instead"});
+    }
+    pendingKeys_.clear();
+    return true;
 }
 
 void ConversionRun::progressAfter(int64_t index) {
@@ -268,6 +329,7 @@ ConversionRun::Step ConversionRun::convertTable(access::WriteConnection& db, Sou
         }
     }
     t.converted = true;
+    for (ForeignKeyRule& k : rules_.foreignKeys) pendingKeys_.push_back({t.name, std::move(k)});
     if (options_.definitionsOnly) return Step::Next;
     return populate(db, t, structure.sourceColumns);
 }

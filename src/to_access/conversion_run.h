@@ -106,6 +106,9 @@ private:
     // Closes the new file and moves it from its temporary name to the destination.
     bool finishNewFile(access::WriteConnection& db, const std::string& temporary);
     void progressAfter(int64_t index);
+    // Makes the relationships of pendingKeys_ (or, when not all tables were
+    // converted, names them). False when a write failed.
+    bool carryForeignKeys(access::WriteConnection& db, bool tablesComplete);
 
     ConversionSession& s_;
     MYSQL_CONNECTION& source_;
@@ -113,6 +116,8 @@ private:
     TableRules rules_;  // of the table being converted
     RunOptions options_;
     std::vector<std::string> failedTables_;
+    // {table, key} of the converted tables, waiting for all the rows.
+    std::vector<std::pair<std::string, ForeignKeyRule>> pendingKeys_;
 };
 
 // Adds "Refused Records        : N  record(s)" after the converted-records

@@ -354,12 +354,17 @@ Result<std::vector<std::string>> WriteDatabase::userTables() {
 }
 
 Status WriteDatabase::addCatalogRows(const std::string& name, uint32_t tdefPage, const std::string& properties) {
+    return addCatalogObject(name, tdefPage, 1, "Tables", kTablesId, properties);
+}
+
+Status WriteDatabase::addCatalogObject(const std::string& name, uint32_t id, int16_t type, const std::string& container,
+                                       uint32_t containerId, const std::string& properties) {
     ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
-    uint32_t tables = kTablesId;
+    uint32_t tables = containerId;
     std::string owner("\xA6\x33", 2);
     uint32_t acesPage = 0;
     for (const auto& e : catalog) {
-        if (e.parentId == kDbParentId && e.name == "Tables") tables = e.id;
+        if (e.parentId == kDbParentId && e.name == container) tables = e.id;
         if (e.name == "MSysDb" && !e.owner.empty()) owner = e.owner;
         if (e.name == "MSysACEs" && (e.type & 0x7F) == 1) acesPage = e.id & 0x00FFFFFF;
     }
@@ -369,10 +374,10 @@ Status WriteDatabase::addCatalogRows(const std::string& name, uint32_t tdefPage,
         if (const ColumnModel* c = objects.columnNamed(col)) cells[c->number] = StoredCell::of(std::move(bytes));
     };
     const double now = nowOleDate();
-    set("Id", le32(tdefPage));
+    set("Id", le32(id));
     set("ParentId", le32(tables));
     set("Name", utf8ToUtf16le(name));
-    set("Type", std::string("\x01\x00", 2));
+    set("Type", std::string{static_cast<char>(type & 0xFF), static_cast<char>((type >> 8) & 0xFF)});
     set("DateCreate", dateCell(now));
     set("DateUpdate", dateCell(now));
     set("Owner", owner);
@@ -397,7 +402,7 @@ Status WriteDatabase::addCatalogRows(const std::string& name, uint32_t tdefPage,
     if (sids.empty()) sids.push_back(owner);
     for (const auto& s : sids) {
         std::vector<StoredCell> ace(aces.maxCols);
-        ace[oid->number] = StoredCell::of(le32(tdefPage));
+        ace[oid->number] = StoredCell::of(le32(id));
         ace[sid->number] = StoredCell::of(s);
         ace[acm->number] = StoredCell::of(le32(kFullAccess));
         ace[inh->number] = StoredCell::of(std::string(1, '\0'));

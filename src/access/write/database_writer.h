@@ -29,6 +29,7 @@
 #include "access/write/row_writer.h"
 #include "access/write/tdef_writer.h"
 #include "access/write/unique_keys.h"
+#include "access/write/writer.h"
 #include "common/field_value.h"
 
 namespace veltrano::access {
@@ -65,6 +66,8 @@ public:
     Status execute(const std::string& sql, const std::vector<ObjectProperties>& extra = {});
     Result<std::unique_ptr<AppendSession>> openAppend(const std::string& table);
     Result<std::vector<std::string>> userTables();
+    // See WriteConnection::addRelationship.
+    Result<std::string> addRelationship(const NewRelationship& r);
     // The property blocks of a table (its catalog row's LvProp).
     Result<std::vector<PropertySet>> tableProperties(const std::string& table);
     // Required and DefaultValue of each column that has either (auto-numbers
@@ -116,6 +119,12 @@ private:
     Status dropTable(const DropTableStmt& s);
     Result<const CatalogRow*> findTable(const std::vector<CatalogRow>& catalog, const std::string& name);
     Status addCatalogRows(const std::string& name, uint32_t tdefPage, const std::string& properties);
+    // A catalog row of `type` under the container named `container` (or
+    // `containerId` when the file has none by that name), with that
+    // container's users and groups given full access to it.
+    Status addCatalogObject(const std::string& name, uint32_t id, int16_t type, const std::string& container,
+                            uint32_t containerId, const std::string& properties);
+    Result<std::string> createRelationship(const NewRelationship& r);
 
     std::unique_ptr<PageStore> store_;
     std::unique_ptr<LockFileGuard> lockFile_;

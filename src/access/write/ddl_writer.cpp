@@ -1,4 +1,4 @@
-// CREATE TABLE, CREATE INDEX and DROP TABLE on a WriteDatabase.
+// CREATE TABLE, CREATE INDEX, DROP TABLE and relationships on a WriteDatabase.
 //
 // A new table gets: its TDEF page (and continuation pages when long), one
 // owner-0 data page of usage-map rows (owned pages, free-space pages, one per
@@ -7,6 +7,7 @@
 // on the "Tables" container, with the system indexes rebuilt afterwards.
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "access/write/database_writer.h"
 #include "access/format/index_key.h"
@@ -387,6 +388,234 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
     release.erase(std::unique(release.begin(), release.end()), release.end());
     releasePages(release);
     return Status::ok();
+}
+
+
+// ----------------------------------------------------------- relationships
+
+namespace {
+
+constexpr uint32_t kRelationshipsContainerId = 0x0F000003u;
+constexpr int16_t kRelationshipObjectType = 8;
+
+std::string le32Cell(uint32_t v) {
+    std::string b(4, '\0');
+    for (int i = 0; i < 4; ++i) b[static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    return b;
+}
+
+// The first `count` characters of UTF-8 text.
+std::string firstCharacters(const std::string& s, size_t count) {
+    size_t i = 0;
+    for (size_t n = 0; i < s.size() && n < count; ++n) {
+        ++i;
+        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+    }
+    return s.substr(0, i);
+}
+
+bool sameColumns(const std::vector<IndexColumnModel>& a, const std::vector<IndexColumnModel>& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](const IndexColumnModel& x, const IndexColumnModel& y) { return x.column == y.column; });
+}
+
+}  // namespace
+
+Result<std::string> WriteDatabase::addRelationship(const NewRelationship& r) {
+    if (!store_) return Status::invalidArgument("the connection is closed");
+    if (busy_) return Status::invalidArgument("a table of this connection is still open for adding rows");
+    ACCESS_RETURN_IF_ERROR(begin());
+    Result<std::string> name = createRelationship(r);
+    if (!name.isOk()) {
+        Status s = abandon(name.status());
+        if (s.category() != Category::IoError && s.category() != Category::Corruption)
+            return Status::badCommand(s.description());
+        return s;
+    }
+    ACCESS_RETURN_IF_ERROR(commit());
+    return name;
+}
+
+// Writes what Access writes for an enforced relationship: one
+// MSysRelationships row per column pair, a catalog object under the
+// "Relationships" container, and a pair of foreign-key logical indexes that
+// name each other. The engine enforces a relationship through that pair.
+Result<std::string> WriteDatabase::createRelationship(const NewRelationship& r) {
+    if (r.columns.empty() || r.columns.size() != r.referencedColumns.size() || r.columns.size() > limits::kMaxIndexColumns)
+        return Status::badCommand("A relationship joins 1 to 10 fields of one table to as many fields of the other.");
+    if (r.cascadeDelete && r.cascadeSetNull)
+        return Status::badCommand("A relationship either deletes or clears related records, not both.");
+    ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
+    auto userTable = [&](const std::string& name) -> Result<const CatalogRow*> {
+        auto found = findTable(catalog, name);
+        if (!found.isOk()) return Status::badCommand("The table '" + name + "' does not exist.");
+        if (found.value()->flags & (catalog_const::kFlagSystem | catalog_const::kFlagAltSystem) ||
+            found.value()->name.rfind("MSys", 0) == 0)
+            return Status::badCommand("System tables cannot be changed.");
+        return found.value();
+    };
+    ACCESS_ASSIGN_OR_RETURN(const CatalogRow* childRow, userTable(r.table));
+    ACCESS_ASSIGN_OR_RETURN(const CatalogRow* parentRow, userTable(r.referencedTable));
+    // A table may refer to itself; both its indexes then go into one definition.
+    const bool self = childRow == parentRow;
+    ACCESS_ASSIGN_OR_RETURN(TableModel child, readTableModel(*store_, childRow->id & 0x00FFFFFF));
+    TableModel other;
+    if (!self) {
+        ACCESS_ASSIGN_OR_RETURN(other, readTableModel(*store_, parentRow->id & 0x00FFFFFF));
+    }
+    TableModel& parent = self ? child : other;
+    std::vector<std::pair<std::string, bool>> childNames, parentNames;
+    for (size_t k = 0; k < r.columns.size(); ++k) {
+        childNames.push_back({r.columns[k], true});
+        parentNames.push_back({r.referencedColumns[k], true});
+    }
+    ACCESS_ASSIGN_OR_RETURN(auto childCols, indexColumns(child, childNames));
+    ACCESS_ASSIGN_OR_RETURN(auto parentCols, indexColumns(parent, parentNames));
+    for (size_t k = 0; k < childCols.size(); ++k) {
+        const ColumnModel* a = child.column(childCols[k].column);
+        const ColumnModel* b = parent.column(parentCols[k].column);
+        if (a->type != b->type)
+            return Status::badCommand("The fields '" + a->name + "' and '" + b->name + "' are not of the same type.");
+    }
+    // The pairs may name the referenced key's columns in another order than
+    // its index: they are then kept in the index's order.
+    std::optional<size_t> parentIndex;
+    for (size_t i = 0; i < parent.realIndexes.size() && !parentIndex; ++i) {
+        const auto& keyColumns = parent.realIndexes[i].columns;
+        if (!parent.isUniqueIndex(i) || keyColumns.size() != parentCols.size()) continue;
+        std::vector<IndexColumnModel> keyOrder, childOrder;
+        for (const auto& kc : keyColumns) {
+            auto at = std::find_if(parentCols.begin(), parentCols.end(), [&](const IndexColumnModel& c) { return c.column == kc.column; });
+            if (at == parentCols.end()) break;
+            keyOrder.push_back(*at);
+            childOrder.push_back(childCols[static_cast<size_t>(at - parentCols.begin())]);
+        }
+        if (keyOrder.size() != keyColumns.size()) continue;
+        parentIndex = i;
+        parentCols = std::move(keyOrder);
+        childCols = std::move(childOrder);
+    }
+    if (!parentIndex)
+        return Status::badCommand("No unique index found for the referenced fields of table '" + parentRow->name + "'.");
+    if (child.logicalIndexes.size() + (self ? 2 : 1) > 32 || parent.logicalIndexes.size() >= 32)
+        return Status::badCommand("Too many indexes on a table of the relationship.");
+
+    // Every key of the referencing rows that has no null must be in the
+    // referenced index, compared as that index compares keys.
+    TableModel probe = child;
+    RealIndexModel probeIndex;
+    for (size_t k = 0; k < childCols.size(); ++k)
+        probeIndex.columns.push_back({childCols[k].column, parent.realIndexes[*parentIndex].columns[k].ascending});
+    probe.realIndexes.push_back(std::move(probeIndex));
+    size_t orphans = 0;
+    ACCESS_RETURN_IF_ERROR(forEachRow(child, [&](const ScannedRow& row) -> Status {
+        bool anyNull = false;
+        ACCESS_ASSIGN_OR_RETURN(std::string key, indexKey(probe, probe.realIndexes.size() - 1, row.cells, nullptr, &anyNull));
+        if (anyNull) return Status::ok();
+        ACCESS_ASSIGN_OR_RETURN(bool held, indexHoldsKey(*store_, parent.realIndexes[*parentIndex].rootPage, key));
+        if (!held) ++orphans;
+        return Status::ok();
+    }));
+    if (orphans > 0)
+        return Status::badCommand(std::to_string(orphans) + " record(s) of table '" + childRow->name +
+                                  "' have no related record in table '" + parentRow->name + "'.");
+
+    // The name: unique among relationships and among the referencing table's indexes.
+    std::string base = r.name.empty() ? firstCharacters(firstCharacters(parentRow->name, 29) + childRow->name, 61)
+                                      : firstCharacters(r.name, 61);
+    if (!checkObjectName(base, "relationship").isOk())
+        base = firstCharacters(firstCharacters(parentRow->name, 29) + childRow->name, 61);
+    auto taken = [&](const std::string& name) {
+        for (const auto& e : catalog)
+            if (e.type == kRelationshipObjectType && namesEqual(e.name, name)) return true;
+        for (const auto& l : child.logicalIndexes)
+            if (namesEqual(l.name, name)) return true;
+        return false;
+    };
+    std::string name = base;
+    for (int n = 1; taken(name); ++n) name = base + std::to_string(n);
+
+    uint32_t grbit = 0;
+    for (size_t i = 0; i < child.realIndexes.size(); ++i)
+        if (child.isUniqueIndex(i) && sameColumns(child.realIndexes[i].columns, childCols)) grbit |= 0x1;
+    if (r.cascadeUpdate) grbit |= 0x100;
+    if (r.cascadeDelete) grbit |= 0x1000;
+    if (r.cascadeSetNull) grbit |= 0x2000;
+
+    uint32_t relPage = 0;
+    for (const auto& e : catalog)
+        if (e.name == "MSysRelationships" && (e.type & 0x7F) == 1) relPage = e.id & 0x00FFFFFF;
+    if (relPage == 0) return Status::badCommand("The file has no MSysRelationships table.");
+    ACCESS_ASSIGN_OR_RETURN(TableModel rel, readTableModel(*store_, relPage));
+    for (size_t k = 0; k < childCols.size(); ++k) {
+        std::vector<StoredCell> cells(rel.maxCols);
+        auto set = [&](const char* col, std::string bytes) {
+            if (const ColumnModel* c = rel.columnNamed(col)) cells[c->number] = StoredCell::of(std::move(bytes));
+        };
+        set("ccolumn", le32Cell(static_cast<uint32_t>(childCols.size())));
+        set("grbit", le32Cell(grbit));
+        set("icolumn", le32Cell(static_cast<uint32_t>(k)));
+        set("szColumn", utf8ToUtf16le(child.column(childCols[k].column)->name));
+        set("szObject", utf8ToUtf16le(childRow->name));
+        set("szReferencedColumn", utf8ToUtf16le(parent.column(parentCols[k].column)->name));
+        set("szReferencedObject", utf8ToUtf16le(parentRow->name));
+        set("szRelationship", utf8ToUtf16le(name));
+        ACCESS_RETURN_IF_ERROR(insertRow(rel, cells).status());
+    }
+    ACCESS_RETURN_IF_ERROR(rebuildAllIndexes(rel));
+
+    uint32_t id = 0x80000000u;
+    for (const auto& e : catalog)
+        if ((e.id & 0x80000000u) && e.id != 0xFFFFFFFFu) id = std::max(id, e.id + 1);
+    ACCESS_RETURN_IF_ERROR(addCatalogObject(name, id, kRelationshipObjectType, "Relationships", kRelationshipsContainerId, {}));
+
+    // The referencing side shares an index on exactly its columns, else gets
+    // its own (not unique, nulls indexed), filled from the rows already there.
+    std::optional<size_t> childIndex;
+    for (size_t i = 0; i < child.realIndexes.size() && !childIndex; ++i)
+        if (sameColumns(child.realIndexes[i].columns, childCols)) childIndex = i;
+    bool newIndex = false;
+    if (!childIndex) {
+        MapPages maps(*this);
+        ACCESS_ASSIGN_OR_RETURN(childIndex, realIndexFor(*this, child, maps, childCols, 0x80));
+        ACCESS_RETURN_IF_ERROR(maps.flush());
+        newIndex = true;
+    }
+    const auto parentNumber = static_cast<uint32_t>(parent.logicalIndexes.size());
+    const auto childNumber = static_cast<uint32_t>(child.logicalIndexes.size()) + (self ? 1 : 0);
+    const uint8_t cascadeUpdate = r.cascadeUpdate ? 1 : 0;
+    const uint8_t cascadeDelete = r.cascadeDelete ? 1 : r.cascadeSetNull ? 2 : 0;
+    // Access names the referenced side's index ".r" and the letter of its number.
+    std::string parentIndexName;
+    for (uint32_t n = parentNumber; parentIndexName.empty(); ++n) {
+        std::string candidate = ".r" + (n < 26 ? std::string(1, static_cast<char>('A' + n)) : std::to_string(n));
+        if (std::none_of(parent.logicalIndexes.begin(), parent.logicalIndexes.end(),
+                         [&](const LogicalIndexModel& l) { return namesEqual(l.name, candidate); }))
+            parentIndexName = candidate;
+    }
+    auto foreignKeyIndex = [&](const std::string& indexName, uint32_t number, size_t real, uint8_t side,
+                               uint32_t otherNumber, uint32_t otherPage) {
+        LogicalIndexModel l;
+        l.name = indexName;
+        l.number = number;
+        l.realIndex = static_cast<uint32_t>(real);
+        l.type = 2;
+        l.foreignKey = LogicalIndexModel::ForeignKey{side, otherNumber, otherPage, cascadeUpdate, cascadeDelete};
+        return l;
+    };
+    parent.logicalIndexes.push_back(foreignKeyIndex(parentIndexName, parentNumber, *parentIndex, 1, childNumber, child.page));
+    child.logicalIndexes.push_back(foreignKeyIndex(name, childNumber, *childIndex, 2, parentNumber, parent.page));
+    if (newIndex) {
+        ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(child));
+        ACCESS_RETURN_IF_ERROR(rebuildIndex(child, *childIndex, rows));
+    }
+    std::vector<uint32_t> freed;
+    if (!self) {
+        ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, parent, allocator(), freed));
+    }
+    ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, child, allocator(), freed));
+    releasePages(freed);
+    return name;
 }
 
 }  // namespace veltrano::access

@@ -94,7 +94,7 @@ Result<TableModel> readTableModel(PageStore& store, uint32_t page) {
     for (size_t i = 0; i < d.logicalIndexes.size(); ++i) {
         const LogicalIndexDef& x = d.logicalIndexes[i];
         t.logicalIndexes[i] = {x.name, x.number, x.realIndex, x.type,
-                               block(d.layout.logicalIndexBlocks + i * f.logicalIdxBlock, f.logicalIdxBlock)};
+                               block(d.layout.logicalIndexBlocks + i * f.logicalIdxBlock, f.logicalIdxBlock), std::nullopt};
     }
     for (const auto& m : d.longValueMaps) t.lvMaps.push_back({m.column, m.ownedMap, m.freeMap});
     return t;
@@ -184,6 +184,13 @@ std::vector<uint8_t> serializeTableModel(const TableModel& t) {
         put::u32(blk, f.logIdxNumber, li.number);
         put::u32(blk, f.logIdxRealNumber, li.realIndex);
         blk[f.logIdxType] = li.type;
+        if (li.foreignKey) {
+            blk[f.logIdxRelType] = li.foreignKey->side;
+            put::u32(blk, f.logIdxRelIndex, li.foreignKey->otherIndex);
+            put::u32(blk, f.logIdxRelTable, li.foreignKey->otherPage);
+            blk[f.logIdxCascadeUpdate] = li.foreignKey->cascadeUpdate;
+            blk[f.logIdxCascadeDelete] = li.foreignKey->cascadeDelete;
+        }
         append(blk);
     }
     for (const auto& li : t.logicalIndexes) appendName(li.name);

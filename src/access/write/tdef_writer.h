@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,15 @@ struct LogicalIndexModel {
     uint32_t realIndex = 0;
     uint8_t type = 0;  // 1 primary key, 2 foreign key
     std::vector<uint8_t> raw;  // 28 bytes when read
+    // Set on a foreign-key index made here: the matching index of the other
+    // table of the relationship, which is what enforces it.
+    struct ForeignKey {
+        uint8_t side = 0;  // 1 the referenced ("one") table, 2 the referencing one
+        uint32_t otherIndex = 0;  // the other index's number
+        uint32_t otherPage = 0;   // the other table's TDEF page
+        uint8_t cascadeUpdate = 0, cascadeDelete = 0;  // delete: 1 cascade, 2 set to null
+    };
+    std::optional<ForeignKey> foreignKey;
 };
 
 struct LvMapModel {

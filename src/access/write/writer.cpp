@@ -208,6 +208,11 @@ Status WriteConnection::execute(const std::string& createTableSql, const std::ve
     return db_->execute(createTableSql, properties);
 }
 
+Result<std::string> WriteConnection::addRelationship(const NewRelationship& r) {
+    if (!db_) return Status::invalidArgument("the connection is not open");
+    return db_->addRelationship(r);
+}
+
 Result<Appender> WriteConnection::openTableForAppend(const std::string& table) {
     if (!db_) return Status::invalidArgument("the connection is not open");
     ACCESS_ASSIGN_OR_RETURN(auto rules, db_->columnRules(table));

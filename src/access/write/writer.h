@@ -53,6 +53,20 @@ struct ObjectProperties {
 // time). Nothing for other expressions (functions, references to fields).
 std::optional<FieldValue> defaultFieldValue(const std::string& expression);
 
+// An enforced relationship between two user tables: every non-null key of
+// `table` (the "many" side) must exist in `referencedTable` (the "one" side),
+// whose columns must carry a primary key or unique index in that order.
+struct NewRelationship {
+    std::string name;  // "" gives Access's own: referenced table + referencing table
+    std::string table;
+    std::vector<std::string> columns;
+    std::string referencedTable;
+    std::vector<std::string> referencedColumns;
+    bool cascadeUpdate = false;
+    bool cascadeDelete = false;
+    bool cascadeSetNull = false;  // on delete; not with cascadeDelete
+};
+
 // Provider type codes reported by Appender::fieldType.
 namespace provider_type {
 constexpr int kSmallInt = 2, kInteger = 3, kSingle = 4, kDouble = 5, kCurrency = 6, kDate = 7,
@@ -153,6 +167,13 @@ public:
     // columns; values given here replace same-named ones of the statement.
     Status execute(const std::string& createTableSql, const std::vector<ObjectProperties>& properties);
 
+    // Adds `r` as Access does: its MSysRelationships rows, its catalog
+    // object, and a foreign-key index in each table (with a new index on the
+    // referencing columns when none covers exactly them). Returns the name
+    // given: `r.name`, or with a number added when that is taken. Refused
+    // (0x80040E14, file unchanged) when the tables, columns or types do not
+    // fit, or when a row's key is missing from the referenced table.
+    Result<std::string> addRelationship(const NewRelationship& r);
     // REQUIRES: no other Appender of this connection is open.
     Result<Appender> openTableForAppend(const std::string& table);
 
