@@ -34,6 +34,18 @@ std::string elapsedSince(std::chrono::system_clock::time_point start,
     return formatElapsed(std::chrono::duration_cast<std::chrono::seconds>(now - start));
 }
 
+namespace {
+
+// What the report names beyond its lists, the same for both directions.
+void addDetails(Facts& f, const ConversionSession& s) {
+    f.notCarried = s.notCarried;
+    f.carriedExtras = s.carriedExtras;
+    f.refusedRows = s.refusedRows;
+    f.partialTables = s.partialTables;
+}
+
+}  // namespace
+
 Facts accessToMysqlFacts(const ConversionSession& s, std::chrono::system_clock::time_point now) {
     Facts f;
     f.direction = Direction::AccessToMysql;
@@ -45,10 +57,7 @@ Facts accessToMysqlFacts(const ConversionSession& s, std::chrono::system_clock::
     std::vector<TableEntry> entries;
     for (const auto& t : s.tables) entries.push_back({t.name, t.selected, t.converted});
     f.lists = splitTables(entries);
-    f.notCarried = s.notCarried;
-    f.carriedExtras = s.carriedExtras;
-    f.refusedRows = s.refusedRows;
-    f.partialTables = s.partialTables;
+    addDetails(f, s);
     return f;
 }
 
@@ -63,10 +72,7 @@ Facts mysqlToAccessFacts(const ConversionSession& s, std::chrono::system_clock::
     std::vector<TableEntry> entries;
     for (const auto& t : s.sourceTables) entries.push_back({t.name, t.selected, t.converted});
     f.lists = splitTables(entries);
-    f.notCarried = s.notCarried;
-    f.carriedExtras = s.carriedExtras;
-    f.refusedRows = s.refusedRows;
-    f.partialTables = s.partialTables;
+    addDetails(f, s);
     return f;
 }
 

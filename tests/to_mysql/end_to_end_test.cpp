@@ -451,8 +451,9 @@ TEST_F(EndToEnd, BatchToolSqlFileLoadsIntoTheSameTablesAsADirectRun) {
     const std::string cli = std::string(VELTRANO_BINARY_DIR) + "/veltrano-cli";
     const auto* login = test::testServer();
     setenv("MYSQL_PWD", login->password.c_str(), 1);
-    const std::string sql = testing::TempDir() + "vt_tm_cli.sql";
-    const std::string err = testing::TempDir() + "vt_tm_cli_err.txt";
+    // Names of its own: ctest runs the other batch-tool tests at the same time.
+    const std::string sql = testing::TempDir() + "vt_tm_sqlfile.sql";
+    const std::string err = testing::TempDir() + "vt_tm_sqlfile_err.txt";
     auto sh = [](const std::string& cmd) {
         int rc = std::system(cmd.c_str());
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
