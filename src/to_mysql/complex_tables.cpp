@@ -164,6 +164,7 @@ void ConversionRun::carryComplexColumns(const TableDefinition& table) {
         }
 
         BatchTarget target;
+        target.table = childName;
         target.quotedTable = sqlIdentifier(childName);
         for (size_t k = 0; k < row.names.size(); ++k) {
             target.forms.push_back(valueFormFor(types[k]));

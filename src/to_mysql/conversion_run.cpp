@@ -331,7 +331,8 @@ void ConversionRun::refused(int64_t record, const std::string& reason) {
 
 BatchTarget ConversionRun::batchTarget(const TableDefinition& table, const SourceRows& rows) {
     BatchTarget target;
-    target.quotedTable = backticked(mysqlName(table.name, s_.convertSpaces));
+    target.table = mysqlName(table.name, s_.convertSpaces);
+    target.quotedTable = backticked(target.table);
     // Source field of each column, found by name as the columns were listed.
     const auto& names = rows.columnNames();
     for (const auto& column : table.columns) {

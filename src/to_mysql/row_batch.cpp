@@ -160,7 +160,7 @@ void InsertBatch::sendOneByOne(size_t from) {
 }
 
 LoadDataBatch::LoadDataBatch(BatchServer& server, BatchListener& listener, const BatchTarget& target)
-    : QueuedRows(server, listener, target), tail_(loadDataTail(target.quotedTable)) {}
+    : QueuedRows(server, listener, target), tail_(loadDataTail(target.table)) {}
 
 void LoadDataBatch::add(int64_t record, const SourceRows& row) {
     if (refusedForItsValues(target_, listener_, record, row)) return;

@@ -52,6 +52,7 @@ public:
 
 // The table the rows go to and how its values are written.
 struct BatchTarget {
+    std::string table;                // the MySQL table's name
     std::string quotedTable;          // `name`
     bool transactional = true;        // a refused statement leaves no row behind
     size_t packetLimit = 0;           // the server's max_allowed_packet; 0 when unknown

@@ -14,6 +14,7 @@ public:
     bool refuseLoad = false;
     std::vector<std::string> statements;
     int loads = 0;
+    std::string lastLoadTail;
 
     int32_t execute(const std::string& sql) override {
         statements.push_back(sql);
@@ -21,8 +22,9 @@ public:
             if (sql.find(p) != std::string::npos) return last_ = 1366;
         return last_ = 0;
     }
-    int32_t loadLocal(const std::string&, const std::string&, int64_t&, std::string&) override {
+    int32_t loadLocal(const std::string& tail, const std::string&, int64_t&, std::string&) override {
         ++loads;
+        lastLoadTail = tail;
         return last_ = refuseLoad ? 1148 : 1366;
     }
     std::string errorText() const override { return "refused " + std::to_string(last_); }
@@ -53,6 +55,7 @@ public:
 
 BatchTarget textTable(size_t packetLimit = 0) {
     BatchTarget t;
+    t.table = "t";
     t.quotedTable = "`t`";
     t.packetLimit = packetLimit;
     t.forms = {ValueForm::Text};
@@ -95,6 +98,8 @@ TEST(RowBatch, LoadDataRefusedByTheServerFallsBackToInsertsForGood) {
     batch.add(2, row);
     batch.send();
     EXPECT_TRUE(batch.refusedOutright());
+    // It was asked into the table itself, its name quoted once.
+    EXPECT_EQ(server.lastLoadTail.rfind("INTO TABLE `t` ", 0), 0u) << server.lastLoadTail;
     EXPECT_EQ(outcome.storedRows, 2);
     EXPECT_TRUE(outcome.refusals.empty());
     // The rows went as one INSERT with the value restored from its escaped line.

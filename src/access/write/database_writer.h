@@ -117,6 +117,12 @@ private:
     Status createTable(const CreateTableStmt& s, const std::vector<ObjectProperties>& extra);
     Status createIndex(const CreateIndexStmt& s);
     Status dropTable(const DropTableStmt& s);
+    // The steps of dropTable.
+    Status refuseIfRelated(const std::string& table, uint32_t relationshipsPage);
+    Status collectOwnedPages(const TableModel& t, const std::vector<uint32_t>& mapRefs, std::vector<uint32_t>& release);
+    Status deleteMapRows(const std::vector<uint32_t>& mapRefs, std::vector<uint32_t>& release);
+    Status deleteCatalogRow(const CatalogRow& e);
+    Status deleteAccessControlRows(uint32_t objectId, uint32_t acesPage);
     Result<const CatalogRow*> findTable(const std::vector<CatalogRow>& catalog, const std::string& name);
     Status addCatalogRows(const std::string& name, uint32_t tdefPage, const std::string& properties);
     // A catalog row of `type` under the container named `container` (or

@@ -278,6 +278,9 @@ Status WriteDatabase::createIndex(const CreateIndexStmt& s) {
     return Status::ok();
 }
 
+// DROP TABLE: refused while the table takes part in a relationship; otherwise
+// its pages, its usage-map rows, its catalog row (with its properties) and
+// its access-control rows go, in one change.
 Status WriteDatabase::dropTable(const DropTableStmt& s) {
     ACCESS_ASSIGN_OR_RETURN(auto catalog, readCatalog());
     auto found = findTable(catalog, s.table);
@@ -290,21 +293,8 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
         if (c.name == "MSysACEs" && (c.type & 0x7F) == 1) acesPage = c.id & 0x00FFFFFF;
         if (c.name == "MSysRelationships" && (c.type & 0x7F) == 1) relPage = c.id & 0x00FFFFFF;
     }
-    if (relPage) {
-        ACCESS_ASSIGN_OR_RETURN(TableModel rel, readTableModel(*store_, relPage));
-        ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(rel));
-        for (const char* col : {"szObject", "szReferencedObject"}) {
-            const ColumnModel* c = rel.columnNamed(col);
-            if (!c) continue;
-            for (const auto& r : rows) {
-                const StoredCell& cell = r.cells[c->number];
-                if (!cell.null && namesEqual(decodeJet4Text(Bytes(reinterpret_cast<const uint8_t*>(cell.bytes.data()), cell.bytes.size())), e.name))
-                    return Status::badCommand("Cannot delete table '" + e.name + "'; it takes part in one or more relationships.");
-            }
-        }
-    }
-    const uint32_t tdefPage = e.id & 0x00FFFFFF;
-    ACCESS_ASSIGN_OR_RETURN(TableModel t, readTableModel(*store_, tdefPage));
+    if (relPage) ACCESS_RETURN_IF_ERROR(refuseIfRelated(e.name, relPage));
+    ACCESS_ASSIGN_OR_RETURN(TableModel t, readTableModel(*store_, e.id & 0x00FFFFFF));
     std::vector<uint32_t> release{t.page};
     release.insert(release.end(), t.continuation.begin(), t.continuation.end());
     std::vector<uint32_t> mapRefs{t.ownedMap, t.freeMap};
@@ -313,6 +303,36 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
         mapRefs.push_back(m.ownedMap);
         mapRefs.push_back(m.freeMap);
     }
+    ACCESS_RETURN_IF_ERROR(collectOwnedPages(t, mapRefs, release));
+    ACCESS_RETURN_IF_ERROR(deleteMapRows(mapRefs, release));
+    ACCESS_RETURN_IF_ERROR(deleteCatalogRow(e));
+    if (acesPage) ACCESS_RETURN_IF_ERROR(deleteAccessControlRows(e.id, acesPage));
+    std::sort(release.begin(), release.end());
+    release.erase(std::unique(release.begin(), release.end()), release.end());
+    releasePages(release);
+    return Status::ok();
+}
+
+// A table named on either side of a relationship cannot be dropped.
+Status WriteDatabase::refuseIfRelated(const std::string& table, uint32_t relationshipsPage) {
+    ACCESS_ASSIGN_OR_RETURN(TableModel rel, readTableModel(*store_, relationshipsPage));
+    ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(rel));
+    for (const char* col : {"szObject", "szReferencedObject"}) {
+        const ColumnModel* c = rel.columnNamed(col);
+        if (!c) continue;
+        for (const auto& r : rows) {
+            const StoredCell& cell = r.cells[c->number];
+            if (!cell.null && namesEqual(decodeJet4Text(Bytes(reinterpret_cast<const uint8_t*>(cell.bytes.data()), cell.bytes.size())), table))
+                return Status::badCommand("Cannot delete table '" + table + "'; it takes part in one or more relationships.");
+        }
+    }
+    return Status::ok();
+}
+
+// The pages the table's usage maps name (and the maps' own pages) that
+// really belong to it, added to `release`.
+Status WriteDatabase::collectOwnedPages(const TableModel& t, const std::vector<uint32_t>& mapRefs,
+                                        std::vector<uint32_t>& release) {
     std::vector<uint8_t> pg;
     PageSet candidates;
     for (uint32_t ref : mapRefs) {
@@ -338,7 +358,12 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
                     ((pg[0] == page_type::kIndexLeaf || pg[0] == page_type::kIndexNode) && owner == t.page);
         if (ours) release.push_back(p);
     }
-    // Delete the map rows; a map page left without live rows is freed too.
+    return Status::ok();
+}
+
+// Deletes the usage-map rows; a map page left without live rows is freed too.
+Status WriteDatabase::deleteMapRows(const std::vector<uint32_t>& mapRefs, std::vector<uint32_t>& release) {
+    std::vector<uint8_t> pg;
     std::map<uint32_t, std::vector<int>> rowsByPage;
     for (uint32_t ref : mapRefs)
         if ((ref >> 8) >= 2 && (ref >> 8) < store_->pageCount()) rowsByPage[ref >> 8].push_back(static_cast<int>(ref & 0xFF));
@@ -356,7 +381,12 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
         ACCESS_RETURN_IF_ERROR(store_->write(page, pg));
         if (!anyLive && dataPageOwner(pg) == 0) release.push_back(page);
     }
-    // Catalog and access-control rows; the catalog row's properties first.
+    return Status::ok();
+}
+
+// The table's catalog row, its properties first.
+Status WriteDatabase::deleteCatalogRow(const CatalogRow& e) {
+    std::vector<uint8_t> pg;
     ACCESS_ASSIGN_OR_RETURN(TableModel objects, readTableModel(*store_, catalog_const::kCatalogTdefPage));
     if (const ColumnModel* lvProp = objects.columnNamed("LvProp")) {
         ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(objects));
@@ -368,26 +398,25 @@ Status WriteDatabase::dropTable(const DropTableStmt& s) {
     markRowDeleted(pg, e.row);
     ACCESS_RETURN_IF_ERROR(store_->write(e.page, pg));
     if (objects.rowCount > 0) --objects.rowCount;
-    ACCESS_RETURN_IF_ERROR(rebuildAllIndexes(objects));
-    if (acesPage) {
-        ACCESS_ASSIGN_OR_RETURN(TableModel aces, readTableModel(*store_, acesPage));
-        const ColumnModel* oid = aces.columnNamed("ObjectId");
-        ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(aces));
-        for (const auto& r : rows) {
-            if (!oid || r.cells[oid->number].null || r.cells[oid->number].bytes.size() < 4) continue;
-            uint32_t id = ByteReader(Bytes(reinterpret_cast<const uint8_t*>(r.cells[oid->number].bytes.data()), 4)).u32(0);
-            if (id != e.id) continue;
-            ACCESS_RETURN_IF_ERROR(store_->read(r.page, pg));
-            markRowDeleted(pg, r.row);
-            ACCESS_RETURN_IF_ERROR(store_->write(r.page, pg));
-            if (aces.rowCount > 0) --aces.rowCount;
-        }
-        ACCESS_RETURN_IF_ERROR(rebuildAllIndexes(aces));
+    return rebuildAllIndexes(objects);
+}
+
+// The access-control rows of the object `objectId`.
+Status WriteDatabase::deleteAccessControlRows(uint32_t objectId, uint32_t acesPage) {
+    std::vector<uint8_t> pg;
+    ACCESS_ASSIGN_OR_RETURN(TableModel aces, readTableModel(*store_, acesPage));
+    const ColumnModel* oid = aces.columnNamed("ObjectId");
+    ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(aces));
+    for (const auto& r : rows) {
+        if (!oid || r.cells[oid->number].null || r.cells[oid->number].bytes.size() < 4) continue;
+        uint32_t id = ByteReader(Bytes(reinterpret_cast<const uint8_t*>(r.cells[oid->number].bytes.data()), 4)).u32(0);
+        if (id != objectId) continue;
+        ACCESS_RETURN_IF_ERROR(store_->read(r.page, pg));
+        markRowDeleted(pg, r.row);
+        ACCESS_RETURN_IF_ERROR(store_->write(r.page, pg));
+        if (aces.rowCount > 0) --aces.rowCount;
     }
-    std::sort(release.begin(), release.end());
-    release.erase(std::unique(release.begin(), release.end()), release.end());
-    releasePages(release);
-    return Status::ok();
+    return rebuildAllIndexes(aces);
 }
 
 
