@@ -4,10 +4,12 @@
 // and with mdb-export.
 //   bench_access_writer [DIR] [ROWS]
 // Prints rows per second, peak memory (ru_maxrss) and both read-back times.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <sys/resource.h>
 
@@ -70,15 +72,42 @@ int main(int argc, char** argv) {
     std::printf("write: %ld rows in %.2f s = %.0f rows/s, file %.1f MB, peak memory %.1f MB\n", rows, writeSecs,
                 rows / writeSecs, std::filesystem::file_size(file) / 1048576.0, peakKb() / 1024.0);
 
-    auto t1 = Clock::now();
-    long readRows = 0;
-    auto db = Database::open(file);
-    if (db.isOk()) {
-        auto cur = db.value()->openCursor("bench");
-        if (cur.isOk())
-            while (cur.value()->next()) ++readRows;
+    // Our reader, alternately on the file and on a copy that says it is an
+    // Access 2010 (.accdb) file: the same pages behind an ACE 14 header, as
+    // an .accdb of the same table would hold them.
+    const std::string aceFile = dir + "/bench_writer.accdb";
+    std::filesystem::copy_file(file, aceFile, std::filesystem::copy_options::overwrite_existing);
+    {
+        std::fstream f(aceFile, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(4);
+        f.write("Standard ACE DB", 15);
+        f.seekp(0x14);
+        f.put('\x03');
     }
-    std::printf("read back with our reader: %ld rows in %.2f s\n", readRows, seconds(t1));
+    auto readAll = [](const std::string& path) {
+        long n = 0;
+        auto db = Database::open(path);
+        if (db.isOk()) {
+            auto cur = db.value()->openCursor("bench");
+            if (cur.isOk())
+                while (cur.value()->next()) ++n;
+        }
+        return n;
+    };
+    long readRows = 0, aceRows = 0;
+    double mdbSecs = 1e9, aceSecs = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        auto t = Clock::now();
+        readRows = readAll(file);
+        mdbSecs = std::min(mdbSecs, seconds(t));
+        t = Clock::now();
+        aceRows = readAll(aceFile);
+        aceSecs = std::min(aceSecs, seconds(t));
+    }
+    std::filesystem::remove(aceFile);
+    std::printf("read back with our reader: %ld rows in %.2f s (best of 3)\n", readRows, mdbSecs);
+    std::printf("read back as .accdb (ACE 14 header, same pages): %ld rows in %.2f s (best of 3), ratio %.2f\n",
+                aceRows, aceSecs, aceSecs / mdbSecs);
     auto t2 = Clock::now();
     std::string cmd = "mdb-export '" + file + "' bench | wc -l";
     FILE* p = popen(cmd.c_str(), "r");
@@ -88,5 +117,5 @@ int main(int argc, char** argv) {
     if (p) pclose(p);
     std::printf("read back with mdb-export: %ld lines in %.2f s\n", std::atol(buf), seconds(t2));
     std::filesystem::remove(file);
-    return readRows == rows ? 0 : 1;
+    return readRows == rows && aceRows == rows ? 0 : 1;
 }
