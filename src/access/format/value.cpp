@@ -3,6 +3,7 @@
 
 #include "access/format/ace_value.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -37,31 +38,41 @@ std::string shortestText(T v) {
     if (std::isnan(v)) return "nan";
     if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
     if (v == 0) return std::signbit(v) ? "-0" : "0";
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
-    std::string sci(buf, r.ptr);
+    char sci[64];
+    const char* end = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific).ptr;
     // sci = [-]d[.ddd]e[+-]xx
-    bool neg = sci[0] == '-';
-    size_t epos = sci.find('e');
-    std::string mant = sci.substr(neg ? 1 : 0, epos - (neg ? 1 : 0));
-    int exp = std::stoi(sci.substr(epos + 1));
-    std::string digits;
-    for (char c : mant)
-        if (c != '.') digits.push_back(c);
-    std::string out = neg ? "-" : "";
+    const bool neg = sci[0] == '-';
+    const char* e = std::find(static_cast<const char*>(sci), end, 'e');
+    int exp = 0;
+    std::from_chars(e + 1 + (e[1] == '+'), end, exp);
+    char digits[32];
+    size_t n = 0;
+    for (const char* c = sci + (neg ? 1 : 0); c < e; ++c)
+        if (*c != '.') digits[n++] = *c;
+    std::string out;
+    out.reserve(n + 32);
+    if (neg) out += '-';
     if (exp >= 21 || exp < -7) {
-        out += digits.substr(0, 1);
-        if (digits.size() > 1) out += "." + digits.substr(1);
+        out += digits[0];
+        if (n > 1) {
+            out += '.';
+            out.append(digits + 1, n - 1);
+        }
         out += exp < 0 ? "e-" : "e+";
         out += std::to_string(std::abs(exp));
         return out;
     }
     if (exp < 0) {
-        out += "0." + std::string(static_cast<size_t>(-exp - 1), '0') + digits;
-    } else if (static_cast<size_t>(exp) + 1 >= digits.size()) {
-        out += digits + std::string(static_cast<size_t>(exp) + 1 - digits.size(), '0');
+        out += "0.";
+        out.append(static_cast<size_t>(-exp - 1), '0');
+        out.append(digits, n);
+    } else if (static_cast<size_t>(exp) + 1 >= n) {
+        out.append(digits, n);
+        out.append(static_cast<size_t>(exp) + 1 - n, '0');
     } else {
-        out += digits.substr(0, static_cast<size_t>(exp) + 1) + "." + digits.substr(static_cast<size_t>(exp) + 1);
+        out.append(digits, static_cast<size_t>(exp) + 1);
+        out += '.';
+        out.append(digits + exp + 1, n - static_cast<size_t>(exp) - 1);
     }
     return out;
 }
