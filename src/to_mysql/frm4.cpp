@@ -20,24 +20,6 @@
 
 namespace veltrano {
 
-namespace {
-
-constexpr char kStopQuestion[] =
-    "Do you really want to stop conversion?, if you do you won't be able to undo changes made to the destination "
-    "database.";
-
-// The page's run host, which also stops the run on the page's own Cancel.
-class Frm4RunHost : public WizardRunHost {
-public:
-    Frm4RunHost(WizardPage* page, const bool& stop) : WizardRunHost(page), stop_(stop) {}
-    bool cancelRequested() const override { return stop_ || WizardRunHost::cancelRequested(); }
-
-private:
-    const bool& stop_;
-};
-
-}  // namespace
-
 Frm4::Frm4() : WizardPage(PageId::Frm4) {}
 
 void Frm4::onLoad() {
@@ -119,7 +101,7 @@ void Frm4::onNext() {
     ConversionSession& s = session();
     if (!s.mysql) return;
     auto* frm1 = wizard().pageAs<Frm1>(PageId::Frm1);
-    Frm4RunHost host(this, stopAsked_);
+    StoppableRunHost host(this, stopAsked_);
     stopAsked_ = false;
     tomysql::ConversionRun run(s, *s.mysql, frm1->source(), host);
     run.onStatus = [this](const std::string& text) {
@@ -174,7 +156,7 @@ void Frm4::onCancel() {
         WizardPage::onCancel();
         return;
     }
-    if (MyMessage(QString::fromLatin1(kStopQuestion), kSetYesNo, kExclamation) == kYes) stopAsked_ = true;
+    if (MyMessage(QString::fromLatin1(kStopRunQuestion), kSetYesNo, kExclamation) == kYes) stopAsked_ = true;
 }
 
 }  // namespace veltrano

@@ -30,10 +30,6 @@ constexpr const char* kBinaryKeyPrefix = "(255)";
 constexpr int64_t kMaxKeyBytes = 3072;
 constexpr int64_t kBytesPerChar = 4;
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && containsNoCase(a, b);
-}
-
 std::string trimmed(std::string_view s) {
     size_t b = s.find_first_not_of(" \t\r\n"), e = s.find_last_not_of(" \t\r\n");
     return b == std::string_view::npos ? std::string() : std::string(s.substr(b, e - b + 1));

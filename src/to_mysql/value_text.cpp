@@ -8,8 +8,6 @@
 
 namespace veltrano::tomysql {
 
-namespace {
-
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -20,6 +18,8 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     }
     return true;
 }
+
+namespace {
 
 bool appendNumber(std::string& out, double d) {
     if (!std::isfinite(d)) return false;  // MySQL has no infinity or NaN: NULL

@@ -55,4 +55,8 @@ CalendarTime roundedToSecond(double oleDate);
 // go into a statement unquoted.
 bool isPlainNumber(std::string_view text);
 
+// ASCII case-insensitive equality, for keywords in values and defaults
+// ("TRUE", "nan", "Now()"); names compare with namesEqual.
+bool equalsNoCase(std::string_view a, std::string_view b);
+
 }  // namespace veltrano::tomysql
