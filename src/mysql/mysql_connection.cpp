@@ -205,6 +205,11 @@ void MYSQL_CONNECTION::CaptureError() {
     if (number != 0) error_.SetError(static_cast<int32_t>(number), readCString(mysql_error(handle_)));
 }
 
+bool MYSQL_CONNECTION::InTransaction() const {
+    if (state_ != 0 || !handle_) return false;
+    return (handle_->server_status & SERVER_STATUS_IN_TRANS) != 0;
+}
+
 std::string MYSQL_CONNECTION::QueryInfo() {
     if (state_ != 0 || !handle_) return {};
     return readCString(mysql_info(handle_));

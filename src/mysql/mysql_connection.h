@@ -10,7 +10,7 @@
 // In the Access-to-MySQL direction (session().direction == 1) every Execute
 // refills and returns the same result set, so a caller must finish reading a
 // result before it runs the next statement; in the other direction each
-// Execute returns a new one. One thread only; no locking.
+// Execute returns a new one. One thread at a time; no locking.
 #pragma once
 
 #include <cstdint>
@@ -100,6 +100,9 @@ public:
     // Warnings of the last statement (values cut or adjusted by the server);
     // 0 when closed. Read them with "SHOW WARNINGS".
     int32_t WarningCount();
+    // Whether the last statement the server answered without error left a
+    // transaction open (its status flags); false when closed.
+    bool InTransaction() const;
 
     // Runs "LOAD DATA LOCAL INFILE '<name>' " + tail, the file's contents
     // being `data` in memory. tail is the rest of the statement; build it

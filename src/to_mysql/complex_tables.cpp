@@ -33,6 +33,8 @@ public:
     void stored(int64_t rows) override { stored_ += rows; }
     void refused(int64_t record, const std::string& reason) override { onRefused_(record, reason); }
     int64_t storedSoFar() const override { return stored_; }
+    // Child rows go one statement at a time, never in one transaction.
+    void rolledBack(const std::string&) override {}
 
 private:
     std::function<void(int64_t, const std::string&)> onRefused_;

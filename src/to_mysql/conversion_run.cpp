@@ -316,9 +316,21 @@ int64_t ConnectionServer::countRows(const std::string& quotedTable) {
     return c.empty() ? -1 : std::atoll(c.c_str());
 }
 
+bool ConnectionServer::inTransaction() const { return mysql_.InTransaction(); }
+
 void ConversionRun::stored(int64_t rows) {
     s_.convertedRecords += rows;
     storedInTable_ += rows;
+}
+
+void ConversionRun::rolledBack(const std::string& reason) {
+    forgetStoredRows();
+    undone_ = reason;
+}
+
+void ConversionRun::forgetStoredRows() {
+    s_.convertedRecords -= storedInTable_;
+    storedInTable_ = 0;
 }
 
 void ConversionRun::refused(int64_t record, const std::string& reason) {
@@ -377,19 +389,32 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
     SourceRows& rows = *opened.value();
     copying_ = &table;
     storedInTable_ = 0;
+    undone_.clear();
     const BatchTarget target = batchTarget(table, rows);
     // LOAD DATA LOCAL turns refusals into warnings, so it is used only where
     // a batch with any warning can be rolled back and sent again row by row.
+    // Such a table gets one transaction for all its rows: a commit per batch
+    // would make the server wait on its log for each.
     ConnectionServer server(mysql_);
+    const bool oneTransaction = target.transactional;
+    if (oneTransaction) server.execute("START TRANSACTION");
     InsertBatch inserts(server, *this, target);
     LoadDataBatch loads(server, *this, target);
     // A statement stays well under the server's packet limit.
     size_t limit = batchBytes;
     if (target.packetLimit > 4096) limit = std::min(limit, target.packetLimit / 4);
     auto load = [&] { return target.transactional && loadData_; };
+    // Asked only after a send: while LOAD DATA runs, the server is the
+    // batch's alone.
+    bool lost = server.connectionLost();
     auto send = [&] {
-        if (!load()) return inserts.send();
+        if (!load()) {
+            inserts.send();
+            lost = server.connectionLost();
+            return;
+        }
         loads.send();
+        lost = loads.connectionLost();
         if (loads.refusedOutright()) loadData_ = false;
     };
 
@@ -400,7 +425,7 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
 
     tick(true);
     int64_t record = 0;
-    while (!server.connectionLost()) {
+    while (!lost && undone_.empty()) {
         if (host_.cancelRequested()) break;
         if (!rows.next()) break;
         ++record;
@@ -414,17 +439,42 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
         if (load()) loads.add(record, rows);
         else inserts.add(record, rows);
         ++progressCount_;
-        if ((load() ? loads.bytes() : inserts.bytes()) >= limit) send();
-        tick();
+        // The clock is read every few rows, and after each batch: a batch
+        // of large rows fills quickly.
+        if ((load() ? loads.bytes() : inserts.bytes()) >= limit) {
+            send();
+            tick();
+        } else if (record % 32 == 0) {
+            tick();
+        }
     }
     // Rows read before a cancel are sent too, as a row-at-a-time copy
-    // would have sent each of them before the cancel was noticed.
-    if (!server.connectionLost()) send();
+    // would have sent each of them before the cancel was noticed. Rows that
+    // went to LOAD DATA are older than any queued as INSERTs.
+    if (!lost && undone_.empty()) {
+        loads.flush();
+        lost = loads.connectionLost();
+        if (!lost && undone_.empty()) {
+            inserts.send();
+            lost = server.connectionLost();
+        }
+    }
+    if (oneTransaction && !lost && undone_.empty()) {
+        commitTable(server);
+        lost = server.connectionLost();
+    }
 
-    if (server.connectionLost()) {
+    if (lost) {
+        // What was not committed is gone with the connection.
+        if (oneTransaction) forgetStoredRows();
         failure_ = "The connection to the MySQL server was lost while copying '" + table.name + "'";
         cutShort(table, "the connection to the MySQL server was lost");
         return Step::Stop;
+    }
+    if (!undone_.empty()) {
+        say("The server undid the rows copied into '" + table.name + "': " + undone_);
+        cutShort(table, "the server undid its rows: " + undone_);
+        return Step::Next;
     }
     if (host_.cancelRequested()) {
         cutShort(table, "the run was cancelled");
@@ -435,6 +485,18 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
         cutShort(table, "reading the Access table failed: " + st.description());
     }
     return Step::Next;
+}
+
+void ConversionRun::commitTable(BatchServer& server) {
+    // A statement the server answered by rolling back the whole transaction
+    // (a deadlock) leaves the session outside it, and COMMIT would then
+    // succeed with the rows before it gone. Any statement that succeeds
+    // tells from its status flags.
+    if (server.execute("DO 0") == 0 && !server.inTransaction()) {
+        rolledBack("the server ended the transaction holding them early (a deadlock or lock timeout)");
+        return;
+    }
+    if (server.execute("COMMIT") != 0 && !server.connectionLost()) rolledBack(server.errorText());
 }
 
 void ConversionRun::cutShort(TableDefinition& table, const std::string& reason) {

@@ -3,12 +3,14 @@
 // messages go through RunHost::ask, the page's progress bar and status label
 // through RunHost::progress and the status callback.
 //
-// Rows are sent in batches of about batchBytes: with LOAD DATA LOCAL INFILE
-// inside a transaction where the table can roll back, otherwise as multi-row
-// INSERT statements. When the server refuses a batch (or, for LOAD DATA,
-// warns about any row of it), the batch is undone and sent again one row per
-// statement, so that exactly the rows a one-row-at-a-time copy would store
-// are stored and every refused row is reported with its record number. Window
+// Rows are sent in batches of about batchBytes: where the table can roll
+// back, with LOAD DATA LOCAL INFILE in one transaction per table (a savepoint
+// per batch, the next batch built while the server loads one), otherwise as
+// multi-row INSERT statements. When the server refuses a batch (or, for LOAD
+// DATA, warns about any row of it), the batch is undone and sent again one
+// row per statement, so that exactly the rows a one-row-at-a-time copy would
+// store are stored and every refused row is reported with its record number.
+// Rows count as stored once their table's transaction is committed. Window
 // events run every keepAliveInterval, not per row, and a cancel is honoured
 // between rows: the rows read before it are sent, nothing after it. A host
 // must therefore show the outcome of a cancel (the report) only after
@@ -76,6 +78,7 @@ public:
     std::string errorText() const override;
     bool connectionLost() const override;
     int64_t countRows(const std::string& quotedTable) override;
+    bool inTransaction() const override;
 
 private:
     MYSQL_CONNECTION& mysql_;
@@ -120,10 +123,15 @@ private:
     BatchTarget batchTarget(const TableDefinition& table, const SourceRows& rows);
     // The table's copy stopped part-way: not listed as converted, named apart.
     void cutShort(TableDefinition& table, const std::string& reason);
+    // The table's transaction is gone with its rows: none of them count.
+    void forgetStoredRows();
+    // Commits the table's transaction, making sure the server kept it open.
+    void commitTable(BatchServer& server);
     // What the batches of the table being copied report.
     void stored(int64_t rows) override;
     void refused(int64_t record, const std::string& reason) override;
     int64_t storedSoFar() const override { return storedInTable_; }
+    void rolledBack(const std::string& reason) override;
     void tick(bool force = false);
     void setProgress(int64_t done, int64_t total);
     void say(const std::string& text);
@@ -153,6 +161,7 @@ private:
     ServerFeatures server_;
     TableDefinition* copying_ = nullptr;  // the table whose rows are being copied
     int64_t storedInTable_ = 0;           // its rows stored so far
+    std::string undone_;                  // why the server undid them, when it did
     std::chrono::steady_clock::time_point lastTick_{};
 };
 

@@ -80,7 +80,7 @@ std::string packetRefusal(size_t statementBytes, size_t packetLimit) {
 
 InsertBatch::InsertBatch(BatchServer& server, BatchListener& listener, const BatchTarget& target)
     : QueuedRows(server, listener, target), prefix_("INSERT INTO " + target.quotedTable + " VALUES ( ") {
-    text_ = prefix_;
+    queued_.text = prefix_;
 }
 
 void InsertBatch::add(int64_t record, const SourceRows& row) {
@@ -112,48 +112,48 @@ void InsertBatch::queue(int64_t record, const std::string& rowText) {
     }
     // The rows queued so far go first when this one would push the
     // statement past the packet limit.
-    if (!empty() && tooBig(text_.size() + 5 + rowText.size() + 3, target_.packetLimit)) send();
-    if (!empty()) text_ += " ),( ";
-    spans_.emplace_back(text_.size(), text_.size() + rowText.size());
-    text_ += rowText;
-    records_.push_back(record);
+    if (!empty() && tooBig(queued_.text.size() + 5 + rowText.size() + 3, target_.packetLimit)) send();
+    if (!empty()) queued_.text += " ),( ";
+    queued_.spans.emplace_back(queued_.text.size(), queued_.text.size() + rowText.size());
+    queued_.text += rowText;
+    queued_.records.push_back(record);
 }
 
 void InsertBatch::send() {
     if (empty()) return;
+    const auto& records = queued_.records;
     size_t from = 0;
-    if (records_.size() > 1) {
-        text_ += " );";
-        if (server_.execute(text_) == 0) {
-            listener_.stored(static_cast<int64_t>(records_.size()));
-            from = records_.size();
+    if (records.size() > 1) {
+        queued_.text += " );";
+        if (server_.execute(queued_.text) == 0) {
+            listener_.stored(static_cast<int64_t>(records.size()));
+            from = records.size();
         } else if (server_.connectionLost()) {
-            listener_.refused(records_.front(), server_.errorText());
-            from = records_.size();
+            listener_.refused(records.front(), server_.errorText());
+            from = records.size();
         } else if (!target_.transactional) {
             // The rows ahead of the refused one are stored already.
             int64_t inTable = server_.countRows(target_.quotedTable);
             int64_t kept = inTable < 0 ? 0 : inTable - listener_.storedSoFar();
-            from = static_cast<size_t>(std::clamp<int64_t>(kept, 0, static_cast<int64_t>(records_.size())));
+            from = static_cast<size_t>(std::clamp<int64_t>(kept, 0, static_cast<int64_t>(records.size())));
             if (from > 0) listener_.stored(static_cast<int64_t>(from));
         }
     }
     sendOneByOne(from);
-    text_.assign(prefix_);
-    spans_.clear();
-    records_.clear();
+    queued_.clear();
+    queued_.text.assign(prefix_);
 }
 
 void InsertBatch::sendOneByOne(size_t from) {
     std::string one;
-    for (size_t j = from; j < records_.size(); ++j) {
+    for (size_t j = from; j < queued_.records.size(); ++j) {
         one.assign(prefix_);
-        one.append(queued(j));
+        one.append(queued_.row(j));
         one += " );";
         if (server_.execute(one) == 0) {
             listener_.stored(1);
         } else {
-            listener_.refused(records_[j], server_.errorText());
+            listener_.refused(queued_.records[j], server_.errorText());
             if (server_.connectionLost()) return;
         }
     }
@@ -162,21 +162,35 @@ void InsertBatch::sendOneByOne(size_t from) {
 LoadDataBatch::LoadDataBatch(BatchServer& server, BatchListener& listener, const BatchTarget& target)
     : QueuedRows(server, listener, target), tail_(loadDataTail(target.table)) {}
 
+LoadDataBatch::~LoadDataBatch() {
+    // The server may still be reading loading_: it must be done with it.
+    if (loaded_.valid()) loaded_.wait();
+}
+
 void LoadDataBatch::add(int64_t record, const SourceRows& row) {
     if (refusedForItsValues(target_, listener_, record, row)) return;
-    const size_t start = text_.size();
+    std::string& text = queued_.text;
+    const size_t start = text.size();
     for (size_t k = 0; k < target_.forms.size(); ++k) {
-        if (k > 0) text_ += kLoadDataFieldEnd;
+        if (k > 0) text += kLoadDataFieldEnd;
+        if (target_.sourceField[k] == SIZE_MAX) {
+            appendLoadDataNull(text);
+            continue;
+        }
+        const FieldValue& value = row.value(target_.sourceField[k]);
+        const ValueForm form = target_.forms[k];
+        // Text goes as it is; only other values need their text made first.
+        if (value.isText() && (form == ValueForm::Text || form == ValueForm::Binary)) {
+            appendLoadDataValue(text, value.asText());
+            continue;
+        }
         field_.clear();
-        if (target_.sourceField[k] != SIZE_MAX &&
-            appendFieldText(field_, row.value(target_.sourceField[k]), target_.forms[k]))
-            appendLoadDataValue(text_, field_);
-        else
-            appendLoadDataNull(text_);
+        if (appendFieldText(field_, value, form)) appendLoadDataValue(text, field_);
+        else appendLoadDataNull(text);
     }
     // A refused batch is sent again as INSERTs, so each row must fit in
     // one; a literal is at most about twice its bytes.
-    const size_t line = text_.size() - start;
+    const size_t line = text.size() - start;
     if (target_.packetLimit > 0 && 2 * line + 32 * target_.forms.size() + kStatementSlack > target_.packetLimit) {
         BatchTarget probe = target_;
         probe.packetLimit = 0;
@@ -185,56 +199,88 @@ void LoadDataBatch::add(int64_t record, const SourceRows& row) {
             void stored(int64_t) override {}
             void refused(int64_t, const std::string&) override {}
             int64_t storedSoFar() const override { return 0; }
+            void rolledBack(const std::string&) override {}
         } quiet;
         InsertBatch measure(server_, quiet, probe);
-        measure.addFields(record, splitLoadLine(std::string_view(text_).substr(start, line)));
+        measure.addFields(record, splitLoadLine(std::string_view(text).substr(start, line)));
         alone = measure.bytes() + 3;
         if (tooBig(alone, target_.packetLimit)) {
-            text_.resize(start);
+            text.resize(start);
             listener_.refused(record, packetRefusal(alone, target_.packetLimit));
             return;
         }
     }
-    spans_.emplace_back(start, text_.size());
-    text_ += kLoadDataRowEnd;
-    records_.push_back(record);
+    queued_.spans.emplace_back(start, text.size());
+    text += kLoadDataRowEnd;
+    queued_.records.push_back(record);
 }
 
 void LoadDataBatch::send() {
+    settle();
     if (empty()) return;
-    const int64_t n = static_cast<int64_t>(records_.size());
-    int32_t err = server_.execute("START TRANSACTION");
-    int64_t loaded = -1;
-    std::string info;
-    bool loadRefused = false;
-    if (err == 0) {
-        err = server_.loadLocal(tail_, text_, loaded, info);
-        loadRefused = err != 0;
+    if (lost_ || rolledBack_) {
+        // The table's copy is over; its report says how far it got.
+        queued_.clear();
+        return;
     }
-    if (err == 0 && loaded == n && infoNumber(info, "Warnings:") == 0 && infoNumber(info, "Skipped:") == 0) {
-        err = server_.execute("COMMIT");
-        if (err == 0) {
-            listener_.stored(n);
-            text_.clear();
-            spans_.clear();
-            records_.clear();
-            return;
+    if (refusedOutright_) {
+        sendAsInserts(queued_);
+        queued_.clear();
+        return;
+    }
+    std::swap(loading_, queued_);
+    queued_.clear();
+    // Only this thread talks to the server until settle() has the outcome.
+    loaded_ = std::async(std::launch::async, [this] {
+        Loaded r;
+        r.error = server_.execute("SAVEPOINT veltrano_batch");
+        if (r.error == 0) {
+            r.error = server_.loadLocal(tail_, loading_.text, r.rows, r.info);
+            r.loadRefused = r.error != 0;
         }
-    }
-    if (server_.connectionLost()) {
-        listener_.refused(records_.front(), server_.errorText());
+        if (r.error != 0) r.errorText = server_.errorText();
+        return r;
+    });
+}
+
+void LoadDataBatch::flush() {
+    send();
+    settle();
+}
+
+void LoadDataBatch::settle() {
+    if (!loaded_.valid()) return;
+    const Loaded r = loaded_.get();
+    const auto n = static_cast<int64_t>(loading_.records.size());
+    if (r.error == 0 && r.rows == n && infoNumber(r.info, "Warnings:") == 0 && infoNumber(r.info, "Skipped:") == 0) {
+        listener_.stored(n);
+    } else if (server_.connectionLost()) {
+        lost_ = true;
+        listener_.refused(loading_.records.front(), server_.errorText());
+    } else if (server_.execute("ROLLBACK TO SAVEPOINT veltrano_batch") != 0) {
+        // The savepoint went with the transaction: the server rolled all of
+        // it back (a deadlock, say), not just this statement.
+        if (server_.connectionLost()) {
+            lost_ = true;
+            listener_.refused(loading_.records.front(), server_.errorText());
+        } else {
+            rolledBack_ = true;
+            listener_.rolledBack(r.errorText.empty() ? server_.errorText() : r.errorText);
+        }
     } else {
-        (void)server_.execute("ROLLBACK");
         // Refused as a statement (not row by row): the server takes no
         // LOAD DATA at all, so INSERTs from here on.
-        if (loadRefused) refusedOutright_ = true;
-        InsertBatch again(server_, listener_, target_);
-        for (size_t j = 0; j < spans_.size(); ++j) again.addFields(records_[j], splitLoadLine(queued(j)));
-        again.send();
+        if (r.loadRefused) refusedOutright_ = true;
+        sendAsInserts(loading_);
     }
-    text_.clear();
-    spans_.clear();
-    records_.clear();
+    loading_.clear();
+}
+
+void LoadDataBatch::sendAsInserts(const RowTexts& rows) {
+    InsertBatch again(server_, listener_, target_);
+    for (size_t j = 0; j < rows.spans.size(); ++j) again.addFields(rows.records[j], splitLoadLine(rows.row(j)));
+    again.send();
+    lost_ = server_.connectionLost();
 }
 
 }  // namespace veltrano::tomysql

@@ -2,9 +2,11 @@
 // falls back to.
 //
 // An InsertBatch sends its rows as one multi-row INSERT; a LoadDataBatch as
-// one LOAD DATA LOCAL INFILE inside a transaction. When the server refuses a
-// batch (or, for LOAD DATA, warns about any row of it), the batch is undone
-// and its rows are sent again one INSERT per row, so that exactly the rows a
+// one LOAD DATA LOCAL INFILE behind a savepoint of the transaction its caller
+// holds open for the whole table, and it returns while the server loads them
+// so that the next batch is built meanwhile. When the server refuses a batch
+// (or, for LOAD DATA, warns about any row of it), the batch is undone and its
+// rows are sent again one INSERT per row, so that exactly the rows a
 // row-at-a-time copy would store are stored and each refused row is named
 // with its record number and the server's reason. A row whose statement
 // alone would pass the server's packet limit is refused before anything is
@@ -15,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +41,8 @@ public:
     virtual bool connectionLost() const = 0;
     // Rows now in the table; -1 when the count cannot be read.
     virtual int64_t countRows(const std::string& quotedTable) = 0;
+    // Whether the last statement that succeeded left a transaction open.
+    virtual bool inTransaction() const = 0;
 };
 
 // Told what became of each queued row.
@@ -48,6 +53,9 @@ public:
     virtual void refused(int64_t record, const std::string& reason) = 0;
     // Rows of this table stored so far in the run.
     virtual int64_t storedSoFar() const = 0;
+    // The server undid the whole transaction, so every row reported stored
+    // in it is gone; nothing more is sent.
+    virtual void rolledBack(const std::string& reason) = 0;
 };
 
 // The table the rows go to and how its values are written.
@@ -64,26 +72,36 @@ struct BatchTarget {
 // Why a row too big for one statement is refused.
 std::string packetRefusal(size_t statementBytes, size_t packetLimit);
 
-// What both batches hold: where the rows go, and the queued rows as spans
-// of one text (statement or LOAD DATA lines).
+// Rows as spans of one text (statement or LOAD DATA lines).
+struct RowTexts {
+    std::string text;
+    std::vector<std::pair<size_t, size_t>> spans;  // each row's text
+    std::vector<int64_t> records;                  // each row's record number
+
+    std::string_view row(size_t j) const {
+        return std::string_view(text).substr(spans[j].first, spans[j].second - spans[j].first);
+    }
+    void clear() {
+        text.clear();
+        spans.clear();
+        records.clear();
+    }
+};
+
+// What both batches hold: where the rows go, and the queued rows.
 class QueuedRows {
 public:
-    bool empty() const { return records_.empty(); }
-    size_t bytes() const { return text_.size(); }
+    bool empty() const { return queued_.records.empty(); }
+    size_t bytes() const { return queued_.text.size(); }
 
 protected:
     QueuedRows(BatchServer& server, BatchListener& listener, const BatchTarget& target)
         : server_(server), listener_(listener), target_(target) {}
-    std::string_view queued(size_t j) const {
-        return std::string_view(text_).substr(spans_[j].first, spans_[j].second - spans_[j].first);
-    }
 
     BatchServer& server_;
     BatchListener& listener_;
     const BatchTarget& target_;
-    std::string text_;
-    std::vector<std::pair<size_t, size_t>> spans_;  // each queued row's text
-    std::vector<int64_t> records_;                  // each queued row's record number
+    RowTexts queued_;
 };
 
 class InsertBatch : public QueuedRows {
@@ -105,20 +123,46 @@ private:
     std::string row_;
 };
 
+// Runs inside a transaction the caller opens before the first batch and
+// commits after flush(): the server talks to one thread at a time, so
+// between send() and flush() the caller leaves the server alone.
 class LoadDataBatch : public QueuedRows {
 public:
     LoadDataBatch(BatchServer& server, BatchListener& listener, const BatchTarget& target);
+    ~LoadDataBatch();
 
     void add(int64_t record, const SourceRows& row);
+    // Settles the rows handed over before (stored, or sent again row by
+    // row), then hands the queued rows to the server and returns while it
+    // loads them.
     void send();
+    // Sends what is queued and settles everything.
+    void flush();
     // The server would not take LOAD DATA at all (local_infile off): the
     // batch went as INSERTs, and later ones should too.
     bool refusedOutright() const { return refusedOutright_; }
+    // Seen while settling; rows queued after it are dropped.
+    bool connectionLost() const { return lost_; }
+    bool rolledBack() const { return rolledBack_; }
 
 private:
+    struct Loaded {
+        int32_t error = 0;
+        bool loadRefused = false;  // the LOAD DATA statement itself failed
+        int64_t rows = -1;
+        std::string info;
+        std::string errorText;
+    };
+    void settle();
+    void sendAsInserts(const RowTexts& rows);
+
     std::string tail_;
     std::string field_;
     bool refusedOutright_ = false;
+    bool lost_ = false;
+    bool rolledBack_ = false;
+    RowTexts loading_;                // the rows the server is loading
+    std::future<Loaded> loaded_;      // what it made of them
 };
 
 }  // namespace veltrano::tomysql

@@ -362,6 +362,11 @@ TEST_F(RunTest, AServerThatGoesAwayEndsTheRunWithAMessage) {
     EXPECT_EQ(host_.told[1].text.rfind("Error populating 'Big' table, Record #", 0), 0u)
         << host_.told[1].text;
     EXPECT_LE(host_.told.size(), 3u);  // not one message per remaining row
+    // The table's rows were one transaction, gone with the connection:
+    // none may be reported stored.
+    EXPECT_EQ(session().convertedRecords, 0);
+    ASSERT_EQ(session().partialTables.size(), 1u);
+    EXPECT_EQ(session().partialTables[0].storedRecords, 0);
 }
 
 TEST_F(RunTest, DefinitionsOnlySendsNoRowsAndMovesTheBarByTables) {

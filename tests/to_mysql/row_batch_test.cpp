@@ -30,6 +30,7 @@ public:
     std::string errorText() const override { return "refused " + std::to_string(last_); }
     bool connectionLost() const override { return false; }
     int64_t countRows(const std::string&) override { return -1; }
+    bool inTransaction() const override { return true; }
 
 private:
     int32_t last_ = 0;
@@ -39,9 +40,14 @@ class Outcome : public BatchListener {
 public:
     int64_t storedRows = 0;
     std::vector<std::pair<int64_t, std::string>> refusals;
+    std::string undone;
     void stored(int64_t rows) override { storedRows += rows; }
     void refused(int64_t record, const std::string& reason) override { refusals.emplace_back(record, reason); }
     int64_t storedSoFar() const override { return storedRows; }
+    void rolledBack(const std::string& reason) override {
+        undone = reason;
+        storedRows = 0;
+    }
 };
 
 class OneRow : public SourceRows {
@@ -97,15 +103,45 @@ TEST(RowBatch, LoadDataRefusedByTheServerFallsBackToInsertsForGood) {
     batch.add(1, row);
     batch.add(2, row);
     batch.send();
+    // Queued while the first batch was loading: it must follow it as INSERTs.
+    row.v = FieldValue::text("later");
+    batch.add(3, row);
+    batch.flush();
     EXPECT_TRUE(batch.refusedOutright());
+    EXPECT_EQ(server.loads, 1);
     // It was asked into the table itself, its name quoted once.
     EXPECT_EQ(server.lastLoadTail.rfind("INTO TABLE `t` ", 0), 0u) << server.lastLoadTail;
-    EXPECT_EQ(outcome.storedRows, 2);
+    EXPECT_EQ(outcome.storedRows, 3);
     EXPECT_TRUE(outcome.refusals.empty());
-    // The rows went as one INSERT with the value restored from its escaped line.
-    ASSERT_FALSE(server.statements.empty());
-    EXPECT_NE(server.statements.back().find("INSERT INTO `t` VALUES"), std::string::npos);
-    EXPECT_NE(server.statements.back().find("X'"), std::string::npos);  // backslash: sent as bytes
+    // The rows went as one INSERT with the value restored from its escaped
+    // line, after the failed load was undone to its savepoint.
+    ASSERT_GE(server.statements.size(), 4u);
+    EXPECT_EQ(server.statements[0], "SAVEPOINT veltrano_batch");
+    EXPECT_EQ(server.statements[1], "ROLLBACK TO SAVEPOINT veltrano_batch");
+    EXPECT_NE(server.statements[2].find("INSERT INTO `t` VALUES"), std::string::npos);
+    EXPECT_NE(server.statements[2].find("X'"), std::string::npos);  // backslash: sent as bytes
+    EXPECT_NE(server.statements.back().find("'later'"), std::string::npos);
+}
+
+TEST(RowBatch, ALoadWhoseTransactionTheServerDroppedIsNotSentAgain) {
+    StandInServer server;
+    server.poison = {"ROLLBACK TO SAVEPOINT"};
+    Outcome outcome;
+    outcome.storedRows = 5;  // stored earlier in the same transaction
+    const BatchTarget target = textTable();
+    LoadDataBatch batch(server, outcome, target);
+    OneRow row;
+    row.v = FieldValue::text("a");
+    batch.add(1, row);
+    batch.send();
+    batch.add(2, row);
+    batch.flush();
+    EXPECT_TRUE(batch.rolledBack());
+    EXPECT_EQ(outcome.undone, "refused 1366");  // the load's own error, not the savepoint's
+    EXPECT_EQ(outcome.storedRows, 0);
+    EXPECT_TRUE(outcome.refusals.empty());
+    for (const auto& sql : server.statements) EXPECT_EQ(sql.find("INSERT"), std::string::npos) << sql;
+    EXPECT_EQ(server.loads, 1);
 }
 
 TEST(RowBatch, ARowTooBigForThePacketIsRefusedByNameAndNothingIsSent) {
