@@ -4,17 +4,25 @@
 // with " when they hold a comma, quote, CR or LF (quotes doubled). NULL is an
 // empty unquoted field and an empty text is "" so the two stay apart. Values
 // in the engine's canonical text form (see access/value.h).
-#include <iostream>
+#include <charconv>
+#include <cstdio>
+#include <string_view>
 
 #include "app/cli_access_file.h"
+#include "common/field_value.h"
 
 namespace veltrano::cli {
 
 namespace {
 
-void writeField(std::string& out, const std::string& text, bool forceQuotes) {
-    bool quote = forceQuotes || text.find_first_of(",\"\r\n") != std::string::npos;
-    if (!quote) {
+bool needsQuotes(std::string_view text) {
+    for (char c : text)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+    return false;
+}
+
+void writeField(std::string& out, std::string_view text, bool forceQuotes) {
+    if (!forceQuotes && !needsQuotes(text)) {
         out += text;
         return;
     }
@@ -24,6 +32,32 @@ void writeField(std::string& out, const std::string& text, bool forceQuotes) {
         out += c;
     }
     out += '"';
+}
+
+// The value's canonical text; the common kinds are written in place, not
+// made as a string first (this runs for every cell).
+void writeValue(std::string& out, const access::Value& v) {
+    using K = access::ValueKind;
+    switch (v.kind) {
+        case K::Text: writeField(out, v.bytes, v.bytes.empty()); return;
+        case K::Byte:
+        case K::Integer:
+        case K::Long:
+        case K::BigInt: {
+            char buf[24];
+            auto r = std::to_chars(buf, buf + sizeof buf, v.integer);
+            out.append(buf, r.ptr);
+            return;
+        }
+        case K::DateTime: appendCalendarText(out, oleDateToCalendar(v.real)); return;
+        default: writeField(out, access::canonicalText(v), false);
+    }
+}
+
+bool flushOut(std::string& out) {
+    bool ok = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+    out.clear();
+    return ok;
 }
 
 int runExport(const std::vector<std::string>& args) {
@@ -37,28 +71,30 @@ int runExport(const std::vector<std::string>& args) {
     if (!cursor.isOk()) return fail(kExitFailure, fileError(o.positional()[0], cursor.status().toString()));
     const auto& columns = (*cursor)->definition().columns;
 
-    std::string line;
+    // Lines gather in one buffer written out a block at a time.
+    constexpr size_t kBlock = 1 << 20;
+    std::string out;
+    out.reserve(kBlock + 4096);
+    bool written = true;
     for (size_t i = 0; i < columns.size(); ++i) {
-        if (i) line += ',';
-        writeField(line, columns[i].name, false);
+        if (i) out += ',';
+        writeField(out, columns[i].name, false);
     }
-    line += '\n';
-    std::cout << line;
+    out += '\n';
     while ((*cursor)->next()) {
-        line.clear();
         for (size_t i = 0; i < columns.size(); ++i) {
-            if (i) line += ',';
+            if (i) out += ',';
             const access::Value& v = (*cursor)->value(i);
-            if (v.isNull()) continue;
-            writeField(line, access::canonicalText(v), v.kind == access::ValueKind::Text && v.bytes.empty());
+            if (!v.isNull()) writeValue(out, v);
         }
-        line += '\n';
-        std::cout << line;
+        out += '\n';
+        if (out.size() >= kBlock) written = flushOut(out) && written;
     }
-    std::cout.flush();
+    written = flushOut(out) && written;
+    written = std::fflush(stdout) == 0 && written;
     if (!(*cursor)->status().isOk())
         return fail(kExitFailure, fileError(o.positional()[0], (*cursor)->status().toString()));
-    if (!std::cout) return fail(kExitFailure, "cannot write the output");
+    if (!written) return fail(kExitFailure, "cannot write the output");
     return kExitOk;
 }
 

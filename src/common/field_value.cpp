@@ -67,15 +67,48 @@ double calendarToOleDate(const CalendarTime& t) {
 }
 
 std::string formatOleDate(double oleDate) {
-    CalendarTime t = oleDateToCalendar(oleDate);
-    char buf[48];
-    if (t.millisecond != 0)
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
-                      t.hour, t.minute, t.second, t.millisecond);
-    else
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                      t.hour, t.minute, t.second);
-    return buf;
+    std::string out;
+    appendCalendarText(out, oleDateToCalendar(oleDate));
+    return out;
+}
+
+void appendCalendarText(std::string& out, const CalendarTime& t, bool milliseconds) {
+    const bool millis = milliseconds && t.millisecond != 0;
+    if (t.year < 0 || t.year > 9999) {
+        char buf[48];
+        int n = millis ? std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
+                                       t.hour, t.minute, t.second, t.millisecond)
+                       : std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                                       t.hour, t.minute, t.second);
+        out.append(buf, static_cast<size_t>(n));
+        return;
+    }
+    // By hand: readers and writers format a date for every row.
+    char buf[23];
+    auto two = [&buf](int at, int v) {
+        buf[at] = static_cast<char>('0' + v / 10);
+        buf[at + 1] = static_cast<char>('0' + v % 10);
+    };
+    two(0, t.year / 100);
+    two(2, t.year % 100);
+    buf[4] = '-';
+    two(5, t.month);
+    buf[7] = '-';
+    two(8, t.day);
+    buf[10] = ' ';
+    two(11, t.hour);
+    buf[13] = ':';
+    two(14, t.minute);
+    buf[16] = ':';
+    two(17, t.second);
+    size_t n = 19;
+    if (millis) {
+        buf[19] = '.';
+        buf[20] = static_cast<char>('0' + t.millisecond / 100);
+        two(21, t.millisecond % 100);
+        n = 23;
+    }
+    out.append(buf, n);
 }
 
 std::string FieldValue::toDisplayText() const {

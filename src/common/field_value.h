@@ -91,5 +91,8 @@ double calendarToOleDate(const CalendarTime& t);
 
 // "YYYY-MM-DD HH:MM:SS", with ".fff" only when there are milliseconds.
 std::string formatOleDate(double oleDate);
+// The same text of calendar parts, appended; milliseconds are written only
+// when asked for and not zero.
+void appendCalendarText(std::string& out, const CalendarTime& t, bool milliseconds = true);
 
 }  // namespace veltrano

@@ -36,33 +36,7 @@ bool isNotANumberText(const std::string& t) {
 }
 
 void appendDateTime(std::string& out, double oleDate) {
-    CalendarTime t = roundedToSecond(oleDate);
-    if (t.year < 0 || t.year > 9999) {  // not sent (refused by name before); kept exact all the same
-        char buf[48];
-        int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                              t.minute, t.second);
-        out.append(buf, static_cast<size_t>(n));
-        return;
-    }
-    // "YYYY-MM-DD hh:mm:ss" by hand: this runs for every date of every row.
-    char buf[19];
-    auto two = [&buf](int at, int v) {
-        buf[at] = static_cast<char>('0' + v / 10);
-        buf[at + 1] = static_cast<char>('0' + v % 10);
-    };
-    two(0, t.year / 100);
-    two(2, t.year % 100);
-    buf[4] = '-';
-    two(5, t.month);
-    buf[7] = '-';
-    two(8, t.day);
-    buf[10] = ' ';
-    two(11, t.hour);
-    buf[13] = ':';
-    two(14, t.minute);
-    buf[16] = ':';
-    two(17, t.second);
-    out.append(buf, sizeof buf);
+    appendCalendarText(out, roundedToSecond(oleDate), false);
 }
 
 }  // namespace

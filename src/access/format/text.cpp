@@ -83,51 +83,90 @@ IconvCache& iconvCache() {
 
 }  // namespace
 
-std::string utf16leToUtf8(Bytes data) {
-    std::string out;
-    out.reserve(data.size());
-    size_t n = data.size() / 2;
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t u = data[2 * i] | (data[2 * i + 1] << 8);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n) {
-            uint32_t lo = data[2 * i + 2] | (data[2 * i + 3] << 8);
+namespace {
+
+// Writes UTF-16LE code units as UTF-8 at w (room for 3 bytes per unit) and
+// returns the end. A lone surrogate becomes U+FFFD.
+char* writeUtf16le(char* w, const uint8_t* p, size_t units) {
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
+        if (u < 0x80) {
+            *w++ = static_cast<char>(u);
+            continue;
+        }
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+            uint32_t lo = p[2 * i + 2] | (p[2 * i + 3] << 8);
             if (lo >= 0xDC00 && lo <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+                u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
                 ++i;
-                continue;
             }
         }
         if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
-        appendUtf8(out, u);
+        if (u < 0x800) {
+            *w++ = static_cast<char>(0xC0 | (u >> 6));
+        } else if (u < 0x10000) {
+            *w++ = static_cast<char>(0xE0 | (u >> 12));
+            *w++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        } else {
+            *w++ = static_cast<char>(0xF0 | (u >> 18));
+            *w++ = static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+            *w++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        }
+        *w++ = static_cast<char>(0x80 | (u & 0x3F));
     }
+    return w;
+}
+
+}  // namespace
+
+// Texts are decoded for every cell read, so both forms are written straight
+// into the result rather than character by character.
+std::string utf16leToUtf8(Bytes data) {
+    const size_t units = data.size() / 2;
+    std::string out(units * 3, '\0');
+    char* end = writeUtf16le(out.data(), data.data(), units);
+    out.resize(static_cast<size_t>(end - out.data()));
     return out;
 }
 
 std::string decodeJet4Text(Bytes stored) {
     if (stored.size() < 2 || stored[0] != 0xFF || stored[1] != 0xFE) return utf16leToUtf8(stored);
-    // Compressed: rebuild plain UCS-2, then convert once.
-    std::vector<uint8_t> plain;
-    plain.reserve((stored.size() - 2) * 2);
+    // Compressed: runs of one byte per character (the high byte is zero)
+    // and runs of plain UCS-2, a zero at a character boundary switching.
+    std::string out((stored.size() - 2) * 3, '\0');
+    char* w = out.data();
     bool compressed = true;
     size_t i = 2;
     while (i < stored.size()) {
-        if (stored[i] == 0) {  // a zero at a character boundary switches mode
-            compressed = !compressed;
-            ++i;
-            continue;
-        }
         if (compressed) {
-            plain.push_back(stored[i]);
-            plain.push_back(0);
-            ++i;
+            size_t end = i;
+            while (end < stored.size() && stored[end] != 0) ++end;
+            for (; i < end; ++i) {
+                uint8_t b = stored[i];
+                if (b < 0x80) {
+                    *w++ = static_cast<char>(b);
+                } else {
+                    *w++ = static_cast<char>(0xC0 | (b >> 6));
+                    *w++ = static_cast<char>(0x80 | (b & 0x3F));
+                }
+            }
         } else {
-            if (i + 1 >= stored.size()) break;  // a dangling half character
-            plain.push_back(stored[i]);
-            plain.push_back(stored[i + 1]);
-            i += 2;
+            size_t end = i;
+            while (end + 1 < stored.size() && stored[end] != 0) end += 2;
+            w = writeUtf16le(w, stored.data() + i, (end - i) / 2);
+            i = end;
+        }
+        if (i < stored.size()) {
+            if (stored[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else {
+                break;  // a dangling half character
+            }
         }
     }
-    return utf16leToUtf8(plain);
+    out.resize(static_cast<size_t>(w - out.data()));
+    return out;
 }
 
 std::string decodeCodePage(Bytes data, uint16_t codePage) {

@@ -10,8 +10,6 @@
 
 namespace veltrano::access {
 
-namespace {
-
 size_t fixedSize(ColumnType t) {
     switch (t) {
         case ColumnType::Byte: return 1;
@@ -28,6 +26,8 @@ size_t fixedSize(ColumnType t) {
         default: return 0;
     }
 }
+
+namespace {
 
 const char kHex[] = "0123456789ABCDEF";
 

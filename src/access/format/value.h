@@ -63,6 +63,8 @@ struct Value {
 // Decodes a fixed-size stored value (Byte .. DateTime, Guid, Numeric,
 // BigInt, ExtDateTime).
 // Corruption when `data` is shorter than the type needs.
+// Bytes a fixed-size type takes in a row; 0 for the others.
+size_t fixedSize(ColumnType type);
 Result<Value> decodeFixedValue(ColumnType type, Bytes data, int scale);
 
 // "-123.4500" style text of a 17-byte stored decimal at the given scale.

@@ -57,6 +57,41 @@ Result<Value> decodeCalculated(Pager& pager, const ColumnDef& c, const Cell& cel
 
 }  // namespace
 
+// Null, Yes/No and the plain number types, decoded in place: they hold no
+// text, and every row of most tables has several. False for anything else
+// (left to decodeCell, which also names what is wrong).
+bool decodePlainNumber(const ColumnDef& c, const Cell& cell, Value& out) {
+    if (c.calculated) return false;
+    ValueKind kind = ValueKind::Null;
+    int64_t integer = 0;
+    double real = 0;
+    if (c.type == ColumnType::Boolean) {
+        kind = ValueKind::Boolean;
+        integer = cell.boolValue ? 1 : 0;
+    } else if (!cell.isNull) {
+        const size_t need = fixedSize(c.type);
+        if (need == 0 || cell.data.size() < need) return false;
+        ByteReader r(cell.data);
+        switch (c.type) {
+            case ColumnType::Byte: kind = ValueKind::Byte, integer = r.u8(0); break;
+            case ColumnType::Integer: kind = ValueKind::Integer, integer = r.i16(0); break;
+            case ColumnType::Long: kind = ValueKind::Long, integer = r.i32(0); break;
+            case ColumnType::Currency: kind = ValueKind::Currency, integer = r.i64(0); break;
+            case ColumnType::BigInt: kind = ValueKind::BigInt, integer = r.i64(0); break;
+            case ColumnType::Single: kind = ValueKind::Single, real = static_cast<double>(r.f32(0)); break;
+            case ColumnType::Double: kind = ValueKind::Double, real = r.f64(0); break;
+            case ColumnType::DateTime: kind = ValueKind::DateTime, real = r.f64(0); break;
+            default: return false;
+        }
+    }
+    out.kind = kind;
+    out.integer = integer;
+    out.real = real;
+    out.bytes.clear();
+    out.scale = 0;
+    return true;
+}
+
 Result<Value> decodeCell(Pager& pager, const ColumnDef& c, const Cell& cell, uint16_t dbCodePage) {
     if (c.calculated) return decodeCalculated(pager, c, cell, dbCodePage);
     if (c.type == ColumnType::Boolean) return Value::ofInteger(ValueKind::Boolean, cell.boolValue ? 1 : 0);
@@ -129,6 +164,7 @@ bool TableCursor::loadRow(Bytes image) {
     if (!s.isOk()) return fail(Status::corruption(s.description() + " in table row", page_));
     values_.resize(def_->columns.size());
     for (size_t i = 0; i < def_->columns.size(); ++i) {
+        if (decodePlainNumber(def_->columns[i], cells_[i], values_[i])) continue;
         auto v = decodeCell(pager_, def_->columns[i], cells_[i], pager_.header().codePage);
         if (!v.isOk()) {
             Status e = v.status();
