@@ -32,6 +32,11 @@ public:
         return v;
     }
     static FieldValue text(std::string s) { return FieldValue(std::move(s)); }
+    // Makes this the text t, reusing the memory of a text it holds.
+    void assignText(std::string_view t) {
+        if (auto* s = std::get_if<std::string>(&value_)) s->assign(t);
+        else value_.emplace<std::string>(t);
+    }
     static FieldValue number(double d) { return FieldValue(d); }
     static FieldValue dateTime(double oleDate) {
         FieldValue v;

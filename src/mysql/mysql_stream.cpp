@@ -102,6 +102,11 @@ FieldValue MYSQL_STREAM::Value(int32_t i) const {
     return FieldValue(std::string(row_[i], lengths_[i]));
 }
 
+void MYSQL_STREAM::ValueInto(int32_t i, FieldValue& out) const {
+    if (!row_ || !row_[i]) out = FieldValue::null();
+    else out.assignText(std::string_view(row_[i], lengths_[i]));
+}
+
 std::vector<FieldValue> MYSQL_STREAM::Row() const {
     std::vector<FieldValue> values;
     values.reserve(columns_.size());

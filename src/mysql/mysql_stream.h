@@ -64,6 +64,7 @@ public:
     bool IsNull(int32_t i) const;
     std::string_view Bytes(int32_t i) const;  // "" for NULL
     FieldValue Value(int32_t i) const;        // Null or Text
+    void ValueInto(int32_t i, FieldValue& out) const;  // the same, reusing out's memory
     std::vector<FieldValue> Row() const;
 
 private:

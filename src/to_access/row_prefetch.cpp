@@ -1,5 +1,7 @@
 #include "to_access/row_prefetch.h"
 
+#include <algorithm>
+
 #include "to_access/date_change.h"
 
 namespace veltrano {
@@ -12,44 +14,49 @@ RowPrefetch::RowPrefetch(MYSQL_STREAM& rows, int fieldCount, std::vector<bool> i
 RowPrefetch::~RowPrefetch() { stop(); }
 
 void RowPrefetch::work() {
+    // Batches come back from the reader and are filled again in place, so
+    // their rows' memory is reused rather than freed and allocated per row.
     std::vector<Row> batch;
-    batch.reserve(kBatchRows);
+    size_t used = 0;
+    std::vector<FieldValue> fields(static_cast<size_t>(std::max(fieldCount_, 0)));
     bool more = true;
     while (more) {
         more = rows_.Next();
         if (more) {
-            Row r;
+            if (used == batch.size()) batch.emplace_back();
+            Row& r = batch[used++];
             r.recordNumber = rows_.RowNumber();
-            r.values.reserve(static_cast<size_t>(fieldCount_));
+            r.refused = false;
+            r.reason.clear();
+            r.values.resize(static_cast<size_t>(fieldCount_));
             for (int j = 0; j < fieldCount_; ++j) {
-                FieldValue v = rows_.Value(j);
+                FieldValue& v = fields[static_cast<size_t>(j)];
+                rows_.ValueInto(j, v);
                 if (static_cast<size_t>(j) < isDate_.size() && isDate_[j]) v = date_change(v);
-                auto prepared = target_.prepare(j, v);
+                access::Status prepared = target_.prepareInto(j, v, r.values[static_cast<size_t>(j)]);
                 if (!prepared) {
                     r.refused = true;
                     // The reason names the field, unless the engine's words do already.
-                    const std::string why = prepared.status().description();
+                    const std::string why = prepared.description();
                     const std::string field = "'" + target_.fieldName(j) + "'";
                     r.reason = why.find(field) == std::string::npos ? "field " + field + ": " + why : why;
                     break;
                 }
-                r.values.push_back(std::move(prepared).value());
             }
-            batch.push_back(std::move(r));
         }
-        if (batch.size() == kBatchRows || (!more && !batch.empty())) {
-            std::vector<std::vector<Row>> spent;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [this] { return stopping_ || ready_.size() < kBatchesAhead; });
-                if (stopping_) break;
-                ready_.push_back(std::move(batch));
-                spent.swap(spent_);
-                changed_.notify_all();
-            }
-            spent.clear();  // outside the lock
+        if (used == kBatchRows || (!more && used > 0)) {
+            batch.resize(used);
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return stopping_ || ready_.size() < kBatchesAhead; });
+            if (stopping_) break;
+            ready_.push_back(std::move(batch));
             batch.clear();
-            batch.reserve(kBatchRows);
+            if (!spent_.empty()) {
+                batch = std::move(spent_.back());
+                spent_.pop_back();
+            }
+            used = 0;
+            changed_.notify_all();
         }
     }
     std::lock_guard<std::mutex> lock(mutex_);

@@ -203,7 +203,12 @@ std::string decodeCodePage(Bytes data, uint16_t codePage) {
 
 std::string utf8ToUtf16le(std::string_view utf8) {
     std::string out;
-    out.reserve(utf8.size() * 2);
+    utf8ToUtf16leInto(utf8, out);
+    return out;
+}
+
+void utf8ToUtf16leInto(std::string_view utf8, std::string& out) {
+    out.clear();
     size_t i = 0;
     // ASCII runs, the bulk of most text, widen without decoding.
     while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) ++i;
@@ -212,6 +217,8 @@ std::string utf8ToUtf16le(std::string_view utf8) {
         out[2 * k] = utf8[k];
         out[2 * k + 1] = '\0';
     }
+    if (i == utf8.size()) return;
+    out.reserve(utf8.size() * 2);
     while (i < utf8.size()) {
         uint32_t cp = nextUtf8(utf8, i);
         if (cp >= 0x10000) {
@@ -226,7 +233,6 @@ std::string utf8ToUtf16le(std::string_view utf8) {
             out.push_back(static_cast<char>(cp >> 8));
         }
     }
-    return out;
 }
 
 std::string encodeCodePage(std::string_view utf8, uint16_t codePage) {

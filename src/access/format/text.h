@@ -24,6 +24,8 @@ std::string decodeCodePage(Bytes data, uint16_t codePage);
 
 // UTF-8 to UTF-16LE (invalid UTF-8 bytes become U+FFFD).
 std::string utf8ToUtf16le(std::string_view utf8);
+// The same into `out`, whose buffer is reused.
+void utf8ToUtf16leInto(std::string_view utf8, std::string& out);
 // UTF-8 to the code page (characters it cannot hold become '?').
 std::string encodeCodePage(std::string_view utf8, uint16_t codePage);
 

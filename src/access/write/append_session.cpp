@@ -128,6 +128,11 @@ Result<StoredCell> AppendSession::convert(int pos, const FieldValue& v) const {
     return convertField(*order_[pos], v);
 }
 
+Status AppendSession::convertInto(int pos, const FieldValue& v, StoredCell& out) const {
+    if (pos < 0 || pos >= fieldCount()) return Status::invalidArgument("no field at position " + std::to_string(pos));
+    return convertFieldInto(*order_[pos], v, out);
+}
+
 Result<StoredCell*> AppendSession::cellOfField(int pos) {
     if (!db_) return Status::invalidArgument("the table is closed");
     if (pos < 0 || pos >= fieldCount()) return Status::invalidArgument("no field at position " + std::to_string(pos));

@@ -151,6 +151,7 @@ public:
     Status setField(int pos, const FieldValue& v);
     // setField in two steps; convert() reads only the table's definition.
     Result<StoredCell> convert(int pos, const FieldValue& v) const;
+    Status convertInto(int pos, const FieldValue& v, StoredCell& out) const;
     Status setCell(int pos, StoredCell cell);
     // setCell that copies into the cell's kept buffer.
     Status copyCell(int pos, bool null, const std::string& bytes);

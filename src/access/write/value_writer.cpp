@@ -110,12 +110,19 @@ bool numberOf(const FieldValue& v, double& out) {
 // Round half to even, as the provider's integer conversions do.
 double roundEven(double x) { return std::nearbyint(x); }
 
-Result<StoredCell> integerCell(const ColumnModel& c, const FieldValue& v, double lo, double hi, int bytes) {
+// The cell holds `bytes` (its buffer is reused from row to row).
+Status stored(StoredCell& out, std::string_view bytes) {
+    out.null = false;
+    out.bytes.assign(bytes);
+    return Status::ok();
+}
+
+Status integerCell(const ColumnModel& c, const FieldValue& v, double lo, double hi, int bytes, StoredCell& out) {
     double d;
     if (!numberOf(v, d)) return refuse(c, "the value is not a number");
     d = roundEven(d);
     if (d < lo || d > hi) return refuse(c, "the value is out of range for this field");
-    return StoredCell::of(le(static_cast<uint64_t>(static_cast<int64_t>(d)), bytes));
+    return stored(out, le(static_cast<uint64_t>(static_cast<int64_t>(d)), bytes));
 }
 
 // Decimal text scaled to `scale` places (half to even) as a 128-bit magnitude.
@@ -217,19 +224,27 @@ bool parseDateText(const std::string& in, double& oleDate) {
 }
 
 Result<StoredCell> convertField(const ColumnModel& c, const FieldValue& v) {
+    StoredCell cell;
+    ACCESS_RETURN_IF_ERROR(convertFieldInto(c, v, cell));
+    return cell;
+}
+
+Status convertFieldInto(const ColumnModel& c, const FieldValue& v, StoredCell& out) {
     if (v.isNull() || v.isEmpty()) {
-        if (c.type == ColumnType::Boolean) return StoredCell::of(std::string(1, '\0'));
-        return StoredCell{};
+        if (c.type == ColumnType::Boolean) return stored(out, std::string_view("\0", 1));
+        out.null = true;
+        out.bytes.clear();
+        return Status::ok();
     }
     switch (c.type) {
         case ColumnType::Boolean: {
             double d;
             if (!numberOf(v, d)) return refuse(c, "the value is not a Yes/No value");
-            return StoredCell::of(std::string(1, d != 0 ? '\1' : '\0'));
+            return stored(out, d != 0 ? std::string_view("\1", 1) : std::string_view("\0", 1));
         }
-        case ColumnType::Byte: return integerCell(c, v, 0, 255, 1);
-        case ColumnType::Integer: return integerCell(c, v, -32768, 32767, 2);
-        case ColumnType::Long: return integerCell(c, v, -2147483648.0, 2147483647.0, 4);
+        case ColumnType::Byte: return integerCell(c, v, 0, 255, 1, out);
+        case ColumnType::Integer: return integerCell(c, v, -32768, 32767, 2, out);
+        case ColumnType::Long: return integerCell(c, v, -2147483648.0, 2147483647.0, 4, out);
         case ColumnType::Single: {
             double d;
             if (!numberOf(v, d)) return refuse(c, "the value is not a number");
@@ -237,7 +252,7 @@ Result<StoredCell> convertField(const ColumnModel& c, const FieldValue& v) {
             float f = static_cast<float>(d);
             uint32_t bits;
             std::memcpy(&bits, &f, 4);
-            return StoredCell::of(le(bits, 4));
+            return stored(out, le(bits, 4));
         }
         case ColumnType::Double:
         case ColumnType::DateTime: {
@@ -253,7 +268,7 @@ Result<StoredCell> convertField(const ColumnModel& c, const FieldValue& v) {
                 return refuse(c, "the date lies outside the years 100 to 9999");
             uint64_t bits;
             std::memcpy(&bits, &d, 8);
-            return StoredCell::of(le(bits, 8));
+            return stored(out, le(bits, 8));
         }
         case ColumnType::Currency: {
             bool neg;
@@ -263,7 +278,7 @@ Result<StoredCell> convertField(const ColumnModel& c, const FieldValue& v) {
             const U128 limit = static_cast<U128>(std::numeric_limits<int64_t>::max()) + (neg ? 1 : 0);
             if (mag > limit) return refuse(c, "the value is out of range for a currency field");
             uint64_t x = static_cast<uint64_t>(mag);
-            return StoredCell::of(le(neg ? ~x + 1 : x, 8));
+            return stored(out, le(neg ? ~x + 1 : x, 8));
         }
         case ColumnType::Numeric: {
             bool neg;
@@ -273,7 +288,7 @@ Result<StoredCell> convertField(const ColumnModel& c, const FieldValue& v) {
             if (intDigits > c.precision - c.scale) return refuse(c, "the value has more digits than the field's precision allows");
             std::string b(1, neg ? '\x80' : '\0');
             for (int w = 3; w >= 0; --w) b += le(static_cast<uint32_t>(mag >> (32 * w)), 4);
-            return StoredCell::of(b);
+            return stored(out, b);
         }
         case ColumnType::Guid: {
             std::string s = trim(textOf(v));
@@ -293,23 +308,26 @@ Result<StoredCell> convertField(const ColumnModel& c, const FieldValue& v) {
                 std::string part = raw.substr(from, n);
                 return std::string(part.rbegin(), part.rend());
             };
-            std::string stored = rev(0, 4) + rev(4, 2) + rev(6, 2) + raw.substr(8);
-            return StoredCell::of(stored);
+            return stored(out, rev(0, 4) + rev(4, 2) + rev(6, 2) + raw.substr(8));
         }
         case ColumnType::Text:
         case ColumnType::Memo: {
-            std::string u = utf8ToUtf16le(v.isText() ? v.asText() : textOf(v));
-            if (c.type == ColumnType::Text && u.size() > c.length)
+            if (v.isText()) utf8ToUtf16leInto(v.asText(), out.bytes);
+            else utf8ToUtf16leInto(textOf(v), out.bytes);
+            if (c.type == ColumnType::Text && out.bytes.size() > c.length) {
+                out.bytes.clear();
                 return refuse(c, "the field is too small to accept the amount of data you attempted to add");
-            return StoredCell::of(std::move(u));
+            }
+            out.null = false;
+            return Status::ok();
         }
         case ColumnType::Binary: {
             std::string b = v.isText() ? v.asText() : textOf(v);
             if (b.size() > c.length) return refuse(c, "the field is too small to accept the amount of data you attempted to add");
-            return StoredCell::of(std::move(b));
+            return stored(out, std::move(b));
         }
         case ColumnType::Ole:
-            return StoredCell::of(v.isText() ? v.asText() : textOf(v));
+            return stored(out, v.isText() ? v.asText() : textOf(v));
         default:
             return refuse(c, std::string("fields of type ") + columnTypeName(c.type) + " cannot be written");
     }

@@ -12,6 +12,9 @@ namespace veltrano::access {
 // For memo and OLE columns the StoredCell holds the value's bytes (UCS-2 text or
 // raw data), not yet placed on LVAL pages.
 Result<StoredCell> convertField(const ColumnModel& column, const FieldValue& value);
+// The same into `out`, whose buffer is reused; on a refusal `out` is left
+// unspecified.
+Status convertFieldInto(const ColumnModel& column, const FieldValue& value, StoredCell& out);
 
 // Text of a date, "YYYY-MM-DD[ HH:MM[:SS]]", "HH:MM[:SS]" or "DD/MM/YYYY"
 // (the wizard's own day-first reading) to an OLE date.

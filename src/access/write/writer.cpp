@@ -118,13 +118,20 @@ void Appender::noteAssigned(int pos, bool given) {
     given_[pos] = given;
 }
 Result<PreparedValue> Appender::prepare(int pos, const FieldValue& value) const {
-    if (!s_) return Status::invalidArgument("the table is not open");
-    ACCESS_ASSIGN_OR_RETURN(StoredCell cell, s_->convert(pos, value));
     PreparedValue p;
-    p.null_ = cell.null;
-    p.bytes_ = std::move(cell.bytes);
-    p.given_ = !value.isNull() && !value.isEmpty();
+    ACCESS_RETURN_IF_ERROR(prepareInto(pos, value, p));
     return p;
+}
+Status Appender::prepareInto(int pos, const FieldValue& value, PreparedValue& out) const {
+    if (!s_) return Status::invalidArgument("the table is not open");
+    // The conversion writes into out's own buffer, kept from row to row.
+    StoredCell cell;
+    cell.bytes.swap(out.bytes_);
+    Status s = s_->convertInto(pos, value, cell);
+    out.bytes_.swap(cell.bytes);
+    out.null_ = cell.null;
+    out.given_ = !value.isNull() && !value.isEmpty();
+    return s;
 }
 Status Appender::setPrepared(int pos, const PreparedValue& value) {
     if (!s_) return Status::invalidArgument("the table is not open");

@@ -116,6 +116,8 @@ public:
     // move). setPrepared() then assigns (copies) the result as setField
     // would, so the value's memory stays with the thread that made it.
     Result<PreparedValue> prepare(int pos, const FieldValue& value) const;
+    // The same into `out`, reusing its memory (out is unspecified on failure).
+    Status prepareInto(int pos, const FieldValue& value, PreparedValue& out) const;
     Status setPrepared(int pos, const PreparedValue& value);
     // Stores the row. Refused (and nothing stored) on a duplicate key in a
     // unique index, a null in a primary-key column or in a Required column
