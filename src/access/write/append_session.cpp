@@ -83,7 +83,7 @@ Result<std::unique_ptr<AppendSession>> AppendSession::start(std::shared_ptr<Writ
     }
     PageStore& store = db->store();
     s->spill_ = std::make_unique<SpillFile>(store.fileSystem(), spillPath(store.path()),
-                                            std::clamp<size_t>(memoryBudget / 16, 4096, 1 << 20));
+                                            std::clamp<size_t>(memoryBudget / 16, 1024, 1 << 20));
     s->entries_ = SessionEntries(*s->spill_, td.realIndexes.size(), memoryBudget);
     s->uniqueKeys_.reserve(td.realIndexes.size());
     for (size_t r = 0; r < td.realIndexes.size(); ++r) s->uniqueKeys_.emplace_back(*s->spill_);

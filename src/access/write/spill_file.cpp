@@ -28,7 +28,7 @@ bool takeRecord(std::string_view& in, std::string_view& record) {
 }
 
 SpillFile::SpillFile(FileSystem& fs, std::string path, size_t bufferBytes)
-    : fs_(fs), path_(std::move(path)), bufferBytes_(std::max<size_t>(bufferBytes, 4096)) {}
+    : fs_(fs), path_(std::move(path)), bufferBytes_(std::max<size_t>(bufferBytes, 1)) {}
 
 SpillFile::~SpillFile() { discard(); }
 
