@@ -321,9 +321,7 @@ Status AppendSession::finish() {
         ACCESS_RETURN_IF_ERROR(writeMapPages(store, ri.usageMap, built.pages, db.allocator()));
         ri.uniqueCount = distinct;
     }
-    // Gone before the commit: a spill file left by a killed process always
-    // has a journal beside it, so opening the database again removes it.
-    discardSpill();
+    discardSpill();  // done with before the commit, which needs the disk room
     ACCESS_RETURN_IF_ERROR(writeMapPages(store, t_.ownedMap, owned_, db.allocator()));
     for (const auto& m : t_.lvMaps) {
         if (m.column >= lv_.size() || !lv_[m.column] || lv_[m.column]->pages().empty()) continue;

@@ -12,8 +12,8 @@ constexpr size_t kWriteChunk = 64 * 1024;
 // its characters fit inside the object).
 size_t heapBytes(const std::string& s) {
     const char* inside = reinterpret_cast<const char*>(&s);
-    bool inline_ = s.data() >= inside && s.data() < inside + sizeof(std::string);
-    return inline_ ? 0 : s.capacity() + 1;
+    bool fitsInside = s.data() >= inside && s.data() < inside + sizeof(std::string);
+    return fitsInside ? 0 : s.capacity() + 1;
 }
 
 // One ordered stream of leaf entries taking part in a merge.

@@ -11,7 +11,8 @@
 //
 // Appends go through a write buffer, so rows cost no system call of their
 // own; the file is only created once the buffer first fills. It is created
-// over any leftover of a killed process, and removed by discard() (and the
+// over any leftover of a killed process (opening the database for writing
+// removes such a leftover too), and removed by discard() (and the
 // destructor), whatever way the session ends. Writing to a full disk gives
 // the file system's IoError (Status::diskFull()), which fails the session.
 #pragma once
