@@ -39,7 +39,8 @@ int providerType(ColumnType t) {
     }
 }
 
-// About a third of it is entries proper: the rest is the vectors' growth.
+// What a session's index entries may take in memory (all indexes together,
+// the vectors' growth included) before they go to the spill file.
 constexpr size_t kDefaultMemoryBudget = 24u << 20;
 size_t memoryBudget = kDefaultMemoryBudget;
 
