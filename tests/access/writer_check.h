@@ -6,7 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "access/write/database_writer.h"
+
 namespace writer_test {
+
+// While alive, append sessions keep at most `bytes` of index entries in
+// memory before spilling them to their scratch file.
+class AppendMemoryBudget {
+public:
+    explicit AppendMemoryBudget(size_t bytes) { veltrano::access::AppendSession::setMemoryBudgetForTests(bytes); }
+    ~AppendMemoryBudget() { veltrano::access::AppendSession::setMemoryBudgetForTests(0); }
+};
 
 struct IndexReport {
     int indexesChecked = 0;

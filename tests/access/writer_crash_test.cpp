@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "access/storage/journal.h"
+#include "access/write/spill_file.h"
 #include "access/write/writer.h"
 #include "writer_check.h"
 
@@ -33,6 +34,7 @@ void dieHook(const char* step) {
 
 // The child: one table, then rows with memos, in a loop; never returns.
 [[noreturn]] void writerChild(const std::string& file, int round) {
+    AppendSession::setMemoryBudgetForTests(8192);  // kills also leave scratch files behind
     WriteConnection c;
     if (!c.open(file, "").isOk()) ::_exit(3);
     std::string name = "crash" + std::to_string(round);
@@ -95,6 +97,7 @@ TEST(WriterCrash, KilledWritersLeaveEarlierTablesIntactAndTheFileSound) {
         std::vector<std::string> names = c.tableNames();
         ASSERT_TRUE(c.close().isOk());
         EXPECT_FALSE(std::filesystem::exists(journalPath(file)));
+        EXPECT_FALSE(std::filesystem::exists(spillPath(file)));
         EXPECT_EQ(exportAll(file, tables), expected);
         auto rep = writer_test::checkIndexes(file, "", false);
         for (const auto& p : rep.problems) ADD_FAILURE() << p;

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "access/storage/journal.h"
+#include "access/write/spill_file.h"
 #include "access/write/writer.h"
 #include "faulty_file_system.h"
 #include "writer_check.h"
@@ -79,6 +80,12 @@ const Change kChanges[] = {
      },
      false},
     {"append session", [](WriteConnection& c) { return appendRows(c, "kept", 100, 30); }, true},
+    {"append session past its memory budget",
+     [](WriteConnection& c) {
+         writer_test::AppendMemoryBudget budget(4096);  // index entries go to the scratch file
+         return appendRows(c, "kept", 100, 150);
+     },
+     true},
     {"drop table", [](WriteConnection& c) { return c.execute("DROP TABLE [doomed];"); }, true},
 };
 
@@ -148,6 +155,7 @@ TEST(WriterFaults, EveryFailedOperationLeavesTheFileAsBeforeOrFullyChanged) {
                     ASSERT_TRUE(c.close().isOk());
                 }
                 EXPECT_FALSE(mem.exists(journalPath(kPath)));
+                EXPECT_FALSE(mem.exists(spillPath(kPath)));
                 if (o.change.isOk()) {
                     EXPECT_EQ(contentsOf(mem.contents(kPath)), committed);
                     if (change.sameBytesEachTime) {

@@ -1,6 +1,7 @@
 // Appending rows to one table: rows go onto data pages as they come (new
 // pages straight to the file), long values onto LVAL pages, index entries
-// are collected and every index of the table is rebuilt in bulk at close().
+// are collected (in memory up to a budget, then in sorted runs in the spill
+// file) and every index of the table is rebuilt in bulk at close().
 // Unique indexes are checked per row against the existing and new keys.
 #include <algorithm>
 
@@ -38,7 +39,10 @@ int providerType(ColumnType t) {
     }
 }
 
-std::string keyOf(const std::string& entry) { return entry.substr(0, entry.size() - 4); }
+// What a session's index entries may take in memory (all indexes together,
+// the vectors' growth included) before they go to the spill file.
+constexpr size_t kDefaultMemoryBudget = 24u << 20;
+size_t memoryBudget = kDefaultMemoryBudget;
 
 // Closing the connection undoes a session still open on it.
 Status connectionClosed() {
@@ -78,8 +82,12 @@ Result<std::unique_ptr<AppendSession>> AppendSession::start(std::shared_ptr<Writ
             break;
         }
     }
-    s->entries_.resize(td.realIndexes.size());
-    s->uniqueKeys_.resize(td.realIndexes.size());
+    PageStore& store = db->store();
+    s->spill_ = std::make_unique<SpillFile>(store.fileSystem(), spillPath(store.path()),
+                                            std::clamp<size_t>(memoryBudget / 16, 1024, 1 << 20));
+    s->entries_ = SessionEntries(*s->spill_, td.realIndexes.size(), memoryBudget);
+    s->uniqueKeys_.reserve(td.realIndexes.size());
+    for (size_t r = 0; r < td.realIndexes.size(); ++r) s->uniqueKeys_.emplace_back(*s->spill_);
     // The rows already there keep their entries in the index trees: new
     // keys are checked against the trees, and close() merges new entries
     // into them, so memory does not grow with the table.
@@ -97,6 +105,16 @@ Result<std::unique_ptr<AppendSession>> AppendSession::start(std::shared_ptr<Writ
 
 AppendSession::~AppendSession() {
     if (db_) (void)close();
+}
+
+void AppendSession::setMemoryBudgetForTests(size_t bytes) {
+    memoryBudget = bytes ? bytes : kDefaultMemoryBudget;
+}
+
+void AppendSession::discardSpill() {
+    for (auto& u : uniqueKeys_) u.clear();
+    entries_ = SessionEntries();
+    if (spill_) spill_->discard();
 }
 
 int AppendSession::fieldType(int pos) const {
@@ -178,6 +196,7 @@ Status AppendSession::update() {
         // A failed write leaves pages half made: the whole session is undone
         // rather than committed later.
         s = db_->abandon(std::move(s));
+        discardSpill();
         db_->setBusy(false);
         db_.reset();
     }
@@ -229,7 +248,8 @@ Status AppendSession::store() {
         include[r] = !(ri.ignoreNulls() && allNull);
         checkUnique[r] = t_.isUniqueIndex(r) && !anyNull;
         if (checkUnique[r]) {
-            if (uniqueKeys_[r].contains(keys[r])) return duplicateKey();
+            ACCESS_ASSIGN_OR_RETURN(bool seen, uniqueKeys_[r].contains(keys[r]));
+            if (seen) return duplicateKey();
             const IndexBound& bound = treeBounds_[r];
             if (!bound.empty && (!bound.known || keys[r] <= bound.highest)) {
                 ACCESS_ASSIGN_OR_RETURN(bool held, indexHoldsKey(db_->store(), ri.rootPage, keys[r]));
@@ -265,8 +285,8 @@ Status AppendSession::store() {
     uint8_t slot = 0;
     ACCESS_RETURN_IF_ERROR(placeRow(row, page, slot));
     for (size_t r = 0; r < t_.realIndexes.size(); ++r) {
-        if (include[r]) entries_[r].push_back(makeLeafEntry(keys[r], page, slot));
-        if (checkUnique[r]) uniqueKeys_[r].insert(std::move(keys[r]));
+        if (include[r]) ACCESS_RETURN_IF_ERROR(entries_.add(r, makeLeafEntry(keys[r], page, slot)));
+        if (checkUnique[r]) ACCESS_RETURN_IF_ERROR(uniqueKeys_[r].insert(keys[r]));
     }
     t_.autoNumber = autoNumber;
     ++t_.rowCount;
@@ -281,8 +301,6 @@ Status AppendSession::finish() {
         if (w) ACCESS_RETURN_IF_ERROR(w->flush());
     for (auto& u : uniqueKeys_) u.clear();
     for (size_t r = 0; r < t_.realIndexes.size(); ++r) {
-        auto& entries = entries_[r];
-        if (!std::is_sorted(entries.begin(), entries.end())) std::sort(entries.begin(), entries.end());
         RealIndexModel& ri = t_.realIndexes[r];
         ACCESS_ASSIGN_OR_RETURN(PageSet old, readMapPages(store, ri.usageMap));
         // The old tree is read while the new one is written, so the new one
@@ -293,21 +311,14 @@ Status AppendSession::finish() {
         ACCESS_RETURN_IF_ERROR(existing.start(store, ri.rootPage));
         uint32_t distinct = 0;
         std::string previousKey;
-        size_t fresh = 0;
-        while (existing.valid() || fresh < entries.size()) {
-            bool takeFresh = !existing.valid() || (fresh < entries.size() && entries[fresh] < existing.entry());
-            const std::string& e = takeFresh ? entries[fresh] : existing.entry();
-            if (distinct == 0 || keyOf(e) != previousKey) {
+        ACCESS_RETURN_IF_ERROR(entries_.merge(r, existing, [&](const std::string& e) {
+            std::string_view key(e.data(), e.size() - 4);  // without the row pointer
+            if (distinct == 0 || key != previousKey) {
                 ++distinct;
-                previousKey = keyOf(e);
+                previousKey.assign(key);
             }
-            ACCESS_RETURN_IF_ERROR(builder.add(e));
-            if (takeFresh) {
-                ++fresh;
-            } else {
-                ACCESS_RETURN_IF_ERROR(existing.next());
-            }
-        }
+            return builder.add(e);
+        }));
         ACCESS_ASSIGN_OR_RETURN(BuiltIndex built, builder.finish());
         std::vector<uint32_t> freed;
         for (uint32_t p : old)
@@ -315,8 +326,8 @@ Status AppendSession::finish() {
         db.releasePages(freed);
         ACCESS_RETURN_IF_ERROR(writeMapPages(store, ri.usageMap, built.pages, db.allocator()));
         ri.uniqueCount = distinct;
-        std::vector<std::string>().swap(entries);
     }
+    discardSpill();  // done with before the commit, which needs the disk room
     ACCESS_RETURN_IF_ERROR(writeMapPages(store, t_.ownedMap, owned_, db.allocator()));
     for (const auto& m : t_.lvMaps) {
         if (m.column >= lv_.size() || !lv_[m.column] || lv_[m.column]->pages().empty()) continue;
@@ -334,6 +345,7 @@ Status AppendSession::close() {
     if (!db_) return Status::ok();
     Status s = db_->isOpen() ? finish() : connectionClosed();
     if (!s.isOk() && db_->isOpen() && db_->store().inChange()) s = db_->abandon(std::move(s));
+    discardSpill();
     db_->setBusy(false);
     db_.reset();
     return s;

@@ -79,6 +79,8 @@ Result<std::shared_ptr<WriteDatabase>> WriteDatabase::open(const std::string& pa
     if (fs.sharedWithOtherPrograms()) {
         ACCESS_ASSIGN_OR_RETURN(db->lockFile_, LockFileGuard::acquire(path));
     }
+    // What a killed append session left; nobody else writes while we hold the file.
+    (void)fs.remove(spillPath(path));
     ACCESS_RETURN_IF_ERROR(db->load());
     return db;
 }

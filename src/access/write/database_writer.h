@@ -27,6 +27,8 @@
 #include "access/format/properties.h"
 #include "access/write/properties_writer.h"
 #include "access/write/row_writer.h"
+#include "access/write/session_entries.h"
+#include "access/write/spill_file.h"
 #include "access/write/tdef_writer.h"
 #include "access/write/unique_keys.h"
 #include "access/write/writer.h"
@@ -161,6 +163,9 @@ public:
     void raiseAutoNumber(uint32_t lastUsed) {
         if (t_.autoNumber < lastUsed) t_.autoNumber = lastUsed;
     }
+    // The memory a session's index entries may take before they go to the
+    // spill file (sessions started afterwards); 0 restores the default.
+    static void setMemoryBudgetForTests(size_t bytes);
 
 private:
     AppendSession() = default;
@@ -169,8 +174,11 @@ private:
     Result<StoredCell*> cellOfField(int pos);
     Status placeRow(const std::vector<uint8_t>& row, uint32_t& page, uint8_t& slot);
     Status finish();
+    void discardSpill();
 
     std::shared_ptr<WriteDatabase> db_;
+    // Before what writes to it, so that it is destroyed after them.
+    std::unique_ptr<SpillFile> spill_;
     TableModel t_;
     std::vector<const ColumnModel*> order_;  // by column number
     std::vector<StoredCell> cells_;              // by column number
@@ -180,7 +188,7 @@ private:
     std::vector<uint8_t> page_;
     uint32_t pageNumber_ = 0;
     bool pageIsNew_ = false;
-    std::vector<std::vector<std::string>> entries_;            // per real index: this session's rows
+    SessionEntries entries_;                                   // per real index: this session's rows
     std::vector<UniqueKeySet> uniqueKeys_;                     // per unique real index: this session's keys
     // Per real index: the highest key its tree held when the session began,
     // so keys above it (rows arriving in key order) skip the tree lookup.
