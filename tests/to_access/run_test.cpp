@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "access/storage/journal.h"
+#include "access/write/spill_file.h"
 #include "access/write/writer.h"
 #include "common/conversion_session.h"
 #include "mysql/mysql_rs.h"
@@ -176,6 +178,34 @@ TEST_F(ToAccessRunTest, ServerGoingAwayStopsTheRunWithItsMessage) {
     EXPECT_FALSE(session().sourceTables[0].converted);
     EXPECT_FALSE(session().sourceTables[1].converted);
     EXPECT_EQ(rowsIn(file, "many"), session().convertedRecords);
+}
+
+// A table whose rows would take the file past 2 GB fails the run with the
+// engine's words; the file keeps its size and what it held, and the table
+// counts no row.
+TEST_F(ToAccessRunTest, TheTwoGigabyteLimitFailsTheRunAndLeavesTheFileWhole) {
+    ScratchDatabase db("run_two_gb");
+    db.exec("CREATE TABLE seed (a int primary key)");
+    db.exec("INSERT INTO seed VALUES (1), (2)");
+    db.exec("CREATE TABLE big (id int primary key, t text)");
+    db.exec("INSERT INTO big SELECT seq, REPEAT('z', 3000) FROM seq_1_to_3000");
+    const std::string file = folder_.file("edge.mdb");
+    ASSERT_EQ(run(db.name(), {"seed"}, file), toaccess::RunOutcome::Finished);
+    // Grown (sparse) to a few pages short of the limit, the new pages unused.
+    fs::resize_file(file, uint64_t(access::kMaxJet4Pages - 64) * access::kJet4PageSize);
+    const auto size = fs::file_size(file);
+
+    toaccess::RunOptions append;
+    append.newFile = false;
+    ASSERT_EQ(run(db.name(), {"big"}, file, append), toaccess::RunOutcome::Failed);
+    EXPECT_EQ(session().convertedRecords, 0);
+    EXPECT_FALSE(session().sourceTables[0].converted);
+    ASSERT_EQ(session().partialTables.size(), 1u);
+    EXPECT_EQ(session().partialTables[0].reason, "An Access file cannot grow past 2 GB");
+    EXPECT_EQ(fs::file_size(file), size);
+    EXPECT_EQ(rowsIn(file, "seed"), 2);
+    EXPECT_EQ(rowsIn(file, "big"), 0);
+    EXPECT_FALSE(fs::exists(access::spillPath(file)));
 }
 
 // The "table exists" question and the engine's CREATE TABLE must agree on
