@@ -47,7 +47,9 @@ Status crackRow(Bytes row, const TableDef& def, const Format& f, std::vector<Cel
     if (nullMaskLen + countSize > len) return Status::corruption("row too short for its null mask");
     Bytes nullMask = row.subspan(len - nullMaskLen);
 
-    std::vector<size_t> off;
+    // Kept from row to row: a row is cracked for every row read or changed.
+    thread_local std::vector<size_t> off;
+    off.clear();
     if (def.varCols > 0) {
         Status s = jet4 ? varOffsetsJet4(r, len, nullMaskLen, off) : varOffsetsJet3(r, len, nullMaskLen, off);
         if (!s.isOk()) return s;

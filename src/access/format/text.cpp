@@ -130,11 +130,22 @@ std::string utf16leToUtf8(Bytes data) {
 }
 
 std::string decodeJet4Text(Bytes stored) {
-    if (stored.size() < 2 || stored[0] != 0xFF || stored[1] != 0xFE) return utf16leToUtf8(stored);
+    std::string out;
+    decodeJet4TextInto(stored, out);
+    return out;
+}
+
+void decodeJet4TextInto(Bytes stored, std::string& out) {
+    const bool compressedForm = stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE;
+    out.resize(stored.size() * 3);
+    char* w = out.data();
+    if (!compressedForm) {
+        w = writeUtf16le(w, stored.data(), stored.size() / 2);
+        out.resize(static_cast<size_t>(w - out.data()));
+        return;
+    }
     // Compressed: runs of one byte per character (the high byte is zero)
     // and runs of plain UCS-2, a zero at a character boundary switching.
-    std::string out((stored.size() - 2) * 3, '\0');
-    char* w = out.data();
     bool compressed = true;
     size_t i = 2;
     while (i < stored.size()) {
@@ -166,7 +177,6 @@ std::string decodeJet4Text(Bytes stored) {
         }
     }
     out.resize(static_cast<size_t>(w - out.data()));
-    return out;
 }
 
 std::string decodeCodePage(Bytes data, uint16_t codePage) {

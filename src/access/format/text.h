@@ -18,6 +18,8 @@ namespace veltrano::access {
 std::string utf16leToUtf8(Bytes data);
 // Jet4 stored text (compressed or plain) to UTF-8.
 std::string decodeJet4Text(Bytes stored);
+// The same into `out`, whose buffer is reused.
+void decodeJet4TextInto(Bytes stored, std::string& out);
 // Single-byte code-page text to UTF-8. Bytes the code page does not define,
 // or an unknown code page, fall back to Latin-1 for that byte.
 std::string decodeCodePage(Bytes data, uint16_t codePage);

@@ -165,6 +165,17 @@ bool TableCursor::loadRow(Bytes image) {
     values_.resize(def_->columns.size());
     for (size_t i = 0; i < def_->columns.size(); ++i) {
         if (decodePlainNumber(def_->columns[i], cells_[i], values_[i])) continue;
+        const ColumnDef& c = def_->columns[i];
+        if (c.type == ColumnType::Text && !c.calculated && !cells_[i].isNull && pager_.format().isJet4()) {
+            // Into the value's own buffer, kept from row to row.
+            Value& v = values_[i];
+            v.kind = ValueKind::Text;
+            v.integer = 0;
+            v.real = 0;
+            v.scale = 0;
+            decodeJet4TextInto(cells_[i].data, v.bytes);
+            continue;
+        }
         auto v = decodeCell(pager_, def_->columns[i], cells_[i], pager_.header().codePage);
         if (!v.isOk()) {
             Status e = v.status();

@@ -265,17 +265,20 @@ Result<std::pair<uint32_t, uint8_t>> WriteDatabase::insertRow(TableModel& t, con
     return std::make_pair(p, static_cast<uint8_t>(slot));
 }
 
-Status WriteDatabase::rebuildIndex(TableModel& t, size_t r, const std::vector<ScannedRow>& rows) {
+Status WriteDatabase::rebuildIndex(TableModel& t, size_t r) {
     RealIndexModel& ri = t.realIndexes[r];
+    // Only the entries are kept, not the rows they come from: an index may
+    // be made on a table of millions of rows.
     std::vector<std::pair<std::string, bool>> entries;  // entry, has a null column
-    for (const auto& row : rows) {
+    ACCESS_RETURN_IF_ERROR(forEachRow(t, [&](const ScannedRow& row) -> Status {
         bool allNull = false, anyNull = false;
         ACCESS_ASSIGN_OR_RETURN(std::string key, indexKey(t, r, row.cells, &allNull, &anyNull));
-        if (ri.ignoreNulls() && allNull) continue;
+        if (ri.ignoreNulls() && allNull) return Status::ok();
         if ((ri.flags & index_flag::kRequired || t.isPrimaryKey(r)) && anyNull)
             return Status::invalidArgument("Index or primary key cannot contain a Null value.");
         entries.emplace_back(makeLeafEntry(key, row.page, row.row), anyNull);
-    }
+        return Status::ok();
+    }));
     std::sort(entries.begin(), entries.end());
     uint32_t distinct = 0;
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -300,8 +303,7 @@ Status WriteDatabase::rebuildIndex(TableModel& t, size_t r, const std::vector<Sc
 }
 
 Status WriteDatabase::rebuildAllIndexes(TableModel& t) {
-    ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(t));
-    for (size_t r = 0; r < t.realIndexes.size(); ++r) ACCESS_RETURN_IF_ERROR(rebuildIndex(t, r, rows));
+    for (size_t r = 0; r < t.realIndexes.size(); ++r) ACCESS_RETURN_IF_ERROR(rebuildIndex(t, r));
     std::vector<uint32_t> freed;
     ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, t, allocator(), freed));
     releasePages(freed);

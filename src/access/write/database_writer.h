@@ -108,7 +108,7 @@ public:
     // t.rowCount but does not write the TDEF or any index.
     Result<std::pair<uint32_t, uint8_t>> insertRow(TableModel& t, const std::vector<StoredCell>& cells);
     // Rebuilds real index r of t from the table's rows and writes t's TDEF.
-    Status rebuildIndex(TableModel& t, size_t r, const std::vector<ScannedRow>& rows);
+    Status rebuildIndex(TableModel& t, size_t r);
     Status rebuildAllIndexes(TableModel& t);
     Result<std::vector<CatalogRow>> readCatalog();
     Status writeGlobalMap();

@@ -269,8 +269,7 @@ Status WriteDatabase::createIndex(const CreateIndexStmt& s) {
     li.type = s.primary ? 1 : 0;
     t.logicalIndexes.push_back(std::move(li));
     if (t.realIndexes.size() > before) {
-        ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(t));
-        ACCESS_RETURN_IF_ERROR(rebuildIndex(t, r, rows));
+        ACCESS_RETURN_IF_ERROR(rebuildIndex(t, r));
     }
     std::vector<uint32_t> freed;
     ACCESS_RETURN_IF_ERROR(writeTableModel(*store_, t, allocator(), freed));
@@ -635,8 +634,7 @@ Result<std::string> WriteDatabase::createRelationship(const NewRelationship& r) 
     parent.logicalIndexes.push_back(foreignKeyIndex(parentIndexName, parentNumber, *parentIndex, 1, childNumber, child.page));
     child.logicalIndexes.push_back(foreignKeyIndex(name, childNumber, *childIndex, 2, parentNumber, parent.page));
     if (newIndex) {
-        ACCESS_ASSIGN_OR_RETURN(auto rows, scanTable(child));
-        ACCESS_RETURN_IF_ERROR(rebuildIndex(child, *childIndex, rows));
+        ACCESS_RETURN_IF_ERROR(rebuildIndex(child, *childIndex));
     }
     std::vector<uint32_t> freed;
     if (!self) {
