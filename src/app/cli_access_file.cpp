@@ -36,7 +36,8 @@ int openFailure(const std::string& path, const std::string& description, bool wr
 
 }  // namespace
 
-std::unique_ptr<access::Database> openAccessFile(const Options& o, const std::string& path, int& exitCode) {
+std::unique_ptr<access::Database> openAccessFile(const Options& o, const std::string& path, int& exitCode,
+                                                 access::OpenOptions* used) {
     access::OpenOptions opts;
     bool given = false;
     std::string password;
@@ -48,6 +49,7 @@ std::unique_ptr<access::Database> openAccessFile(const Options& o, const std::st
                                db.status().category() == access::Category::WrongPassword, given);
         return nullptr;
     }
+    if (used) *used = opts;
     return std::move(db).value();
 }
 

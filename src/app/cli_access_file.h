@@ -34,7 +34,10 @@ Options withAccessPassword(const std::vector<std::string>& args, std::vector<std
 
 // Opens `path` for reading with the Access password of the options. On
 // failure reports it (naming the file), sets exitCode and returns nullptr.
-std::unique_ptr<access::Database> openAccessFile(const Options& o, const std::string& path, int& exitCode);
+// `used`, when given, receives the options it was opened with (the password
+// read once), to open the file again without asking anew.
+std::unique_ptr<access::Database> openAccessFile(const Options& o, const std::string& path, int& exitCode,
+                                                 access::OpenOptions* used = nullptr);
 
 // The same through the provider facade the conversions read from.
 bool openAccessConnection(const Options& o, const std::string& path, access::Connection& cnn, int& exitCode);

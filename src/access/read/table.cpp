@@ -69,19 +69,38 @@ bool decodePlainNumber(const ColumnDef& c, const Cell& cell, Value& out) {
         kind = ValueKind::Boolean;
         integer = cell.boolValue ? 1 : 0;
     } else if (!cell.isNull) {
-        const size_t need = fixedSize(c.type);
-        if (need == 0 || cell.data.size() < need) return false;
+        // Shorter than its type: left to decodeCell, which names the fault.
         ByteReader r(cell.data);
+        const size_t size = cell.data.size();
         switch (c.type) {
-            case ColumnType::Byte: kind = ValueKind::Byte, integer = r.u8(0); break;
-            case ColumnType::Integer: kind = ValueKind::Integer, integer = r.i16(0); break;
-            case ColumnType::Long: kind = ValueKind::Long, integer = r.i32(0); break;
-            case ColumnType::Currency: kind = ValueKind::Currency, integer = r.i64(0); break;
-            case ColumnType::BigInt: kind = ValueKind::BigInt, integer = r.i64(0); break;
-            case ColumnType::Single: kind = ValueKind::Single, real = static_cast<double>(r.f32(0)); break;
-            case ColumnType::Double: kind = ValueKind::Double, real = r.f64(0); break;
-            case ColumnType::DateTime: kind = ValueKind::DateTime, real = r.f64(0); break;
-            default: return false;
+            case ColumnType::Byte:
+                if (size < 1) return false;
+                kind = ValueKind::Byte, integer = r.u8(0);
+                break;
+            case ColumnType::Integer:
+                if (size < 2) return false;
+                kind = ValueKind::Integer, integer = r.i16(0);
+                break;
+            case ColumnType::Long:
+                if (size < 4) return false;
+                kind = ValueKind::Long, integer = r.i32(0);
+                break;
+            case ColumnType::Currency:
+            case ColumnType::BigInt:
+                if (size < 8) return false;
+                kind = c.type == ColumnType::Currency ? ValueKind::Currency : ValueKind::BigInt, integer = r.i64(0);
+                break;
+            case ColumnType::Single:
+                if (size < 4) return false;
+                kind = ValueKind::Single, real = static_cast<double>(r.f32(0));
+                break;
+            case ColumnType::Double:
+            case ColumnType::DateTime:
+                if (size < 8) return false;
+                kind = c.type == ColumnType::Double ? ValueKind::Double : ValueKind::DateTime, real = r.f64(0);
+                break;
+            default:
+                return false;
         }
     }
     out.kind = kind;
@@ -192,6 +211,14 @@ bool TableCursor::loadRow(Bytes image) {
 void TableCursor::showComplex(size_t i, std::shared_ptr<const ComplexValues> values) {
     if (complex_.size() <= i) complex_.resize(i + 1);
     complex_[i] = std::move(values);
+}
+
+Result<std::vector<uint32_t>> TableCursor::dataPages() { return readUsageMap(pager_, def_->ownedMap); }
+
+void TableCursor::limitToPages(std::vector<uint32_t> pages) {
+    rewind();
+    started_ = true;
+    pages_ = std::move(pages);
 }
 
 bool TableCursor::next() {

@@ -46,6 +46,12 @@ public:
     // of the id it stores.
     void showComplex(size_t i, std::shared_ptr<const ComplexValues> values);
 
+    // The data pages a scan visits, in the order it visits them.
+    Result<std::vector<uint32_t>> dataPages();
+    // From here on scans only `pages` (some of dataPages(), in order): one
+    // table read by several cursors, each over its own share of the pages.
+    void limitToPages(std::vector<uint32_t> pages);
+
     // Position of the current row.
     uint32_t page() const { return page_; }
     unsigned row() const { return row_; }
