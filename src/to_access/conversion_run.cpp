@@ -492,9 +492,7 @@ ConversionRun::RowsStored ConversionRun::storeRows(MYSQL_STREAM& rows, int count
             refuse(row.recordNumber, row.reason);
             continue;
         }
-        access::Status st = appender.addNew();
-        for (size_t j = 0; st && j < row.values.size(); ++j) st = appender.setPrepared(static_cast<int>(j), row.values[j]);
-        if (st) st = appender.update();
+        access::Status st = appender.appendPrepared(row.values);
         if (st) {
             ++r.stored;
             ++s_.convertedRecords;  // kept current: a cancelled run's report reads it mid-table

@@ -238,7 +238,10 @@ Status AppendSession::store() {
     }
     std::vector<std::string>& keys = keys_;
     keys.resize(t_.realIndexes.size());
-    std::vector<bool> include(t_.realIndexes.size()), checkUnique(t_.realIndexes.size());
+    std::vector<bool>& include = include_;
+    std::vector<bool>& checkUnique = checkUnique_;
+    include.assign(t_.realIndexes.size(), false);
+    checkUnique.assign(t_.realIndexes.size(), false);
     for (size_t r = 0; r < t_.realIndexes.size(); ++r) {
         const auto& ri = t_.realIndexes[r];
         bool allNull = false, anyNull = false;

@@ -157,6 +157,9 @@ public:
     Status setCell(int pos, StoredCell cell);
     // setCell that copies into the cell's kept buffer.
     Status copyCell(int pos, bool null, const std::string& bytes);
+    // The cell of field `pos` in the row addNew() started, for a whole row
+    // set at once. REQUIRES: addNew() succeeded, 0 <= pos < fieldCount().
+    StoredCell& newRowCell(int pos) { return cells_[order_[static_cast<size_t>(pos)]->number]; }
     Status update();
     Status close();
     bool open() const { return db_ != nullptr; }
@@ -195,6 +198,7 @@ private:
     std::vector<IndexBound> treeBounds_;
     RowLayout layout_;
     std::vector<std::string> keys_;  // this row's index keys, buffers kept between rows
+    std::vector<bool> include_, checkUnique_;  // this row's, by index: kept between rows
     std::vector<uint8_t> row_;       // this row's image
     std::vector<std::unique_ptr<LongValueWriter>> lv_;               // by column number (null if not LV)
     std::mt19937_64 random_{std::random_device{}()};  // auto-GUIDs

@@ -139,6 +139,19 @@ Status Appender::setPrepared(int pos, const PreparedValue& value) {
     if (s.isOk()) noteAssigned(pos, value.given_);
     return s;
 }
+Status Appender::appendPrepared(const std::vector<PreparedValue>& values) {
+    if (!s_) return Status::invalidArgument("the table is not open");
+    if (values.size() > assigned_.size()) return Status::invalidArgument("more values than fields");
+    ACCESS_RETURN_IF_ERROR(addNew());
+    for (size_t j = 0; j < values.size(); ++j) {
+        StoredCell& cell = s_->newRowCell(static_cast<int>(j));
+        cell.null = values[j].null_;
+        cell.bytes.assign(values[j].bytes_);
+        assigned_[j] = true;
+        given_[j] = values[j].given_;
+    }
+    return update();
+}
 Status Appender::update() {
     if (!s_) return Status::invalidArgument("the table is not open");
     for (size_t i = 0; i < defaults_.size(); ++i) {

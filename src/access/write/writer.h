@@ -119,6 +119,9 @@ public:
     // The same into `out`, reusing its memory (out is unspecified on failure).
     Status prepareInto(int pos, const FieldValue& value, PreparedValue& out) const;
     Status setPrepared(int pos, const PreparedValue& value);
+    // addNew(), setPrepared() of values[j] for field j, then update(): a
+    // whole prepared row in one call.
+    Status appendPrepared(const std::vector<PreparedValue>& values);
     // Stores the row. Refused (and nothing stored) on a duplicate key in a
     // unique index, a null in a primary-key column or in a Required column
     // (one made NOT NULL; a DEFAULT the engine cannot work out, such as an
