@@ -23,8 +23,9 @@ namespace veltrano::cli {
 namespace {
 
 bool needsQuotes(std::string_view text) {
+    // Every byte that needs quotes is below '-' and one of four.
     for (char c : text)
-        if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+        if (static_cast<unsigned char>(c) < '-' && (c == ',' || c == '"' || c == '\r' || c == '\n')) return true;
     return false;
 }
 

@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -89,6 +90,19 @@ namespace {
 // returns the end. A lone surrogate becomes U+FFFD.
 char* writeUtf16le(char* w, const uint8_t* p, size_t units) {
     for (size_t i = 0; i < units; ++i) {
+        // Four ASCII characters at a time while they last.
+        while (i + 4 <= units) {
+            uint64_t four;
+            std::memcpy(&four, p + 2 * i, 8);
+            if ((four & 0xFF80FF80FF80FF80ull) != 0) break;
+            w[0] = static_cast<char>(p[2 * i]);
+            w[1] = static_cast<char>(p[2 * i + 2]);
+            w[2] = static_cast<char>(p[2 * i + 4]);
+            w[3] = static_cast<char>(p[2 * i + 6]);
+            w += 4;
+            i += 4;
+        }
+        if (i >= units) break;
         uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
         if (u < 0x80) {
             *w++ = static_cast<char>(u);

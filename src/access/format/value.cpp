@@ -153,7 +153,51 @@ std::string guidToText(Bytes g) {
     return out + "}";
 }
 
-std::string shortestDouble(double v) { return shortestText(v); }
+namespace {
+
+// Doubles that are short decimals (money, quantities, measures: at most six
+// places) skip the general shortest-digits search. n / 10^k is correctly
+// rounded, so it equals |v| exactly when the decimal n.10^-k reads back as
+// |v|; the first k that does gives the fewest digits, and below 2^50 no other
+// decimal of k places reads back as |v|, so these are the digits the search
+// would find.
+bool shortDecimalText(double v, std::string& out) {
+    static constexpr double kPow10[] = {1, 10, 100, 1000, 1e4, 1e5, 1e6};
+    const double a = std::fabs(v);
+    for (int k = 0; k <= 6; ++k) {
+        const double scaled = a * kPow10[k];
+        if (!(scaled < 1125899906842624.0)) return false;  // 2^50; also NaN
+        const double n = std::nearbyint(scaled);
+        if (n == 0 || n / kPow10[k] != a) continue;
+        char digits[24];
+        const char* end = std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(n)).ptr;
+        const size_t count = static_cast<size_t>(end - digits);
+        out.clear();
+        if (std::signbit(v)) out += '-';
+        const size_t places = static_cast<size_t>(k);
+        if (count <= places) {
+            out += "0.";
+            out.append(places - count, '0');
+            out.append(digits, count);
+        } else {
+            out.append(digits, count - places);
+            if (places > 0) {
+                out += '.';
+                out.append(digits + count - places, places);
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string shortestDouble(double v) {
+    std::string out;
+    if (v != 0 && shortDecimalText(v, out)) return out;
+    return shortestText(v);
+}
 std::string shortestSingle(float v) { return shortestText(v); }
 
 std::string currencyToText(int64_t scaled) {
