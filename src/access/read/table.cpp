@@ -1,6 +1,9 @@
 // Table scans; see table.h.
 #include "access/read/table.h"
 
+#include <bit>
+#include <cstring>
+#include <type_traits>
 #include <unordered_set>
 
 #include "access/format/ace_value.h"
@@ -57,6 +60,24 @@ Result<Value> decodeCalculated(Pager& pager, const ColumnDef& c, const Cell& cel
 
 }  // namespace
 
+// A little-endian value of the file at p, read whole where the machine is
+// little-endian too.
+template <class T>
+T littleEndian(const uint8_t* p) {
+    T v;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&v, p, sizeof v);
+    } else {
+        ByteReader r(Bytes(p, sizeof v));
+        if constexpr (sizeof v == 2) v = static_cast<T>(r.u16(0));
+        else if constexpr (std::is_same_v<T, float>) v = r.f32(0);
+        else if constexpr (std::is_same_v<T, double>) v = r.f64(0);
+        else if constexpr (sizeof v == 4) v = static_cast<T>(r.u32(0));
+        else v = static_cast<T>(r.u64(0));
+    }
+    return v;
+}
+
 // Null, Yes/No and the plain number types, decoded in place: they hold no
 // text, and every row of most tables has several. False for anything else
 // (left to decodeCell, which also names what is wrong).
@@ -70,34 +91,36 @@ bool decodePlainNumber(const ColumnDef& c, const Cell& cell, Value& out) {
         integer = cell.boolValue ? 1 : 0;
     } else if (!cell.isNull) {
         // Shorter than its type: left to decodeCell, which names the fault.
-        ByteReader r(cell.data);
         const size_t size = cell.data.size();
+        const uint8_t* p = cell.data.data();
         switch (c.type) {
             case ColumnType::Byte:
                 if (size < 1) return false;
-                kind = ValueKind::Byte, integer = r.u8(0);
+                kind = ValueKind::Byte, integer = p[0];
                 break;
             case ColumnType::Integer:
                 if (size < 2) return false;
-                kind = ValueKind::Integer, integer = r.i16(0);
+                kind = ValueKind::Integer, integer = littleEndian<int16_t>(p);
                 break;
             case ColumnType::Long:
                 if (size < 4) return false;
-                kind = ValueKind::Long, integer = r.i32(0);
+                kind = ValueKind::Long, integer = littleEndian<int32_t>(p);
                 break;
             case ColumnType::Currency:
             case ColumnType::BigInt:
                 if (size < 8) return false;
-                kind = c.type == ColumnType::Currency ? ValueKind::Currency : ValueKind::BigInt, integer = r.i64(0);
+                kind = c.type == ColumnType::Currency ? ValueKind::Currency : ValueKind::BigInt;
+                integer = littleEndian<int64_t>(p);
                 break;
             case ColumnType::Single:
                 if (size < 4) return false;
-                kind = ValueKind::Single, real = static_cast<double>(r.f32(0));
+                kind = ValueKind::Single, real = static_cast<double>(littleEndian<float>(p));
                 break;
             case ColumnType::Double:
             case ColumnType::DateTime:
                 if (size < 8) return false;
-                kind = c.type == ColumnType::Double ? ValueKind::Double : ValueKind::DateTime, real = r.f64(0);
+                kind = c.type == ColumnType::Double ? ValueKind::Double : ValueKind::DateTime;
+                real = littleEndian<double>(p);
                 break;
             default:
                 return false;
