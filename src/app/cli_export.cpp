@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <charconv>
 #include <condition_variable>
+#include <cstdio>
 #include <map>
 #include <mutex>
-#include <thread>
-#include <cstdio>
 #include <string_view>
+#include <thread>
 
 #include "access/read/database.h"
 #include "access/read/table.h"
