@@ -22,3 +22,18 @@ summary() {
   local file="${VELTRANO_BENCH_SUMMARY:-/dev/null}"
   printf '%-34s %8s  %-38s %8s  %6sx  %s\n' "$1" "$2" "$3" "$4" "$(ratio "$2" "$4")" "$5" >> "$file"
 }
+
+# Waits (up to 60 s) until the server has written out the pages earlier
+# loads left dirty, and the system the files earlier runs wrote, so that no
+# method is timed while the machine is still busy with the one before it.
+# Uses the script's sql function.
+settle() {
+  sync
+  sql -e "SET GLOBAL innodb_max_dirty_pages_pct = 0, GLOBAL innodb_max_dirty_pages_pct_lwm = 0" 2>/dev/null || true
+  local dirty
+  for _ in $(seq 1 120); do
+    dirty=$(sql -N -e "SHOW GLOBAL STATUS LIKE 'Innodb_buffer_pool_pages_dirty'" 2>/dev/null | awk '{print $2}')
+    [ "${dirty:-0}" -le 0 ] && break
+    sleep 0.5
+  done
+}
