@@ -4,11 +4,16 @@
 #include "access/format/ace_value.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <type_traits>
 
 namespace veltrano::access {
+
+namespace {
 
 size_t fixedSize(ColumnType t) {
     switch (t) {
@@ -26,8 +31,6 @@ size_t fixedSize(ColumnType t) {
         default: return 0;
     }
 }
-
-namespace {
 
 const char kHex[] = "0123456789ABCDEF";
 
@@ -79,19 +82,80 @@ std::string shortestText(T v) {
 
 }  // namespace
 
+namespace {
+
+// A little-endian value of the file at p, read whole where the machine is
+// little-endian too.
+template <class T>
+T littleEndian(const uint8_t* p) {
+    T v;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&v, p, sizeof v);
+    } else {
+        ByteReader r(Bytes(p, sizeof v));
+        if constexpr (sizeof v == 2) v = static_cast<T>(r.u16(0));
+        else if constexpr (std::is_same_v<T, float>) v = r.f32(0);
+        else if constexpr (std::is_same_v<T, double>) v = r.f64(0);
+        else if constexpr (sizeof v == 4) v = static_cast<T>(r.u32(0));
+        else v = static_cast<T>(r.u64(0));
+    }
+    return v;
+}
+
+}  // namespace
+
+bool decodePlainNumber(ColumnType type, Bytes data, Value& out) {
+    const size_t size = data.size();
+    const uint8_t* p = data.data();
+    ValueKind kind;
+    int64_t integer = 0;
+    double real = 0;
+    switch (type) {
+        case ColumnType::Byte:
+            if (size < 1) return false;
+            kind = ValueKind::Byte, integer = p[0];
+            break;
+        case ColumnType::Integer:
+            if (size < 2) return false;
+            kind = ValueKind::Integer, integer = littleEndian<int16_t>(p);
+            break;
+        case ColumnType::Long:
+            if (size < 4) return false;
+            kind = ValueKind::Long, integer = littleEndian<int32_t>(p);
+            break;
+        case ColumnType::Currency:
+        case ColumnType::BigInt:
+            if (size < 8) return false;
+            kind = type == ColumnType::Currency ? ValueKind::Currency : ValueKind::BigInt;
+            integer = littleEndian<int64_t>(p);
+            break;
+        case ColumnType::Single:
+            if (size < 4) return false;
+            kind = ValueKind::Single, real = static_cast<double>(littleEndian<float>(p));
+            break;
+        case ColumnType::Double:
+        case ColumnType::DateTime:
+            if (size < 8) return false;
+            kind = type == ColumnType::Double ? ValueKind::Double : ValueKind::DateTime;
+            real = littleEndian<double>(p);
+            break;
+        default:
+            return false;
+    }
+    out.kind = kind;
+    out.integer = integer;
+    out.real = real;
+    out.bytes.clear();
+    out.scale = 0;
+    return true;
+}
+
 Result<Value> decodeFixedValue(ColumnType type, Bytes data, int scale) {
     size_t need = fixedSize(type);
     if (need == 0) return Status::internal("not a fixed-size type");
     if (data.size() < need) return Status::corruption("value shorter than its type");
-    ByteReader r(data);
+    if (Value v; decodePlainNumber(type, data, v)) return v;
     switch (type) {
-        case ColumnType::Byte: return Value::ofInteger(ValueKind::Byte, r.u8(0));
-        case ColumnType::Integer: return Value::ofInteger(ValueKind::Integer, r.i16(0));
-        case ColumnType::Long: return Value::ofInteger(ValueKind::Long, r.i32(0));
-        case ColumnType::Currency: return Value::ofInteger(ValueKind::Currency, r.i64(0));
-        case ColumnType::Single: return Value::ofReal(ValueKind::Single, static_cast<double>(r.f32(0)));
-        case ColumnType::Double: return Value::ofReal(ValueKind::Double, r.f64(0));
-        case ColumnType::DateTime: return Value::ofReal(ValueKind::DateTime, r.f64(0));
         case ColumnType::Guid:
             return Value::ofBytes(ValueKind::Guid, std::string(data.begin(), data.begin() + 16));
         case ColumnType::Numeric: {
@@ -99,7 +163,6 @@ Result<Value> decodeFixedValue(ColumnType type, Bytes data, int scale) {
             v.scale = scale;
             return v;
         }
-        case ColumnType::BigInt: return Value::ofInteger(ValueKind::BigInt, r.i64(0));
         case ColumnType::ExtDateTime: return decodeExtDateTime(data.first(42));
         default: return Status::internal("not a fixed-size type");
     }

@@ -63,9 +63,11 @@ struct Value {
 // Decodes a fixed-size stored value (Byte .. DateTime, Guid, Numeric,
 // BigInt, ExtDateTime).
 // Corruption when `data` is shorter than the type needs.
-// Bytes a fixed-size type takes in a row; 0 for the others.
-size_t fixedSize(ColumnType type);
 Result<Value> decodeFixedValue(ColumnType type, Bytes data, int scale);
+// The plain number types (Byte, Integer, Long, Currency, Single, Double,
+// DateTime, BigInt) into `out`, reusing it; false for other types and for
+// data shorter than the type.
+bool decodePlainNumber(ColumnType type, Bytes data, Value& out);
 
 // "-123.4500" style text of a 17-byte stored decimal at the given scale.
 std::string decimalToText(Bytes stored17, int scale);

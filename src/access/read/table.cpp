@@ -1,9 +1,6 @@
 // Table scans; see table.h.
 #include "access/read/table.h"
 
-#include <bit>
-#include <cstring>
-#include <type_traits>
 #include <unordered_set>
 
 #include "access/format/ace_value.h"
@@ -58,81 +55,21 @@ Result<Value> decodeCalculated(Pager& pager, const ColumnDef& c, const Cell& cel
     return v;
 }
 
-}  // namespace
-
-// A little-endian value of the file at p, read whole where the machine is
-// little-endian too.
-template <class T>
-T littleEndian(const uint8_t* p) {
-    T v;
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(&v, p, sizeof v);
-    } else {
-        ByteReader r(Bytes(p, sizeof v));
-        if constexpr (sizeof v == 2) v = static_cast<T>(r.u16(0));
-        else if constexpr (std::is_same_v<T, float>) v = r.f32(0);
-        else if constexpr (std::is_same_v<T, double>) v = r.f64(0);
-        else if constexpr (sizeof v == 4) v = static_cast<T>(r.u32(0));
-        else v = static_cast<T>(r.u64(0));
-    }
-    return v;
-}
-
 // Null, Yes/No and the plain number types, decoded in place: they hold no
 // text, and every row of most tables has several. False for anything else
 // (left to decodeCell, which also names what is wrong).
-bool decodePlainNumber(const ColumnDef& c, const Cell& cell, Value& out) {
+bool decodeInPlace(const ColumnDef& c, const Cell& cell, Value& out) {
     if (c.calculated) return false;
-    ValueKind kind = ValueKind::Null;
-    int64_t integer = 0;
-    double real = 0;
-    if (c.type == ColumnType::Boolean) {
-        kind = ValueKind::Boolean;
-        integer = cell.boolValue ? 1 : 0;
-    } else if (!cell.isNull) {
-        // Shorter than its type: left to decodeCell, which names the fault.
-        const size_t size = cell.data.size();
-        const uint8_t* p = cell.data.data();
-        switch (c.type) {
-            case ColumnType::Byte:
-                if (size < 1) return false;
-                kind = ValueKind::Byte, integer = p[0];
-                break;
-            case ColumnType::Integer:
-                if (size < 2) return false;
-                kind = ValueKind::Integer, integer = littleEndian<int16_t>(p);
-                break;
-            case ColumnType::Long:
-                if (size < 4) return false;
-                kind = ValueKind::Long, integer = littleEndian<int32_t>(p);
-                break;
-            case ColumnType::Currency:
-            case ColumnType::BigInt:
-                if (size < 8) return false;
-                kind = c.type == ColumnType::Currency ? ValueKind::Currency : ValueKind::BigInt;
-                integer = littleEndian<int64_t>(p);
-                break;
-            case ColumnType::Single:
-                if (size < 4) return false;
-                kind = ValueKind::Single, real = static_cast<double>(littleEndian<float>(p));
-                break;
-            case ColumnType::Double:
-            case ColumnType::DateTime:
-                if (size < 8) return false;
-                kind = c.type == ColumnType::Double ? ValueKind::Double : ValueKind::DateTime;
-                real = littleEndian<double>(p);
-                break;
-            default:
-                return false;
-        }
-    }
-    out.kind = kind;
-    out.integer = integer;
-    out.real = real;
+    if (c.type != ColumnType::Boolean && !cell.isNull) return decodePlainNumber(c.type, cell.data, out);
+    out.kind = c.type == ColumnType::Boolean ? ValueKind::Boolean : ValueKind::Null;
+    out.integer = c.type == ColumnType::Boolean && cell.boolValue ? 1 : 0;
+    out.real = 0;
     out.bytes.clear();
     out.scale = 0;
     return true;
 }
+
+}  // namespace
 
 Result<Value> decodeCell(Pager& pager, const ColumnDef& c, const Cell& cell, uint16_t dbCodePage) {
     if (c.calculated) return decodeCalculated(pager, c, cell, dbCodePage);
@@ -206,7 +143,7 @@ bool TableCursor::loadRow(Bytes image) {
     if (!s.isOk()) return fail(Status::corruption(s.description() + " in table row", page_));
     values_.resize(def_->columns.size());
     for (size_t i = 0; i < def_->columns.size(); ++i) {
-        if (decodePlainNumber(def_->columns[i], cells_[i], values_[i])) continue;
+        if (decodeInPlace(def_->columns[i], cells_[i], values_[i])) continue;
         const ColumnDef& c = def_->columns[i];
         if (c.type == ColumnType::Text && !c.calculated && !cells_[i].isNull && pager_.format().isJet4()) {
             // Into the value's own buffer, kept from row to row.
