@@ -98,8 +98,9 @@ std::string_view MYSQL_STREAM::Bytes(int32_t i) const {
 }
 
 FieldValue MYSQL_STREAM::Value(int32_t i) const {
-    if (!row_ || !row_[i]) return FieldValue::null();
-    return FieldValue(std::string(row_[i], lengths_[i]));
+    FieldValue v;
+    ValueInto(i, v);
+    return v;
 }
 
 void MYSQL_STREAM::ValueInto(int32_t i, FieldValue& out) const {

@@ -254,24 +254,19 @@ void LoadDataBatch::settle() {
     const auto n = static_cast<int64_t>(loading_.records.size());
     if (r.error == 0 && r.rows == n && infoNumber(r.info, "Warnings:") == 0 && infoNumber(r.info, "Skipped:") == 0) {
         listener_.stored(n);
+    } else if (!server_.connectionLost() && server_.execute("ROLLBACK TO SAVEPOINT veltrano_batch") == 0) {
+        // Undone: sent again row by row. Refused as a statement (not row by
+        // row), the server takes no LOAD DATA at all, so INSERTs from here on.
+        if (r.loadRefused) refusedOutright_ = true;
+        sendAsInserts(loading_);
     } else if (server_.connectionLost()) {
         lost_ = true;
         listener_.refused(loading_.records.front(), server_.errorText());
-    } else if (server_.execute("ROLLBACK TO SAVEPOINT veltrano_batch") != 0) {
+    } else {
         // The savepoint went with the transaction: the server rolled all of
         // it back (a deadlock, say), not just this statement.
-        if (server_.connectionLost()) {
-            lost_ = true;
-            listener_.refused(loading_.records.front(), server_.errorText());
-        } else {
-            rolledBack_ = true;
-            listener_.rolledBack(r.errorText.empty() ? server_.errorText() : r.errorText);
-        }
-    } else {
-        // Refused as a statement (not row by row): the server takes no
-        // LOAD DATA at all, so INSERTs from here on.
-        if (r.loadRefused) refusedOutright_ = true;
-        sendAsInserts(loading_);
+        rolledBack_ = true;
+        listener_.rolledBack(r.errorText.empty() ? server_.errorText() : r.errorText);
     }
     loading_.clear();
 }

@@ -147,8 +147,7 @@ Status Appender::appendPrepared(const std::vector<PreparedValue>& values) {
         StoredCell& cell = s_->newRowCell(static_cast<int>(j));
         cell.null = values[j].null_;
         cell.bytes.assign(values[j].bytes_);
-        assigned_[j] = true;
-        given_[j] = values[j].given_;
+        noteAssigned(static_cast<int>(j), values[j].given_);
     }
     return update();
 }
