@@ -89,20 +89,100 @@ TEST_F(BulkIoTest, StreamSurvivesItsConnectionClosingOrDying) {
 }
 
 TEST_F(BulkIoTest, AStreamWhoseConnectionIsKilledEndsWithAnError) {
-    std::string id = scalar(conn_, "SELECT CONNECTION_ID()");
-    MYSQL_STREAM stream(conn_);
-    // A result far bigger than the socket buffers, from the Sequence engine.
-    if (!stream.Open("SELECT a.seq, REPEAT('x', 200) FROM seq_1_to_5000 a, seq_1_to_200 b"))
-        GTEST_SKIP() << "no Sequence engine: " << conn_.Error().Description();
-    ASSERT_TRUE(stream.Next());
-    MYSQL_CONNECTION killer;
-    ASSERT_TRUE(openTestConnection(killer));
-    run(killer, "KILL CONNECTION " + id);
-    int64_t rows = 1;
-    while (stream.Next()) ++rows;
-    EXPECT_LT(rows, 5000 * 200);
-    EXPECT_NE(conn_.Error().Number(), 0);
-    EXPECT_FALSE(stream.IsOpen());
+    for (bool binary : {false, true}) {
+        SCOPED_TRACE(binary ? "binary read" : "text read");
+        MYSQL_CONNECTION reader;
+        ASSERT_TRUE(openTestConnection(reader));
+        std::string id = scalar(reader, "SELECT CONNECTION_ID()");
+        MYSQL_STREAM stream(reader);
+        // A result far bigger than the socket buffers, from the Sequence engine.
+        const std::string sql = "SELECT a.seq, REPEAT('x', 200) FROM " + sqlIdentifier(db_) + ".seq_1_to_5000 a, " +
+                                sqlIdentifier(db_) + ".seq_1_to_200 b";
+        if (!(binary ? stream.OpenBinary(sql, nullptr) : stream.Open(sql)))
+            GTEST_SKIP() << "no Sequence engine: " << reader.Error().Description();
+        ASSERT_TRUE(stream.Next());
+        run(conn_, "KILL CONNECTION " + id);
+        int64_t rows = 1;
+        while (stream.Next()) ++rows;
+        EXPECT_LT(rows, 5000 * 200);
+        EXPECT_NE(reader.Error().Number(), 0);
+        EXPECT_FALSE(stream.IsOpen());
+    }
+}
+
+TEST_F(BulkIoTest, BinaryReadGivesWhatTheTextProtocolGives) {
+    run(conn_, "SET SESSION sql_mode = ''");  // zero dates may be stored
+    run(conn_, "CREATE TABLE t (id INT PRIMARY KEY, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT, "
+               "mi MEDIUMINT UNSIGNED, iz INT(6) ZEROFILL, bi BIGINT, bu BIGINT UNSIGNED, yr YEAR, db DOUBLE, "
+               "dd DOUBLE(10,2), dc DECIMAL(40,10), d DATE, dt DATETIME, dt3 DATETIME(3), ts TIMESTAMP(6) NULL, "
+               "tm TIME, tm2 TIME(2), vc VARCHAR(10), ch CHAR(5), bn BINARY(4), tx TEXT, lb LONGBLOB, bt BIT(12), "
+               "en ENUM('a','b'), st SET('x','y'), js JSON, uu UUID, ip INET6, g GEOMETRY)");
+    run(conn_, "INSERT INTO t VALUES (1, -128, 255, -32768, 16777215, 42, -9223372036854775808, "
+               "18446744073709551615, 2024, 0.1, 1.25, -123456789012345678901234567890.0123456789, '2003-01-05', "
+               "'1999-12-31 23:59:59', '2003-01-05 10:20:30.125', '2020-02-29 12:00:00.000001', '838:59:59', "
+               "'-01:30:00.5', 'Grüße', 'ab', X'00FF', REPEAT('t', 300), REPEAT(X'00FF', 70000), b'101000000101', "
+               "'b', 'x,y', '{\"k\": 1}', '123e4567-e89b-12d3-a456-426614174000', '::1', POINT(1, 2))");
+    run(conn_, "INSERT INTO t (id, ti, bi, yr, db, d, dt, tm, vc, tx) VALUES (2, 0, 9007199254740993, 0, -0.0, "
+               "'0000-00-00', '0000-00-00 00:00:00', '00:00:00', '', REPEAT('u', 5000))");
+    run(conn_, "INSERT INTO t (id, bi, db, d, dt, vc, tx) VALUES (3, -9007199254740992, 1e300, '2003-00-10', "
+               "'2003-02-30 01:02:03', 'a\\0b', 'short')");
+    run(conn_, "INSERT INTO t (id) VALUES (4)");
+    const std::string select = "SELECT * FROM t ORDER BY id";
+
+    std::vector<std::vector<FieldValue>> expected;
+    MYSQL_STREAM text(conn_);
+    ASSERT_TRUE(text.Open(select));
+    while (text.Next()) expected.push_back(text.Row());
+    ASSERT_EQ(expected.size(), 4u);
+
+    for (bool numbers : {false, true}) {
+        SCOPED_TRACE(numbers ? "numbers asked for" : "texts asked for");
+        MYSQL_STREAM binary(conn_);
+        auto wanted = [&](int32_t, const MySqlColumnInfo& c) { return numbers || c.name == "db" || c.name == "dd"; };
+        ASSERT_TRUE(binary.OpenBinary(select, wanted)) << conn_.Error().Description();
+        ASSERT_EQ(binary.Columns().size(), expected[0].size());
+        size_t row = 0;
+        while (binary.Next()) {
+            ASSERT_LT(row, expected.size());
+            for (int32_t i = 0; i < binary.FieldCount(); ++i) {
+                SCOPED_TRACE("row " + std::to_string(row + 1) + ", column " + binary.Columns()[i].name);
+                FieldValue got = binary.Value(i);
+                const FieldValue& want = expected[row][static_cast<size_t>(i)];
+                if (got.isNumber()) EXPECT_EQ(got.asNumber(), std::strtod(want.asText().c_str(), nullptr));
+                else EXPECT_TRUE(got == want) << got.toDisplayText().substr(0, 40) << " for " << want.toDisplayText().substr(0, 40);
+            }
+            ++row;
+        }
+        EXPECT_EQ(row, expected.size());
+        EXPECT_EQ(conn_.Error().Number(), 0) << conn_.Error().Description();
+    }
+    // Integers past 2^53 stay text even when a Number is asked for.
+    MYSQL_STREAM big(conn_);
+    ASSERT_TRUE(big.OpenBinary("SELECT bi FROM t WHERE id = 2", [](int32_t, const MySqlColumnInfo&) { return true; }));
+    ASSERT_TRUE(big.Next());
+    EXPECT_EQ(big.Value(0), FieldValue("9007199254740993"));
+    big.Close();
+
+    // FLOAT, and DOUBLE wanted as text, cannot be given exactly: nothing
+    // opens, no error, and the connection is free for the plain read.
+    run(conn_, "CREATE TABLE f (x FLOAT, y DOUBLE)");
+    MYSQL_STREAM refused(conn_);
+    EXPECT_FALSE(refused.OpenBinary("SELECT x FROM f", [](int32_t, const MySqlColumnInfo&) { return true; }));
+    EXPECT_FALSE(refused.OpenBinary("SELECT y FROM f", nullptr));
+    EXPECT_EQ(conn_.Error().Number(), 0);
+    EXPECT_FALSE(refused.IsOpen());
+    EXPECT_FALSE(refused.OpenBinary("SELECT * FROM missing", nullptr));
+    EXPECT_EQ(conn_.Error().Number(), 1146);
+    EXPECT_EQ(scalar(conn_, "SELECT 'usable'"), "usable");
+
+    // Closed early, the rest is skipped and the connection is usable.
+    MYSQL_STREAM early(conn_);
+    ASSERT_TRUE(early.OpenBinary(select, [](int32_t, const MySqlColumnInfo&) { return true; }));
+    ASSERT_TRUE(early.Next());
+    EXPECT_EQ(conn_.Execute("SELECT 1")->State(), 1);  // one statement at a time
+    conn_.Error().Clear();
+    early.Close();
+    EXPECT_EQ(scalar(conn_, "SELECT 2"), "2");
 }
 
 TEST_F(BulkIoTest, LoadLocalDataFromMemoryInEveryMode) {
