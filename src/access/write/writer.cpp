@@ -139,14 +139,14 @@ Status Appender::setPrepared(int pos, const PreparedValue& value) {
     if (s.isOk()) noteAssigned(pos, value.given_);
     return s;
 }
-Status Appender::appendPrepared(const std::vector<PreparedValue>& values) {
+Status Appender::appendPrepared(std::vector<PreparedValue>& values) {
     if (!s_) return Status::invalidArgument("the table is not open");
     if (values.size() > assigned_.size()) return Status::invalidArgument("more values than fields");
     ACCESS_RETURN_IF_ERROR(addNew());
     for (size_t j = 0; j < values.size(); ++j) {
         StoredCell& cell = s_->newRowCell(static_cast<int>(j));
         cell.null = values[j].null_;
-        cell.bytes.assign(values[j].bytes_);
+        cell.bytes.swap(values[j].bytes_);
         noteAssigned(static_cast<int>(j), values[j].given_);
     }
     return update();

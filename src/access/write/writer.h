@@ -120,8 +120,10 @@ public:
     Status prepareInto(int pos, const FieldValue& value, PreparedValue& out) const;
     Status setPrepared(int pos, const PreparedValue& value);
     // addNew(), setPrepared() of values[j] for field j, then update(): a
-    // whole prepared row in one call.
-    Status appendPrepared(const std::vector<PreparedValue>& values);
+    // whole prepared row in one call. The values' bytes are exchanged with
+    // the row's buffers rather than copied: afterwards they hold nothing of
+    // use, only memory for prepareInto to fill again.
+    Status appendPrepared(std::vector<PreparedValue>& values);
     // Stores the row. Refused (and nothing stored) on a duplicate key in a
     // unique index, a null in a primary-key column or in a Required column
     // (one made NOT NULL; a DEFAULT the engine cannot work out, such as an
