@@ -412,8 +412,22 @@ ConversionRun::Step ConversionRun::populate(access::WriteConnection& db, SourceT
 
     std::string select;
     for (const std::string& c : columns) select += (select.empty() ? "select " : ", ") + mysqlQuoted(c);
+    select += " from " + mysqlQuoted(t.name);
     MYSQL_STREAM rows(source_);
-    bool readable = rows.Open(select + " from " + mysqlQuoted(t.name));
+    // Numbers go straight into fields that hold them as numbers; every other
+    // value arrives as the text the server would print. A table the binary
+    // read cannot give exactly is read as text.
+    auto numberWanted = [&appender](int32_t j, const MySqlColumnInfo&) {
+        switch (j < appender.fieldCount() ? appender.fieldType(j) : 0) {
+            case access::provider_type::kBoolean: case access::provider_type::kUnsignedTinyInt:
+            case access::provider_type::kSmallInt: case access::provider_type::kInteger:
+            case access::provider_type::kSingle: case access::provider_type::kDouble:
+                return true;
+            default:
+                return false;
+        }
+    };
+    bool readable = rows.OpenBinary(select, numberWanted) || rows.Open(select);
     int count = static_cast<int>(
         std::min<int64_t>({t.columnCount, appender.fieldCount(), rows.FieldCount()}));
     std::vector<bool> isDate(static_cast<size_t>(std::max(count, 0)));
@@ -487,7 +501,7 @@ ConversionRun::RowsStored ConversionRun::storeRows(MYSQL_STREAM& rows, int count
             }
         }
         if (fetched == RowPrefetch::Fetch::Waiting) continue;
-        const RowPrefetch::Row& row = prefetch.row();
+        RowPrefetch::Row& row = prefetch.row();
         if (row.refused) {
             refuse(row.recordNumber, row.reason);
             continue;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "mysql/mysql_field.h"
+
 namespace veltrano {
 
 namespace {
@@ -63,6 +65,38 @@ double oleFrom(int64_t day, int64_t millis) {
     return day >= 0 ? static_cast<double>(day) + frac : static_cast<double>(day) - frac;
 }
 
+// A TIME of `millis` (before zero when `negative`), counted from 1899-12-30
+// 00:00; spans over a day move the date on.
+ParsedDate spanOf(bool negative, int64_t millis) {
+    const int64_t total = negative ? -millis : millis;
+    const int64_t day = total >= 0 ? total / 86400000 : -((-total + 86399999) / 86400000);
+    ParsedDate r;
+    r.isDate = true;
+    r.oleDate = oleFrom(day, total - day * 86400000);
+    return r;
+}
+
+// A calendar date and the milliseconds into it.
+ParsedDate dateOf(int64_t y, int64_t mo, int64_t d, int64_t millis) {
+    ParsedDate r;
+    r.isDate = true;
+    if (mo < 1 || mo > 12 || d < 1 || d > daysInMonth(y, mo)) {
+        r.isNull = true;  // zero, incomplete or impossible date: nothing Access can hold
+        return r;
+    }
+    CalendarTime c;
+    c.year = static_cast<int>(y);
+    c.month = static_cast<int>(mo);
+    c.day = static_cast<int>(d);
+    double dayNumber = calendarToOleDate(c);  // midnight of that day
+    r.oleDate = oleFrom(static_cast<int64_t>(dayNumber), millis);
+    return r;
+}
+
+FieldValue valueOf(const ParsedDate& p) {
+    return p.isNull ? FieldValue::null() : FieldValue::dateTime(p.oleDate);
+}
+
 ParsedDate parseTime(std::string_view s) {
     ParsedDate r;
     size_t i = 0;
@@ -72,14 +106,7 @@ ParsedDate parseTime(std::string_view s) {
         !expect(s, i, ':') || !readNumber(s, i, sec, 2) || !readFraction(s, i, frac) ||
         i != s.size() || m > 59 || sec > 59)
         return r;
-    int64_t total = ((h * 60 + m) * 60 + sec) * 1000 + frac;
-    if (negative) total = -total;
-    // The span counted from 1899-12-30 00:00; spans over a day move the date on.
-    int64_t day = total >= 0 ? total / 86400000 : -((-total + 86399999) / 86400000);
-    int64_t millis = total - day * 86400000;
-    r.isDate = true;
-    r.oleDate = oleFrom(day, millis);
-    return r;
+    return spanOf(negative, ((h * 60 + m) * 60 + sec) * 1000 + frac);
 }
 
 }  // namespace
@@ -101,26 +128,22 @@ ParsedDate parseMySqlDate(std::string_view s) {
         ++i;
         if (!readClock(s, i, millis) || i != s.size()) return r;
     }
-    r.isDate = true;
-    if (mo < 1 || mo > 12 || d < 1 || d > daysInMonth(y, mo)) {
-        r.isNull = true;  // zero, incomplete or impossible date: nothing Access can hold
-        return r;
-    }
-    CalendarTime c;
-    c.year = static_cast<int>(y);
-    c.month = static_cast<int>(mo);
-    c.day = static_cast<int>(d);
-    double dayNumber = calendarToOleDate(c);  // midnight of that day
-    r.oleDate = oleFrom(static_cast<int64_t>(dayNumber), millis);
-    return r;
+    return dateOf(y, mo, d, millis);
 }
 
 FieldValue date_change(const FieldValue& value) {
     if (!value.isText()) return value.isEmpty() ? FieldValue::null() : value;
     ParsedDate p = parseMySqlDate(value.asText());
     if (!p.isDate) return value;
-    if (p.isNull) return FieldValue::null();
-    return FieldValue::dateTime(p.oleDate);
+    return valueOf(p);
+}
+
+FieldValue date_change(const MySqlTimeParts& t) {
+    // Microseconds to milliseconds rounded half up, as the text's fraction is.
+    const int64_t fraction = (int64_t{t.microsecond} + 500) / 1000;
+    const int64_t clock = ((int64_t{t.hour} * 60 + t.minute) * 60 + t.second) * 1000 + fraction;
+    if (t.type == kMySqlTypeTime) return valueOf(spanOf(t.negative, clock));
+    return valueOf(dateOf(t.year, t.month, t.day, clock));
 }
 
 }  // namespace veltrano

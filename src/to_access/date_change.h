@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/field_value.h"
+#include "mysql/mysql_stream.h"
 
 namespace veltrano {
 
@@ -22,6 +23,8 @@ namespace veltrano {
 // A text that is not a date at all is returned unchanged, so the caller can
 // let the target decide (and report) what to do with it.
 FieldValue date_change(const FieldValue& value);
+// The same for a date or time a binary read gave as its parts.
+FieldValue date_change(const MySqlTimeParts& parts);
 
 // The reading behind date_change, for one text.
 struct ParsedDate {

@@ -19,6 +19,7 @@ void RowPrefetch::work() {
     std::vector<Row> batch;
     size_t used = 0;
     std::vector<FieldValue> fields(static_cast<size_t>(std::max(fieldCount_, 0)));
+    MySqlTimeParts parts;
     bool more = true;
     while (more) {
         more = rows_.Next();
@@ -31,8 +32,16 @@ void RowPrefetch::work() {
             r.values.resize(static_cast<size_t>(fieldCount_));
             for (int j = 0; j < fieldCount_; ++j) {
                 FieldValue& v = fields[static_cast<size_t>(j)];
-                rows_.ValueInto(j, v);
-                if (static_cast<size_t>(j) < isDate_.size() && isDate_[j]) v = date_change(v);
+                if (static_cast<size_t>(j) < isDate_.size() && isDate_[j]) {
+                    if (rows_.TimeParts(j, parts)) {
+                        v = date_change(parts);
+                    } else {
+                        rows_.ValueInto(j, v);
+                        v = date_change(v);
+                    }
+                } else {
+                    rows_.ValueInto(j, v);
+                }
                 access::Status prepared = target_.prepareInto(j, v, r.values[static_cast<size_t>(j)]);
                 if (!prepared) {
                     r.refused = true;

@@ -54,8 +54,9 @@ public:
     Fetch next(std::chrono::milliseconds patience);
     // Whether the worker has stopped reading (end of rows, broken read, stop).
     bool readingDone();
-    // REQUIRES: next() returned true. Valid until the next call of next().
-    const Row& row() const { return current_[at_]; }
+    // REQUIRES: next() returned true. Valid until the next call of next();
+    // the caller may take the values' memory (Appender::appendPrepared).
+    Row& row() { return current_[at_]; }
 
     // Ends the read early and waits for the worker.
     void stop();

@@ -2,6 +2,7 @@
 // MySQL date texts.
 #include <gtest/gtest.h>
 
+#include "mysql/mysql_field.h"
 #include "to_access/date_change.h"
 #include "to_access/access_definitions.h"
 
@@ -189,6 +190,31 @@ TEST(DateChange, ReadsDateTextsDirectlyWithTheirTime) {
               "1899-12-29 06:00:00");
     EXPECT_EQ(formatOleDate(date_change(FieldValue("1000-01-01 00:00:01")).asDateTime()),
               "1000-01-01 00:00:01");
+}
+
+// A binary read's date parts give what their text gives, Null included.
+TEST(DateChange, DatePartsGiveWhatTheirTextGives) {
+    struct Case {
+        const char* text;
+        MySqlTimeParts parts;
+    };
+    const int32_t kDate = kMySqlTypeDate, kDateTime = kMySqlTypeDateTime, kTime = kMySqlTypeTime;
+    const Case cases[] = {
+        {"2003-01-05", {kDate, false, 2003, 1, 5, 0, 0, 0, 0}},
+        {"1999-12-31 23:59:59", {kDateTime, false, 1999, 12, 31, 23, 59, 59, 0}},
+        {"2020-02-29 12:00:00.000500", {kDateTime, false, 2020, 2, 29, 12, 0, 0, 500}},
+        {"2020-02-29 12:00:00.000499", {kDateTime, false, 2020, 2, 29, 12, 0, 0, 499}},
+        {"2020-02-29 23:59:59.999999", {kDateTime, false, 2020, 2, 29, 23, 59, 59, 999999}},
+        {"1899-12-29 06:00:00", {kDateTime, false, 1899, 12, 29, 6, 0, 0, 0}},
+        {"0000-00-00 00:00:00", {kDateTime, false, 0, 0, 0, 0, 0, 0, 0}},
+        {"2003-00-10", {kDate, false, 2003, 0, 10, 0, 0, 0, 0}},
+        {"2003-02-30 01:02:03", {kDateTime, false, 2003, 2, 30, 1, 2, 3, 0}},
+        {"0099-05-01", {kDate, false, 99, 5, 1, 0, 0, 0, 0}},
+        {"838:59:59", {kTime, false, 0, 0, 0, 838, 59, 59, 0}},
+        {"-01:30:00.5", {kTime, true, 0, 0, 0, 1, 30, 0, 500000}},
+        {"00:00:00", {kTime, false, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(date_change(c.parts), date_change(FieldValue(c.text))) << c.text;
 }
 
 TEST(DateChange, TimeIsThatTimeOnAccessZeroDay) {
