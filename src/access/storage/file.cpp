@@ -76,6 +76,14 @@ public:
         return {};
     }
 
+    void startWriteback(uint64_t offset) override {
+#ifdef __linux__
+        if (!readOnly_) (void)::sync_file_range(fd_, static_cast<off_t>(offset), 0, SYNC_FILE_RANGE_WRITE);
+#else
+        (void)offset;
+#endif
+    }
+
     Status truncate(uint64_t size) override {
         if (readOnly_) return Status::ioError("'" + path_ + "' is open read-only");
         if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)

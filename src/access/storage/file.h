@@ -51,6 +51,10 @@ public:
     virtual Status write(uint64_t offset, Bytes data) = 0;
     virtual Result<uint64_t> size() = 0;
     virtual Status sync() = 0;
+    // Asks the system to start writing out what was written from `offset`
+    // on, without waiting for it, so that a later sync has little left to
+    // wait for. Only a hint: it cannot fail.
+    virtual void startWriteback(uint64_t offset) { (void)offset; }
     virtual Status truncate(uint64_t size) = 0;
     // Non-blocking: InUse when another holder conflicts.
     virtual Status tryLock(LockKind kind) = 0;

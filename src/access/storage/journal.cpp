@@ -9,6 +9,8 @@ namespace {
 
 constexpr char kMagic[8] = {'V', 'L', 'T', 'J', 'R', 'N', 'L', '1'};
 constexpr size_t kHeaderSize = 24;
+// Bytes written between two requests to start writing them out.
+constexpr uint64_t kWritebackBytes = 8u << 20;
 void (*gCrashHook)(const char*) = nullptr;
 
 void crashPoint(const char* step) {
@@ -129,6 +131,13 @@ Status PageStore::read(uint32_t n, std::vector<uint8_t>& out) {
 Status PageStore::writeThrough(uint32_t n, Bytes image) {
     ACCESS_RETURN_IF_ERROR(file_->write(pageOffset(n), image));
     if (n >= filePages_) filePages_ = n + 1;
+    unstartedFrom_ = std::min<uint64_t>(unstartedFrom_, pageOffset(n));
+    unstartedBytes_ += image.size();
+    if (unstartedBytes_ >= kWritebackBytes) {
+        file_->startWriteback(unstartedFrom_);
+        unstartedBytes_ = 0;
+        unstartedFrom_ = UINT64_MAX;
+    }
     return Status::ok();
 }
 

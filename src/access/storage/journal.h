@@ -109,6 +109,11 @@ private:
     bool fresh_ = false;  // being created: no journal
     bool inChange_ = false;
     std::map<uint32_t, std::vector<uint8_t>> dirty_;
+    // Written since the system was last asked to start writing out: a big
+    // table's pages go to the disk while it is being written, not all in
+    // the sync at its end.
+    uint64_t unstartedBytes_ = 0;
+    uint64_t unstartedFrom_ = UINT64_MAX;
 };
 
 }  // namespace veltrano::access
