@@ -9,6 +9,9 @@ namespace {
 
 constexpr char kMagic[8] = {'V', 'L', 'T', 'J', 'R', 'N', 'L', '1'};
 constexpr size_t kHeaderSize = 24;
+// New pages written one after another are written out together, this many
+// at most.
+constexpr uint32_t kGatheredPages = 64;
 // Bytes written between two requests to start writing them out.
 constexpr uint64_t kWritebackBytes = 8u << 20;
 void (*gCrashHook)(const char*) = nullptr;
@@ -120,6 +123,11 @@ Status PageStore::read(uint32_t n, std::vector<uint8_t>& out) {
         out = it->second;
         return Status::ok();
     }
+    if (n >= gatheredFirst_ && n - gatheredFirst_ < gatheredPages()) {
+        const uint8_t* image = gathered_.data() + size_t{n - gatheredFirst_} * kJet4PageSize;
+        out.assign(image, image + kJet4PageSize);
+        return Status::ok();
+    }
     if (n >= filePages_) {  // allocated, never written yet
         out.assign(kJet4PageSize, 0);
         return Status::ok();
@@ -129,10 +137,17 @@ Status PageStore::read(uint32_t n, std::vector<uint8_t>& out) {
 }
 
 Status PageStore::writeThrough(uint32_t n, Bytes image) {
-    ACCESS_RETURN_IF_ERROR(file_->write(pageOffset(n), image));
-    if (n >= filePages_) filePages_ = n + 1;
+    ACCESS_RETURN_IF_ERROR(flushGathered());
+    return writeRun(n, image);
+}
+
+// Pages n.. in one write.
+Status PageStore::writeRun(uint32_t n, Bytes images) {
+    ACCESS_RETURN_IF_ERROR(file_->write(pageOffset(n), images));
+    const uint32_t pages = static_cast<uint32_t>(images.size() / kJet4PageSize);
+    if (n + pages > filePages_) filePages_ = n + pages;
     unstartedFrom_ = std::min<uint64_t>(unstartedFrom_, pageOffset(n));
-    unstartedBytes_ += image.size();
+    unstartedBytes_ += images.size();
     if (unstartedBytes_ >= kWritebackBytes) {
         file_->startWriteback(unstartedFrom_);
         unstartedBytes_ = 0;
@@ -141,7 +156,31 @@ Status PageStore::writeThrough(uint32_t n, Bytes image) {
     return Status::ok();
 }
 
+// A page written again while gathered is changed in place; the next page
+// joins the run; any other page writes the run out and starts a new one.
+Status PageStore::writeGathered(uint32_t n, Bytes image) {
+    const uint32_t count = gatheredPages();
+    if (count > 0 && n >= gatheredFirst_ && n - gatheredFirst_ < count) {
+        std::memcpy(gathered_.data() + size_t{n - gatheredFirst_} * kJet4PageSize, image.data(), kJet4PageSize);
+        return Status::ok();
+    }
+    if (count == 0 || n != gatheredFirst_ + count || count >= kGatheredPages) {
+        ACCESS_RETURN_IF_ERROR(flushGathered());
+        gatheredFirst_ = n;
+    }
+    gathered_.insert(gathered_.end(), image.begin(), image.end());
+    return Status::ok();
+}
+
+Status PageStore::flushGathered() {
+    if (gathered_.empty()) return Status::ok();
+    Status s = writeRun(gatheredFirst_, gathered_);
+    gathered_.clear();
+    return s;
+}
+
 Status PageStore::growFileToPageCount() {
+    ACCESS_RETURN_IF_ERROR(flushGathered());
     if (filePages_ >= pageCount_) return Status::ok();
     ACCESS_RETURN_IF_ERROR(file_->truncate(pageOffset(pageCount_)));
     filePages_ = pageCount_;
@@ -160,7 +199,7 @@ Status PageStore::write(uint32_t n, Bytes image) {
         return Status::ok();
     }
     if (!fresh_ && !inChange_) return Status::internal("page write outside a change");
-    return writeThrough(n, image);
+    return writeGathered(n, image);
 }
 
 Result<uint32_t> PageStore::extend() {
@@ -226,6 +265,10 @@ Status PageStore::journalOriginals() {
 Status PageStore::commit() {
     if (!failure_.isOk()) return failure_;
     if (!inChange_) return Status::internal("commit without a change");
+    if (Status s = flushGathered(); !s.isOk()) {
+        if (!fresh_) (void)rollback();
+        return s;
+    }
     if (fresh_) {
         Status s = growFileToPageCount();
         if (s.isOk()) s = file_->sync();
@@ -264,6 +307,7 @@ Status PageStore::rollback() {
     if (!failure_.isOk()) return failure_;
     if (!inChange_) return Status::ok();
     dirty_.clear();
+    gathered_.clear();
     inChange_ = false;
     pageCount_ = originalCount_;
     if (fresh_) return Status::ok();

@@ -91,6 +91,10 @@ private:
         : fs_(fs), path_(std::move(path)), file_(std::move(file)), pageCount_(pageCount), filePages_(pageCount),
           fresh_(fresh) {}
     Status writeThrough(uint32_t n, Bytes image);
+    Status writeRun(uint32_t n, Bytes images);
+    Status writeGathered(uint32_t n, Bytes image);
+    Status flushGathered();
+    uint32_t gatheredPages() const { return static_cast<uint32_t>(gathered_.size() / kJet4PageSize); }
     Status growFileToPageCount();
     Status writeJournalHeader();
     Status journalOriginals();
@@ -112,6 +116,10 @@ private:
     // Written since the system was last asked to start writing out: a big
     // table's pages go to the disk while it is being written, not all in
     // the sync at its end.
+    // A run of pages written but not yet passed to the file: pages
+    // gatheredFirst_.. one after another (see writeGathered).
+    std::vector<uint8_t> gathered_;
+    uint32_t gatheredFirst_ = 0;
     uint64_t unstartedBytes_ = 0;
     uint64_t unstartedFrom_ = UINT64_MAX;
 };
