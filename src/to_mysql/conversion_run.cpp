@@ -20,6 +20,8 @@ namespace {
 constexpr int32_t kErrDatabaseExists = 1007;
 constexpr int32_t kErrTableExists = 1050;
 constexpr int32_t kErrRowTooLarge = 1118;
+// Bytes of rows in the first batch of a table.
+constexpr size_t kFirstBatchBytes = 64 << 10;
 
 std::string backticked(const std::string& name) {
     std::string out = "`";
@@ -400,9 +402,12 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
     if (oneTransaction) server.execute("START TRANSACTION");
     InsertBatch inserts(server, *this, target);
     LoadDataBatch loads(server, *this, target);
-    // A statement stays well under the server's packet limit.
-    size_t limit = batchBytes;
-    if (target.packetLimit > 4096) limit = std::min(limit, target.packetLimit / 4);
+    // A statement stays well under the server's packet limit. The first
+    // batches are small, so that the server starts loading soon; each is
+    // twice the one before up to the full size.
+    size_t fullBatch = batchBytes;
+    if (target.packetLimit > 4096) fullBatch = std::min(fullBatch, target.packetLimit / 4);
+    size_t limit = std::min(fullBatch, kFirstBatchBytes);
     auto load = [&] { return target.transactional && loadData_; };
     // Asked only after a send: while LOAD DATA runs, the server is the
     // batch's alone.
@@ -443,6 +448,7 @@ ConversionRun::Step ConversionRun::copyRows(TableDefinition& table) {
         // of large rows fills quickly.
         if ((load() ? loads.bytes() : inserts.bytes()) >= limit) {
             send();
+            limit = std::min(fullBatch, 2 * limit);
             tick();
         } else if (record % 32 == 0) {
             tick();
