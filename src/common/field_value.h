@@ -6,6 +6,7 @@
 // 1899-12-30, the time of day as the fraction (Access's own representation).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -99,5 +100,22 @@ std::string formatOleDate(double oleDate);
 // The same text of calendar parts, appended; milliseconds are written only
 // when asked for and not zero.
 void appendCalendarText(std::string& out, const CalendarTime& t, bool milliseconds = true);
+
+// formatOleDate's text written at a pointer, for writers that turn a date
+// into text on every row: the last day's date text is kept, as
+// neighbouring rows mostly share a day.
+class OleDateWriter {
+public:
+    static constexpr size_t kRoom = 32;
+    // Writes at `w`, which has room for kRoom chars; returns the end.
+    char* write(char* w, double oleDate);
+
+private:
+    static char* writeInFull(char* w, double oleDate);
+
+    long long day_ = 0;
+    bool haveDay_ = false;
+    char date_[11] = {};  // "YYYY-MM-DD "
+};
 
 }  // namespace veltrano

@@ -48,17 +48,23 @@ Status crackRow(Bytes row, const TableDef& def, const Format& f, std::vector<Cel
     Bytes nullMask = row.subspan(len - nullMaskLen);
 
     // Kept from row to row: a row is cracked for every row read or changed.
+    // Its entries are all written before they are read, so it is resized,
+    // never cleared and refilled.
     thread_local std::vector<size_t> off;
-    off.clear();
     if (def.varCols > 0) {
         Status s = jet4 ? varOffsetsJet4(r, len, nullMaskLen, off) : varOffsetsJet3(r, len, nullMaskLen, off);
         if (!s.isOk()) return s;
+    } else {
+        off.clear();
     }
 
-    out.assign(def.columns.size(), Cell{});
+    out.resize(def.columns.size());
     for (size_t i = 0; i < def.columns.size(); ++i) {
         const ColumnDef& c = def.columns[i];
         Cell& cell = out[i];
+        cell.isNull = true;
+        cell.boolValue = false;
+        cell.data = {};
         if (c.number >= numCols) continue;  // added after this row was written
         bool bit = (nullMask[c.number / 8] >> (c.number % 8)) & 1;
         if (c.type == ColumnType::Boolean && !c.calculated) {  // calculated ones are stored as bytes

@@ -145,6 +145,7 @@ bool TableCursor::loadRow(Bytes image) {
     for (size_t i = 0; i < def_->columns.size(); ++i) {
         if (decodeInPlace(def_->columns[i], cells_[i], values_[i])) continue;
         const ColumnDef& c = def_->columns[i];
+        if (isTextStored(i)) continue;
         if (c.type == ColumnType::Text && !c.calculated && !cells_[i].isNull && pager_.format().isJet4()) {
             // Into the value's own buffer, kept from row to row.
             Value& v = values_[i];
@@ -166,6 +167,11 @@ bool TableCursor::loadRow(Bytes image) {
                                              : Value::ofBytes(ValueKind::Text, complex_[i]->cellText(static_cast<int32_t>(values_[i].integer)));
     }
     return true;
+}
+
+bool TableCursor::isTextStored(size_t i) const {
+    const ColumnDef& c = def_->columns[i];
+    return keepTexts_ && c.type == ColumnType::Text && !c.calculated;
 }
 
 void TableCursor::showComplex(size_t i, std::shared_ptr<const ComplexValues> values) {
