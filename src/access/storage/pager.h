@@ -102,6 +102,7 @@ private:
     Status failure_;
     std::list<uint32_t> lru_;  // front = most recent
     std::unordered_map<uint32_t, std::pair<PageHandle, std::list<uint32_t>::iterator>> cache_;
+    std::shared_ptr<std::vector<uint8_t>> spare_;  // an evicted page's buffer, for the next read
 };
 
 }  // namespace veltrano::access
