@@ -43,7 +43,11 @@ bool splitOleDate(double oleDate, long long& day, long long& ms) {
     // unsigned fraction: -1.25 is 1899-12-29 06:00.
     double whole = std::trunc(oleDate);
     double frac = std::fabs(oleDate - whole);
-    ms = std::llround(frac * 86400000.0);
+    // llround of a non-negative value below 2^53, without the call: the
+    // fraction a truncation leaves is exact, and a half rounds up.
+    const double scaled = frac * 86400000.0;
+    ms = static_cast<long long>(scaled);
+    if (scaled - static_cast<double>(ms) >= 0.5) ++ms;
     day = static_cast<long long>(whole);
     if (ms >= 86400000) {
         ms -= 86400000;

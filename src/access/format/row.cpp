@@ -58,10 +58,17 @@ Status crackRow(Bytes row, const TableDef& def, const Format& f, std::vector<Cel
         off.clear();
     }
 
-    out.resize(def.columns.size());
-    for (size_t i = 0; i < def.columns.size(); ++i) {
-        const ColumnDef& c = def.columns[i];
-        Cell& cell = out[i];
+    // Sizes and places held in locals: a write through a Cell could alias
+    // the vectors, so they would be loaded again for every column.
+    const size_t columnCount = def.columns.size();
+    out.resize(columnCount);
+    const ColumnDef* columns = def.columns.data();
+    Cell* cells = out.data();
+    const size_t offsetCount = off.size();
+    const size_t* offsets = off.data();
+    for (size_t i = 0; i < columnCount; ++i) {
+        const ColumnDef& c = columns[i];
+        Cell& cell = cells[i];
         cell.isNull = true;
         cell.boolValue = false;
         cell.data = {};
@@ -80,8 +87,8 @@ Status crackRow(Bytes row, const TableDef& def, const Format& f, std::vector<Cel
             cell.isNull = false;
             cell.data = row.subspan(start, c.length);
         } else {
-            if (static_cast<size_t>(c.varIndex) + 1 >= off.size()) continue;  // slot added later
-            size_t start = off[c.varIndex], end = off[c.varIndex + 1];
+            if (static_cast<size_t>(c.varIndex) + 1 >= offsetCount) continue;  // slot added later
+            size_t start = offsets[c.varIndex], end = offsets[c.varIndex + 1];
             if (start > end || end > len - nullMaskLen || start < countSize)
                 return Status::corruption("variable column '" + c.name + "' has bad offsets");
             cell.isNull = false;

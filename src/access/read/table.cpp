@@ -141,10 +141,11 @@ bool TableCursor::loadRow(Bytes image) {
     if (!decode_) return true;
     Status s = crackRow(image, *def_, pager_.format(), cells_);
     if (!s.isOk()) return fail(Status::corruption(s.description() + " in table row", page_));
-    values_.resize(def_->columns.size());
-    for (size_t i = 0; i < def_->columns.size(); ++i) {
-        if (decodeInPlace(def_->columns[i], cells_[i], values_[i])) continue;
+    const size_t columnCount = def_->columns.size();
+    values_.resize(columnCount);
+    for (size_t i = 0; i < columnCount; ++i) {
         const ColumnDef& c = def_->columns[i];
+        if (decodeInPlace(c, cells_[i], values_[i])) continue;
         if (isTextStored(i)) continue;
         if (c.type == ColumnType::Text && !c.calculated && !cells_[i].isNull && pager_.format().isJet4()) {
             // Into the value's own buffer, kept from row to row.
