@@ -186,6 +186,7 @@ void TableCursor::limitToPages(std::vector<uint32_t> pages) {
     rewind();
     started_ = true;
     pages_ = std::move(pages);
+    pager_.readAhead(pages_);
 }
 
 bool TableCursor::next() {

@@ -59,6 +59,7 @@ public:
     Result<std::vector<uint32_t>> dataPages();
     // From here on scans only `pages` (some of dataPages(), in order): one
     // table read by several cursors, each over its own share of the pages.
+    // The first of them are read ahead.
     void limitToPages(std::vector<uint32_t> pages);
 
     // Position of the current row.
