@@ -144,12 +144,7 @@ private:
             case K::Byte:
             case K::Integer:
             case K::Long:
-            case K::BigInt: {
-                constexpr size_t kRoom = 24;
-                char* w = out.room(kRoom);
-                out.setEnd(std::to_chars(w, w + kRoom, v.integer).ptr);
-                return;
-            }
+            case K::BigInt: out.setEnd(writeDecimal(out.room(21), static_cast<int64_t>(v.integer))); return;
             case K::Double: out.setEnd(access::writeShortestDouble(out.room(access::kShortestDoubleRoom), v.real)); return;
             case K::DateTime: out.setEnd(dates_.write(out.room(OleDateWriter::kRoom), v.real)); return;
             default: writeField(out, access::canonicalText(v), false);

@@ -70,6 +70,29 @@ char* writeTwoDigits(char* w, unsigned v) {
 
 }  // namespace
 
+char* writeDecimal(char* w, uint64_t v) {
+    char digits[20];
+    char* at = digits + sizeof digits;
+    while (v >= 100) {
+        at -= 2;
+        writeTwoDigits(at, static_cast<unsigned>(v % 100));
+        v /= 100;
+    }
+    if (v >= 10) {
+        at -= 2;
+        writeTwoDigits(at, static_cast<unsigned>(v));
+    } else {
+        *--at = static_cast<char>('0' + v);
+    }
+    return std::copy(at, digits + sizeof digits, w);
+}
+
+char* writeDecimal(char* w, int64_t v) {
+    if (v >= 0) return writeDecimal(w, static_cast<uint64_t>(v));
+    *w++ = '-';
+    return writeDecimal(w, static_cast<uint64_t>(0) - static_cast<uint64_t>(v));  // INT64_MIN too
+}
+
 CalendarTime oleDateToCalendar(double oleDate) {
     CalendarTime t;
     long long day = 0, ms = 0;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -100,6 +101,12 @@ std::string formatOleDate(double oleDate);
 // The same text of calendar parts, appended; milliseconds are written only
 // when asked for and not zero.
 void appendCalendarText(std::string& out, const CalendarTime& t, bool milliseconds = true);
+
+// The decimal digits of v (and its sign) written at `w`, which has room
+// for 20 (21) chars, as std::to_chars writes them; returns the end. For
+// writers of many numbers: two digits at a time.
+char* writeDecimal(char* w, uint64_t v);
+char* writeDecimal(char* w, int64_t v);
 
 // formatOleDate's text written at a pointer, for writers that turn a date
 // into text on every row: the last day's date text is kept, as

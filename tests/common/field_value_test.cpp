@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace veltrano {
@@ -50,6 +53,22 @@ TEST(OleDate, WriterWritesWhatFormatWrites) {
         char buf[OleDateWriter::kRoom];
         EXPECT_EQ(std::string(buf, writer.write(buf, d)), formatOleDate(d)) << d;
     }
+}
+
+TEST(Decimal, WritesWhatToCharsWrites) {
+    std::vector<int64_t> values = {0, INT64_MIN, INT64_MAX, INT64_MIN + 1};
+    for (int64_t p = 1; p <= INT64_MAX / 10; p *= 10)
+        for (int64_t v : {p - 1, p, p + 1, 7 * p}) values.insert(values.end(), {v, -v});
+    for (int64_t v : values) {
+        char want[24], got[24];
+        const std::string expected(want, std::to_chars(want, want + sizeof want, v).ptr);
+        EXPECT_EQ(std::string(got, writeDecimal(got, v)), expected);
+        if (v >= 0) {
+            EXPECT_EQ(std::string(got, writeDecimal(got, static_cast<uint64_t>(v))), expected);
+        }
+    }
+    char got[24];
+    EXPECT_EQ(std::string(got, writeDecimal(got, UINT64_MAX)), "18446744073709551615");
 }
 
 TEST(FieldValueKinds, KeepTextBytesAndTellNullFromEmpty) {

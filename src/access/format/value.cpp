@@ -234,7 +234,7 @@ char* shortDecimalText(double v, char* w) {
         const double n = std::nearbyint(scaled);
         if (n == 0 || n / kPow10[k] != a) continue;
         char digits[24];
-        const char* end = std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(n)).ptr;
+        const char* end = writeDecimal(digits, static_cast<uint64_t>(n));
         const size_t count = static_cast<size_t>(end - digits);
         if (std::signbit(v)) *w++ = '-';
         const size_t places = static_cast<size_t>(k);

@@ -55,6 +55,9 @@ Result<Value> decodeCalculated(Pager& pager, const ColumnDef& c, const Cell& cel
     return v;
 }
 
+// A text column that is not calculated: its cell holds the stored text.
+bool isPlainText(const ColumnDef& c) { return c.type == ColumnType::Text && !c.calculated; }
+
 // Null, Yes/No and the plain number types, decoded in place: they hold no
 // text, and every row of most tables has several. False for anything else
 // (left to decodeCell, which also names what is wrong).
@@ -143,11 +146,16 @@ bool TableCursor::loadRow(Bytes image) {
     if (!s.isOk()) return fail(Status::corruption(s.description() + " in table row", page_));
     const size_t columnCount = def_->columns.size();
     values_.resize(columnCount);
+    // Held in locals: a write through a Value could alias the vectors, so
+    // they would be loaded again for every column.
+    const ColumnDef* columns = def_->columns.data();
+    const Cell* cells = cells_.data();
+    Value* values = values_.data();
     for (size_t i = 0; i < columnCount; ++i) {
-        const ColumnDef& c = def_->columns[i];
-        if (decodeInPlace(c, cells_[i], values_[i])) continue;
-        if (isTextStored(i)) continue;
-        if (c.type == ColumnType::Text && !c.calculated && !cells_[i].isNull && pager_.format().isJet4()) {
+        const ColumnDef& c = columns[i];
+        if (decodeInPlace(c, cells[i], values[i])) continue;
+        if (keepTexts_ && isPlainText(c)) continue;
+        if (isPlainText(c) && !cells_[i].isNull && pager_.format().isJet4()) {
             // Into the value's own buffer, kept from row to row.
             Value& v = values_[i];
             v.kind = ValueKind::Text;
@@ -170,10 +178,7 @@ bool TableCursor::loadRow(Bytes image) {
     return true;
 }
 
-bool TableCursor::isTextStored(size_t i) const {
-    const ColumnDef& c = def_->columns[i];
-    return keepTexts_ && c.type == ColumnType::Text && !c.calculated;
-}
+bool TableCursor::isTextStored(size_t i) const { return keepTexts_ && isPlainText(def_->columns[i]); }
 
 void TableCursor::showComplex(size_t i, std::shared_ptr<const ComplexValues> values) {
     if (complex_.size() <= i) complex_.resize(i + 1);
