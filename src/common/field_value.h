@@ -102,9 +102,9 @@ std::string formatOleDate(double oleDate);
 // when asked for and not zero.
 void appendCalendarText(std::string& out, const CalendarTime& t, bool milliseconds = true);
 
-// The decimal digits of v (and its sign) written at `w`, which has room
-// for 20 (21) chars, as std::to_chars writes them; returns the end. For
-// writers of many numbers: two digits at a time.
+// The decimal digits of v (and its sign) written at `w`, as std::to_chars
+// writes them; returns the end. `w` has room for 20 (21) chars, all of which
+// may be written over. For writers of many numbers: two digits at a time.
 char* writeDecimal(char* w, uint64_t v);
 char* writeDecimal(char* w, int64_t v);
 
