@@ -5,7 +5,6 @@
 // empty unquoted field and an empty text is "" so the two stay apart. Values
 // in the engine's canonical text form (see access/value.h).
 #include <algorithm>
-#include <charconv>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -65,11 +64,15 @@ public:
     }
     void setEnd(char* end) { size_ = static_cast<size_t>(end - data_.get()); }
     void append(std::string_view text) { setEnd(std::copy(text.begin(), text.end(), room(text.size()))); }
-    void append(char c) { *room(1) = c, ++size_; }
+    void append(char c) {
+        *room(1) = c;
+        ++size_;
+    }
     size_t size() const { return size_; }
     // Writes the lines to standard output and empties the buffer, keeping
     // its memory. False when the write failed.
     bool flush() {
+        if (size_ == 0) return true;
         const bool ok = std::fwrite(data_.get(), 1, size_, stdout) == size_;
         size_ = 0;
         return ok;
@@ -144,7 +147,7 @@ private:
             case K::Byte:
             case K::Integer:
             case K::Long:
-            case K::BigInt: out.setEnd(writeDecimal(out.room(21), static_cast<int64_t>(v.integer))); return;
+            case K::BigInt: out.setEnd(writeDecimal(out.room(kDecimalRoom), static_cast<int64_t>(v.integer))); return;
             case K::Double: out.setEnd(access::writeShortestDouble(out.room(access::kShortestDoubleRoom), v.real)); return;
             case K::DateTime: out.setEnd(dates_.write(out.room(OleDateWriter::kRoom), v.real)); return;
             default: writeField(out, access::canonicalText(v), false);

@@ -103,8 +103,10 @@ std::string formatOleDate(double oleDate);
 void appendCalendarText(std::string& out, const CalendarTime& t, bool milliseconds = true);
 
 // The decimal digits of v (and its sign) written at `w`, as std::to_chars
-// writes them; returns the end. `w` has room for 20 (21) chars, all of which
-// may be written over. For writers of many numbers: two digits at a time.
+// writes them; returns the end. `w` has room for kDecimalRoom chars, all of
+// which may be written over. For writers of many numbers: two digits at a
+// time.
+constexpr size_t kDecimalRoom = 21;
 char* writeDecimal(char* w, uint64_t v);
 char* writeDecimal(char* w, int64_t v);
 
