@@ -155,7 +155,7 @@ bool TableCursor::loadRow(Bytes image) {
         const ColumnDef& c = columns[i];
         if (decodeInPlace(c, cells[i], values[i])) continue;
         if (keepTexts_ && isPlainText(c)) continue;
-        if (isPlainText(c) && !cells_[i].isNull && pager_.format().isJet4()) {
+        if (isPlainText(c) && !cells[i].isNull && pager_.format().isJet4()) {
             // Into the value's own buffer, kept from row to row.
             Value& v = values_[i];
             v.kind = ValueKind::Text;
