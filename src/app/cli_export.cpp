@@ -5,14 +5,18 @@
 // empty unquoted field and an empty text is "" so the two stay apart. Values
 // in the engine's canonical text form (see access/value.h).
 #include <algorithm>
-#include <charconv>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string_view>
 #include <thread>
 
+#include "access/format/text.h"
+#include "access/format/value.h"
 #include "access/read/database.h"
 #include "access/read/table.h"
 #include "app/cli_access_file.h"
@@ -29,62 +33,142 @@ bool needsQuotes(std::string_view text) {
     return false;
 }
 
-void writeField(std::string& out, std::string_view text, bool forceQuotes) {
+// Whether any byte of the eight is `c` (exact: a borrow only runs on past
+// a byte that already matched).
+constexpr uint64_t hasByte(uint64_t eight, char c) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    const uint64_t v = eight ^ (kOnes * static_cast<unsigned char>(c));
+    return (v - kOnes) & ~v & (kOnes << 7);
+}
+
+// needsQuotes of [begin, end) eight bytes at a time, for the texts of every
+// row. REQUIRES: eight zero bytes follow `end` (zeros need no quotes).
+bool needsQuotesPadded(const char* begin, const char* end) {
+    for (const char* at = begin; at < end; at += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, at, 8);
+        if ((hasByte(eight, ',') | hasByte(eight, '"') | hasByte(eight, '\r') | hasByte(eight, '\n')) != 0) return true;
+    }
+    return false;
+}
+
+// Lines gathered for writing. Fields are written through a pointer once
+// room is made for them: no bounds check per character and no zero fill,
+// which a std::string would cost on every cell.
+class LineBuffer {
+public:
+    // Room for `n` more chars at the returned pointer; setEnd() keeps what was written.
+    char* room(size_t n) {
+        if (capacity_ - size_ < n) grow(n);
+        return data_.get() + size_;
+    }
+    void setEnd(char* end) { size_ = static_cast<size_t>(end - data_.get()); }
+    void append(std::string_view text) { setEnd(std::copy(text.begin(), text.end(), room(text.size()))); }
+    void append(char c) {
+        *room(1) = c;
+        ++size_;
+    }
+    size_t size() const { return size_; }
+    // Writes the lines to standard output and empties the buffer, keeping
+    // its memory. False when the write failed.
+    bool flush() {
+        if (size_ == 0) return true;
+        const bool ok = std::fwrite(data_.get(), 1, size_, stdout) == size_;
+        size_ = 0;
+        return ok;
+    }
+
+private:
+    void grow(size_t n) {
+        const size_t capacity = std::max({2 * capacity_, size_ + n, size_t{1} << 16});
+        auto data = std::make_unique_for_overwrite<char[]>(capacity);
+        std::copy_n(data_.get(), size_, data.get());
+        data_ = std::move(data);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<char[]> data_;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
+void writeField(LineBuffer& out, std::string_view text, bool forceQuotes) {
     if (!forceQuotes && !needsQuotes(text)) {
-        out += text;
+        out.append(text);
         return;
     }
-    out += '"';
+    char* w = out.room(2 * text.size() + 2);
+    *w++ = '"';
     for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
+        if (c == '"') *w++ = '"';
+        *w++ = c;
     }
-    out += '"';
+    *w++ = '"';
+    out.setEnd(w);
 }
 
-// The value's canonical text; the common kinds are written in place, not
-// made as a string first (this runs for every cell).
-void writeValue(std::string& out, const access::Value& v) {
-    using K = access::ValueKind;
-    switch (v.kind) {
-        case K::Text: writeField(out, v.bytes, v.bytes.empty()); return;
-        case K::Byte:
-        case K::Integer:
-        case K::Long:
-        case K::BigInt: {
-            char buf[24];
-            auto r = std::to_chars(buf, buf + sizeof buf, v.integer);
-            out.append(buf, r.ptr);
-            return;
+// Writes the cursor's rows as CSV lines. Jet4 texts go from the row's
+// stored bytes straight into the lines, and the common kinds of value are
+// written in place, not made as a string first: this runs for every cell.
+class RowWriter {
+public:
+    explicit RowWriter(access::TableCursor& cursor) : cursor_(cursor) {
+        cursor.keepTextsStored();
+        for (size_t i = 0; i < cursor.definition().columns.size(); ++i) textStored_.push_back(cursor.isTextStored(i));
+    }
+
+    // Appends the lines of the cursor's rows from here on; with `block`,
+    // writes them out whenever that many bytes have gathered. False when a
+    // write failed.
+    bool writeRows(LineBuffer& out, size_t block = 0) {
+        bool written = true;
+        while (cursor_.next()) {
+            for (size_t i = 0; i < textStored_.size(); ++i) {
+                if (i) out.append(',');
+                if (textStored_[i]) {
+                    const access::Cell& cell = cursor_.cell(i);
+                    if (!cell.isNull) writeStoredText(out, cell.data);
+                    continue;
+                }
+                const access::Value& v = cursor_.value(i);
+                if (!v.isNull()) writeValue(out, v);
+            }
+            out.append('\n');
+            if (block > 0 && out.size() >= block) written = out.flush() && written;
         }
-        case K::DateTime: appendCalendarText(out, oleDateToCalendar(v.real)); return;
-        default: writeField(out, access::canonicalText(v), false);
+        return written;
     }
-}
 
-bool flushOut(std::string& out) {
-    bool ok = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
-    out.clear();
-    return ok;
-}
-
-// Appends the CSV lines of the cursor's rows from here on; with `block`,
-// writes them out whenever that many bytes have gathered. False when a
-// write failed.
-bool exportRows(access::TableCursor& cursor, std::string& out, size_t block = 0) {
-    const size_t count = cursor.definition().columns.size();
-    bool written = true;
-    while (cursor.next()) {
-        for (size_t i = 0; i < count; ++i) {
-            if (i) out += ',';
-            const access::Value& v = cursor.value(i);
-            if (!v.isNull()) writeValue(out, v);
+private:
+    void writeValue(LineBuffer& out, const access::Value& v) {
+        using K = access::ValueKind;
+        switch (v.kind) {
+            case K::Text: writeField(out, v.bytes, v.bytes.empty()); return;
+            case K::Byte:
+            case K::Integer:
+            case K::Long:
+            case K::BigInt: out.setEnd(writeDecimal(out.room(kDecimalRoom), static_cast<int64_t>(v.integer))); return;
+            case K::Double: out.setEnd(access::writeShortestDouble(out.room(access::kShortestDoubleRoom), v.real)); return;
+            case K::DateTime: out.setEnd(dates_.write(out.room(OleDateWriter::kRoom), v.real)); return;
+            default: writeField(out, access::canonicalText(v), false);
         }
-        out += '\n';
-        if (block > 0 && out.size() >= block) written = flushOut(out) && written;
     }
-    return written;
-}
+
+    // An empty text is "" so that it stays apart from NULL.
+    static void writeStoredText(LineBuffer& out, access::Bytes stored) {
+        constexpr size_t kPad = 8;
+        char* start = out.room(3 * stored.size() + kPad);
+        char* end = access::writeJet4TextUtf8(start, stored);
+        std::memset(end, 0, kPad);
+        if (end != start && !needsQuotesPadded(start, end)) return out.setEnd(end);
+        // Seldom: quoted out of a copy, as the quoted text is written over it.
+        writeField(out, std::string(start, end), true);
+    }
+
+    access::TableCursor& cursor_;
+    std::vector<uint8_t> textStored_;  // by column: 1 when written from the stored bytes
+    OleDateWriter dates_;
+};
 
 // A large table is read by several threads, each with its own handle on the
 // file, each turning runs of data pages into lines; the runs are written in
@@ -110,17 +194,19 @@ public:
     // is returned, and `written` is false when a write failed.
     access::Status writeAll(bool& written) {
         for (size_t r = 0; r < runs_.size(); ++r) {
-            std::string text;
+            LineBuffer lines;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait(lock, [&] { return done_.count(r) > 0 || !failure_.isOk(); });
                 if (!failure_.isOk()) return failure_;
-                text = std::move(done_[r]);
+                lines = std::move(done_[r]);
                 done_.erase(r);
                 written_ = r + 1;
             }
             changed_.notify_all();
-            written = flushOut(text) && written;
+            written = lines.flush() && written;
+            std::lock_guard<std::mutex> lock(mutex_);
+            spare_.push_back(std::move(lines));  // its memory serves a later run
         }
         return access::Status::ok();
     }
@@ -130,20 +216,25 @@ private:
         auto db = access::Database::open(path_, options_);
         auto cursor = db.isOk() ? (*db)->openCursor(table_) : access::Result<std::unique_ptr<access::TableCursor>>(db.status());
         if (!cursor.isOk()) return fail(cursor.status());
+        RowWriter rows(**cursor);
         const size_t ahead = 4 * static_cast<size_t>(step);
         for (size_t r = first; r < runs_.size(); r += step) {
+            LineBuffer lines;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait(lock, [&] { return stopping_ || !failure_.isOk() || r < written_ + ahead; });
                 if (stopping_ || !failure_.isOk()) return;
+                if (!spare_.empty()) {
+                    lines = std::move(spare_.back());
+                    spare_.pop_back();
+                }
             }
-            std::string text;
             (*cursor)->limitToPages(runs_[r]);
-            exportRows(**cursor, text);
+            rows.writeRows(lines);
             if (!(*cursor)->status().isOk()) return fail((*cursor)->status());
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                done_[r] = std::move(text);
+                done_[r] = std::move(lines);
             }
             changed_.notify_all();
         }
@@ -162,7 +253,8 @@ private:
     const std::vector<std::vector<uint32_t>> runs_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::map<size_t, std::string> done_;  // guarded by mutex_: finished runs not yet written
+    std::map<size_t, LineBuffer> done_;  // guarded by mutex_: finished runs not yet written
+    std::vector<LineBuffer> spare_;      // guarded by mutex_: written runs' emptied buffers
     size_t written_ = 0;                  // guarded by mutex_: runs written so far
     bool stopping_ = false;               // guarded by mutex_
     access::Status failure_;              // guarded by mutex_
@@ -186,13 +278,13 @@ int runExport(const std::vector<std::string>& args) {
     if (!cursor.isOk()) return fail(kExitFailure, fileError(path, cursor.status().toString()));
     const auto& columns = (*cursor)->definition().columns;
 
-    std::string out;
+    LineBuffer out;
     for (size_t i = 0; i < columns.size(); ++i) {
-        if (i) out += ',';
+        if (i) out.append(',');
         writeField(out, columns[i].name, false);
     }
-    out += '\n';
-    bool written = flushOut(out);
+    out.append('\n');
+    bool written = out.flush();
 
     auto pages = (*cursor)->dataPages();
     if (!pages.isOk()) return fail(kExitFailure, fileError(path, pages.status().toString()));
@@ -207,9 +299,8 @@ int runExport(const std::vector<std::string>& args) {
         status = parallel.writeAll(written);
     } else {
         constexpr size_t kBlock = 1 << 20;  // lines are written a block at a time
-        out.reserve(kBlock + 4096);
-        written = exportRows(**cursor, out, kBlock) && written;
-        written = flushOut(out) && written;
+        written = RowWriter(**cursor).writeRows(out, kBlock) && written;
+        written = out.flush() && written;
         status = (*cursor)->status();
     }
     written = std::fflush(stdout) == 0 && written;

@@ -1,8 +1,10 @@
 #include "common/field_value.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace veltrano {
 
@@ -34,21 +36,72 @@ void civilFromDays(long long z, int& y, int& m, int& d) {
 
 const long long kOleEpochDays = daysFromCivil(1899, 12, 30);
 
-}  // namespace
-
-CalendarTime oleDateToCalendar(double oleDate) {
-    CalendarTime t;
-    if (!std::isfinite(oleDate) || std::fabs(oleDate) > 3e6) return t;
+// Splits an OLE date into days from 1899-12-30 and milliseconds into that
+// day. False (and nothing set) for NaN, infinities and dates too far out.
+bool splitOleDate(double oleDate, long long& day, long long& ms) {
+    if (!std::isfinite(oleDate) || std::fabs(oleDate) > 3e6) return false;
     // Access keeps the day as the signed whole part and the time as the
     // unsigned fraction: -1.25 is 1899-12-29 06:00.
     double whole = std::trunc(oleDate);
     double frac = std::fabs(oleDate - whole);
-    long long ms = std::llround(frac * 86400000.0);
-    long long day = static_cast<long long>(whole);
+    // llround of a non-negative value below 2^53, without the call: the
+    // fraction a truncation leaves is exact, and a half rounds up.
+    const double scaled = frac * 86400000.0;
+    ms = static_cast<long long>(scaled);
+    if (scaled - static_cast<double>(ms) >= 0.5) ++ms;
+    day = static_cast<long long>(whole);
     if (ms >= 86400000) {
         ms -= 86400000;
         day += 1;  // a full day of time moves the calendar forward either side of zero
     }
+    return true;
+}
+
+// "00".."99", two characters a number.
+constexpr char kTwoDigits[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+char* writeTwoDigits(char* w, unsigned v) {
+    w[0] = kTwoDigits[2 * v];
+    w[1] = kTwoDigits[2 * v + 1];
+    return w + 2;
+}
+
+}  // namespace
+
+char* writeDecimal(char* w, uint64_t v) {
+    // The digits end at 20; twenty bytes from the first are copied, so
+    // the copy has a fixed size and is a few moves, not a call.
+    constexpr size_t kMost = 20;
+    char digits[2 * kMost];
+    char* at = digits + kMost;
+    while (v >= 100) {
+        at -= 2;
+        writeTwoDigits(at, static_cast<unsigned>(v % 100));
+        v /= 100;
+    }
+    if (v >= 10) {
+        at -= 2;
+        writeTwoDigits(at, static_cast<unsigned>(v));
+    } else {
+        *--at = static_cast<char>('0' + v);
+    }
+    std::memcpy(w, at, kMost);
+    return w + (digits + kMost - at);
+}
+
+char* writeDecimal(char* w, int64_t v) {
+    if (v >= 0) return writeDecimal(w, static_cast<uint64_t>(v));
+    *w++ = '-';
+    return writeDecimal(w, static_cast<uint64_t>(0) - static_cast<uint64_t>(v));  // INT64_MIN too
+}
+
+CalendarTime oleDateToCalendar(double oleDate) {
+    CalendarTime t;
+    long long day = 0, ms = 0;
+    if (!splitOleDate(oleDate, day, ms)) return t;
     civilFromDays(kOleEpochDays + day, t.year, t.month, t.day);
     t.hour = static_cast<int>(ms / 3600000);
     t.minute = static_cast<int>(ms / 60000 % 60);
@@ -109,6 +162,44 @@ void appendCalendarText(std::string& out, const CalendarTime& t, bool millisecon
         n = 23;
     }
     out.append(buf, n);
+}
+
+char* OleDateWriter::write(char* w, double oleDate) {
+    long long day = 0, ms = 0;
+    if (!splitOleDate(oleDate, day, ms)) return writeInFull(w, oleDate);
+    if (!haveDay_ || day != day_) {
+        int y = 0, m = 0, d = 0;
+        civilFromDays(kOleEpochDays + day, y, m, d);
+        if (y < 0 || y > 9999) return writeInFull(w, oleDate);
+        char* at = writeTwoDigits(date_, static_cast<unsigned>(y / 100));
+        at = writeTwoDigits(at, static_cast<unsigned>(y % 100));
+        *at++ = '-';
+        at = writeTwoDigits(at, static_cast<unsigned>(m));
+        *at++ = '-';
+        at = writeTwoDigits(at, static_cast<unsigned>(d));
+        *at = ' ';
+        day_ = day;
+        haveDay_ = true;
+    }
+    w = std::copy_n(date_, sizeof date_, w);
+    const auto time = static_cast<unsigned>(ms);
+    w = writeTwoDigits(w, time / 3600000);
+    *w++ = ':';
+    w = writeTwoDigits(w, time / 60000 % 60);
+    *w++ = ':';
+    w = writeTwoDigits(w, time / 1000 % 60);
+    if (const unsigned millis = time % 1000; millis != 0) {
+        *w++ = '.';
+        *w++ = static_cast<char>('0' + millis / 100);
+        w = writeTwoDigits(w, millis % 100);
+    }
+    return w;
+}
+
+char* OleDateWriter::writeInFull(char* w, double oleDate) {
+    std::string text;
+    appendCalendarText(text, oleDateToCalendar(oleDate));
+    return std::copy(text.begin(), text.end(), w);
 }
 
 std::string FieldValue::toDisplayText() const {

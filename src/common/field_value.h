@@ -6,6 +6,8 @@
 // 1899-12-30, the time of day as the fraction (Access's own representation).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -99,5 +101,30 @@ std::string formatOleDate(double oleDate);
 // The same text of calendar parts, appended; milliseconds are written only
 // when asked for and not zero.
 void appendCalendarText(std::string& out, const CalendarTime& t, bool milliseconds = true);
+
+// The decimal digits of v (and its sign) written at `w`, as std::to_chars
+// writes them; returns the end. `w` has room for kDecimalRoom chars, all of
+// which may be written over. For writers of many numbers: two digits at a
+// time.
+constexpr size_t kDecimalRoom = 21;
+char* writeDecimal(char* w, uint64_t v);
+char* writeDecimal(char* w, int64_t v);
+
+// formatOleDate's text written at a pointer, for writers that turn a date
+// into text on every row: the last day's date text is kept, as
+// neighbouring rows mostly share a day.
+class OleDateWriter {
+public:
+    static constexpr size_t kRoom = 32;
+    // Writes at `w`, which has room for kRoom chars; returns the end.
+    char* write(char* w, double oleDate);
+
+private:
+    static char* writeInFull(char* w, double oleDate);
+
+    long long day_ = 0;
+    bool haveDay_ = false;
+    char date_[11] = {};  // "YYYY-MM-DD "
+};
 
 }  // namespace veltrano

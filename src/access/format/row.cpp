@@ -48,17 +48,30 @@ Status crackRow(Bytes row, const TableDef& def, const Format& f, std::vector<Cel
     Bytes nullMask = row.subspan(len - nullMaskLen);
 
     // Kept from row to row: a row is cracked for every row read or changed.
+    // Its entries are all written before they are read, so it is resized,
+    // never cleared and refilled.
     thread_local std::vector<size_t> off;
-    off.clear();
     if (def.varCols > 0) {
         Status s = jet4 ? varOffsetsJet4(r, len, nullMaskLen, off) : varOffsetsJet3(r, len, nullMaskLen, off);
         if (!s.isOk()) return s;
+    } else {
+        off.clear();
     }
 
-    out.assign(def.columns.size(), Cell{});
-    for (size_t i = 0; i < def.columns.size(); ++i) {
-        const ColumnDef& c = def.columns[i];
-        Cell& cell = out[i];
+    // Sizes and places held in locals: a write through a Cell could alias
+    // the vectors, so they would be loaded again for every column.
+    const size_t columnCount = def.columns.size();
+    out.resize(columnCount);
+    const ColumnDef* columns = def.columns.data();
+    Cell* cells = out.data();
+    const size_t offsetCount = off.size();
+    const size_t* offsets = off.data();
+    for (size_t i = 0; i < columnCount; ++i) {
+        const ColumnDef& c = columns[i];
+        Cell& cell = cells[i];
+        cell.isNull = true;
+        cell.boolValue = false;
+        cell.data = {};
         if (c.number >= numCols) continue;  // added after this row was written
         bool bit = (nullMask[c.number / 8] >> (c.number % 8)) & 1;
         if (c.type == ColumnType::Boolean && !c.calculated) {  // calculated ones are stored as bytes
@@ -74,8 +87,8 @@ Status crackRow(Bytes row, const TableDef& def, const Format& f, std::vector<Cel
             cell.isNull = false;
             cell.data = row.subspan(start, c.length);
         } else {
-            if (static_cast<size_t>(c.varIndex) + 1 >= off.size()) continue;  // slot added later
-            size_t start = off[c.varIndex], end = off[c.varIndex + 1];
+            if (static_cast<size_t>(c.varIndex) + 1 >= offsetCount) continue;  // slot added later
+            size_t start = offsets[c.varIndex], end = offsets[c.varIndex + 1];
             if (start > end || end > len - nullMaskLen || start < countSize)
                 return Status::corruption("variable column '" + c.name + "' has bad offsets");
             cell.isNull = false;

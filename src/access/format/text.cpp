@@ -150,14 +150,14 @@ std::string decodeJet4Text(Bytes stored) {
 }
 
 void decodeJet4TextInto(Bytes stored, std::string& out) {
-    const bool compressedForm = stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE;
     out.resize(stored.size() * 3);
-    char* w = out.data();
-    if (!compressedForm) {
-        w = writeUtf16le(w, stored.data(), stored.size() / 2);
-        out.resize(static_cast<size_t>(w - out.data()));
-        return;
-    }
+    char* end = writeJet4TextUtf8(out.data(), stored);
+    out.resize(static_cast<size_t>(end - out.data()));
+}
+
+char* writeJet4TextUtf8(char* w, Bytes stored) {
+    const bool compressedForm = stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE;
+    if (!compressedForm) return writeUtf16le(w, stored.data(), stored.size() / 2);
     // Compressed: runs of one byte per character (the high byte is zero)
     // and runs of plain UCS-2, a zero at a character boundary switching.
     bool compressed = true;
@@ -190,7 +190,7 @@ void decodeJet4TextInto(Bytes stored, std::string& out) {
             }
         }
     }
-    out.resize(static_cast<size_t>(w - out.data()));
+    return w;
 }
 
 std::string decodeCodePage(Bytes data, uint16_t codePage) {

@@ -20,6 +20,9 @@ std::string utf16leToUtf8(Bytes data);
 std::string decodeJet4Text(Bytes stored);
 // The same into `out`, whose buffer is reused.
 void decodeJet4TextInto(Bytes stored, std::string& out);
+// The same written at `w`, which has room for three bytes per stored byte;
+// returns the end of what was written.
+char* writeJet4TextUtf8(char* w, Bytes stored);
 // Single-byte code-page text to UTF-8. Bytes the code page does not define,
 // or an unknown code page, fall back to Latin-1 for that byte.
 std::string decodeCodePage(Bytes data, uint16_t codePage);

@@ -223,43 +223,50 @@ namespace {
 // rounded, so it equals |v| exactly when the decimal n.10^-k reads back as
 // |v|; the first k that does gives the fewest digits, and below 2^50 no other
 // decimal of k places reads back as |v|, so these are the digits the search
-// would find.
-bool shortDecimalText(double v, std::string& out) {
+// would find. Writes the text at w and returns its end; nullptr when v is
+// not such a decimal.
+char* shortDecimalText(double v, char* w) {
     static constexpr double kPow10[] = {1, 10, 100, 1000, 1e4, 1e5, 1e6};
     const double a = std::fabs(v);
     for (int k = 0; k <= 6; ++k) {
         const double scaled = a * kPow10[k];
-        if (!(scaled < 1125899906842624.0)) return false;  // 2^50; also NaN
+        if (!(scaled < 1125899906842624.0)) return nullptr;  // 2^50; also NaN
         const double n = std::nearbyint(scaled);
         if (n == 0 || n / kPow10[k] != a) continue;
         char digits[24];
-        const char* end = std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(n)).ptr;
+        const char* end = writeDecimal(digits, static_cast<uint64_t>(n));
         const size_t count = static_cast<size_t>(end - digits);
-        out.clear();
-        if (std::signbit(v)) out += '-';
+        if (std::signbit(v)) *w++ = '-';
         const size_t places = static_cast<size_t>(k);
         if (count <= places) {
-            out += "0.";
-            out.append(places - count, '0');
-            out.append(digits, count);
+            *w++ = '0';
+            *w++ = '.';
+            w = std::fill_n(w, places - count, '0');
+            w = std::copy_n(digits, count, w);
         } else {
-            out.append(digits, count - places);
+            w = std::copy_n(digits, count - places, w);
             if (places > 0) {
-                out += '.';
-                out.append(digits + count - places, places);
+                *w++ = '.';
+                w = std::copy_n(digits + count - places, places, w);
             }
         }
-        return true;
+        return w;
     }
-    return false;
+    return nullptr;
 }
 
 }  // namespace
 
+char* writeShortestDouble(char* w, double v) {
+    if (v != 0)
+        if (char* end = shortDecimalText(v, w)) return end;
+    const std::string text = shortestText(v);
+    return std::copy(text.begin(), text.end(), w);
+}
+
 std::string shortestDouble(double v) {
-    std::string out;
-    if (v != 0 && shortDecimalText(v, out)) return out;
-    return shortestText(v);
+    char buf[kShortestDoubleRoom];
+    return std::string(buf, writeShortestDouble(buf, v));
 }
 std::string shortestSingle(float v) { return shortestText(v); }
 

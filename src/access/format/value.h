@@ -76,6 +76,10 @@ std::string guidToText(Bytes stored16);
 // Shortest text that reads back to the same double; positional for decimal
 // exponents -7..20, otherwise "1e+21" style; "-0", "nan", "inf", "-inf".
 std::string shortestDouble(double v);
+// The same written at `w`, which has room for kShortestDoubleRoom chars;
+// returns the end of what was written.
+constexpr size_t kShortestDoubleRoom = 32;
+char* writeShortestDouble(char* w, double v);
 std::string shortestSingle(float v);
 // Currency (value x 10000) with exactly four decimals.
 std::string currencyToText(int64_t scaled);

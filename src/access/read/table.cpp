@@ -55,6 +55,9 @@ Result<Value> decodeCalculated(Pager& pager, const ColumnDef& c, const Cell& cel
     return v;
 }
 
+// A text column that is not calculated: its cell holds the stored text.
+bool isPlainText(const ColumnDef& c) { return c.type == ColumnType::Text && !c.calculated; }
+
 // Null, Yes/No and the plain number types, decoded in place: they hold no
 // text, and every row of most tables has several. False for anything else
 // (left to decodeCell, which also names what is wrong).
@@ -141,11 +144,18 @@ bool TableCursor::loadRow(Bytes image) {
     if (!decode_) return true;
     Status s = crackRow(image, *def_, pager_.format(), cells_);
     if (!s.isOk()) return fail(Status::corruption(s.description() + " in table row", page_));
-    values_.resize(def_->columns.size());
-    for (size_t i = 0; i < def_->columns.size(); ++i) {
-        if (decodeInPlace(def_->columns[i], cells_[i], values_[i])) continue;
-        const ColumnDef& c = def_->columns[i];
-        if (c.type == ColumnType::Text && !c.calculated && !cells_[i].isNull && pager_.format().isJet4()) {
+    const size_t columnCount = def_->columns.size();
+    values_.resize(columnCount);
+    // Held in locals: a write through a Value could alias the vectors, so
+    // they would be loaded again for every column.
+    const ColumnDef* columns = def_->columns.data();
+    const Cell* cells = cells_.data();
+    Value* values = values_.data();
+    for (size_t i = 0; i < columnCount; ++i) {
+        const ColumnDef& c = columns[i];
+        if (decodeInPlace(c, cells[i], values[i])) continue;
+        if (keepTexts_ && isPlainText(c)) continue;
+        if (isPlainText(c) && !cells[i].isNull && pager_.format().isJet4()) {
             // Into the value's own buffer, kept from row to row.
             Value& v = values_[i];
             v.kind = ValueKind::Text;
@@ -168,6 +178,8 @@ bool TableCursor::loadRow(Bytes image) {
     return true;
 }
 
+bool TableCursor::isTextStored(size_t i) const { return keepTexts_ && isPlainText(def_->columns[i]); }
+
 void TableCursor::showComplex(size_t i, std::shared_ptr<const ComplexValues> values) {
     if (complex_.size() <= i) complex_.resize(i + 1);
     complex_[i] = std::move(values);
@@ -179,6 +191,7 @@ void TableCursor::limitToPages(std::vector<uint32_t> pages) {
     rewind();
     started_ = true;
     pages_ = std::move(pages);
+    pager_.readAhead(pages_);
 }
 
 bool TableCursor::next() {

@@ -46,10 +46,20 @@ public:
     // of the id it stores.
     void showComplex(size_t i, std::shared_ptr<const ComplexValues> values);
 
+    // From here on Jet4 text columns (not calculated ones) are left as
+    // stored: value(i) of one is not filled, cell(i) holds its stored bytes
+    // (valid until next()). For callers that turn texts straight into
+    // their own output; see writeJet4TextUtf8.
+    void keepTextsStored() { keepTexts_ = pager_.format().isJet4(); }
+    bool isTextStored(size_t i) const;
+    // The current row's stored cell of def().columns[i]. REQUIRES: next() returned true.
+    const Cell& cell(size_t i) const { return cells_[i]; }
+
     // The data pages a scan visits, in the order it visits them.
     Result<std::vector<uint32_t>> dataPages();
     // From here on scans only `pages` (some of dataPages(), in order): one
     // table read by several cursors, each over its own share of the pages.
+    // The first of them are read ahead.
     void limitToPages(std::vector<uint32_t> pages);
 
     // Position of the current row.
@@ -63,6 +73,7 @@ private:
     Pager& pager_;
     std::shared_ptr<const TableDef> def_;
     bool decode_;
+    bool keepTexts_ = false;
     bool started_ = false;
     Status status_;
     std::vector<uint32_t> pages_;

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -76,6 +77,11 @@ public:
     // Decoded page n. Page 0 comes back with the mask removed. Pages past the
     // end are Corruption (they are only ever reached through a bad pointer).
     Result<PageHandle> page(uint32_t n);
+    // Reads the first of `pages` that are not cached yet (up to half the
+    // cache), each stretch of adjacent pages with one read, so that a scan
+    // costs one system call per stretch instead of one per page. Failures
+    // are left for page() to report.
+    void readAhead(std::span<const uint32_t> pages);
 
     // An encrypted .accdb: derives the page key from the password (WrongPassword
     // when it does not fit). Until then its pages past 0 cannot be read. A
@@ -89,12 +95,15 @@ private:
     Pager(std::unique_ptr<File> file, DatabaseHeader header, uint32_t pageCount)
         : file_(std::move(file)), header_(std::move(header)), pageCount_(pageCount) {}
     void remember(uint32_t n, PageHandle p);
+    // A buffer of pageSize() bytes to read a page into.
+    std::shared_ptr<std::vector<uint8_t>> pageBuffer();
     void dropCache();
     // Decrypts a page image in place. No-op when the database key is 0 and
     // for page 0.
     void decryptPage(uint32_t n, MutableBytes image) const;
 
     static constexpr size_t kCacheCapacity = 256;
+    static constexpr size_t kMaxSpares = kCacheCapacity / 2;
     std::unique_ptr<File> file_;
     DatabaseHeader header_;
     std::shared_ptr<const PageCipher> cipher_;  // encrypted .accdb, once unlocked
@@ -102,6 +111,8 @@ private:
     Status failure_;
     std::list<uint32_t> lru_;  // front = most recent
     std::unordered_map<uint32_t, std::pair<PageHandle, std::list<uint32_t>::iterator>> cache_;
+    std::vector<std::shared_ptr<std::vector<uint8_t>>> spare_;  // evicted pages' buffers, for the next reads
+    std::vector<uint8_t> readAheadBuffer_;
 };
 
 }  // namespace veltrano::access
