@@ -124,18 +124,12 @@ Result<PreparedValue> Appender::prepare(int pos, const FieldValue& value) const 
 }
 Status Appender::prepareInto(int pos, const FieldValue& value, PreparedValue& out) const {
     if (!s_) return Status::invalidArgument("the table is not open");
-    // The conversion writes into out's own buffer, kept from row to row.
-    StoredCell cell;
-    cell.bytes.swap(out.bytes_);
-    Status s = s_->convertInto(pos, value, cell);
-    out.bytes_.swap(cell.bytes);
-    out.null_ = cell.null;
     out.given_ = !value.isNull() && !value.isEmpty();
-    return s;
+    return s_->convertInto(pos, value, out.cell_);
 }
 Status Appender::setPrepared(int pos, const PreparedValue& value) {
     if (!s_) return Status::invalidArgument("the table is not open");
-    Status s = s_->copyCell(pos, value.null_, value.bytes_);
+    Status s = s_->copyCell(pos, value.cell_.null, value.cell_.bytes);
     if (s.isOk()) noteAssigned(pos, value.given_);
     return s;
 }
@@ -145,8 +139,8 @@ Status Appender::appendPrepared(std::vector<PreparedValue>& values) {
     ACCESS_RETURN_IF_ERROR(addNew());
     for (size_t j = 0; j < values.size(); ++j) {
         StoredCell& cell = s_->newRowCell(static_cast<int>(j));
-        cell.null = values[j].null_;
-        cell.bytes.swap(values[j].bytes_);
+        cell.null = values[j].cell_.null;
+        cell.bytes.swap(values[j].cell_.bytes);
         noteAssigned(static_cast<int>(j), values[j].given_);
     }
     return update();

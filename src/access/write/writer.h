@@ -17,6 +17,7 @@
 #include "access/base/status.h"
 #include "access/format/value.h"
 #include "access/storage/file.h"
+#include "access/write/row_writer.h"
 #include "common/field_value.h"
 
 namespace veltrano::access {
@@ -81,9 +82,8 @@ public:
 
 private:
     friend class Appender;
-    bool null_ = true;
     bool given_ = false;  // neither Null nor Empty
-    std::string bytes_;
+    StoredCell cell_;     // converted in place, kept from row to row
 };
 
 // One table open for adding rows. Rows are stored by update(); the whole
