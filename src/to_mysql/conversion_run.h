@@ -95,7 +95,7 @@ public:
     // page disables its navigation then).
     std::function<void()> onStarted;
 
-    size_t batchBytes = 1 << 20;
+    size_t batchBytes = 4 << 20;
     // Send rows with LOAD DATA LOCAL INFILE where the table can roll a
     // batch back; off, or when the server refuses it, multi-row INSERTs.
     bool useLoadData = true;
