@@ -123,8 +123,7 @@ Status PageStore::read(uint32_t n, std::vector<uint8_t>& out) {
         out = it->second;
         return Status::ok();
     }
-    if (n >= gatheredFirst_ && n - gatheredFirst_ < gatheredPages()) {
-        const uint8_t* image = gathered_.data() + size_t{n - gatheredFirst_} * kJet4PageSize;
+    if (const uint8_t* image = gatheredPage(n)) {
         out.assign(image, image + kJet4PageSize);
         return Status::ok();
     }
@@ -159,17 +158,22 @@ Status PageStore::writeRun(uint32_t n, Bytes images) {
 // A page written again while gathered is changed in place; the next page
 // joins the run; any other page writes the run out and starts a new one.
 Status PageStore::writeGathered(uint32_t n, Bytes image) {
-    const uint32_t count = gatheredPages();
-    if (count > 0 && n >= gatheredFirst_ && n - gatheredFirst_ < count) {
-        std::memcpy(gathered_.data() + size_t{n - gatheredFirst_} * kJet4PageSize, image.data(), kJet4PageSize);
+    if (uint8_t* gathered = gatheredPage(n)) {
+        std::memcpy(gathered, image.data(), kJet4PageSize);
         return Status::ok();
     }
+    const uint32_t count = gatheredPages();
     if (count == 0 || n != gatheredFirst_ + count || count >= kGatheredPages) {
         ACCESS_RETURN_IF_ERROR(flushGathered());
         gatheredFirst_ = n;
     }
     gathered_.insert(gathered_.end(), image.begin(), image.end());
     return Status::ok();
+}
+
+uint8_t* PageStore::gatheredPage(uint32_t n) {
+    if (n < gatheredFirst_ || n - gatheredFirst_ >= gatheredPages()) return nullptr;
+    return gathered_.data() + size_t{n - gatheredFirst_} * kJet4PageSize;
 }
 
 Status PageStore::flushGathered() {

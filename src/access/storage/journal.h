@@ -95,6 +95,7 @@ private:
     Status writeGathered(uint32_t n, Bytes image);
     Status flushGathered();
     uint32_t gatheredPages() const { return static_cast<uint32_t>(gathered_.size() / kJet4PageSize); }
+    uint8_t* gatheredPage(uint32_t n);  // page n's image in the run, or nullptr
     Status growFileToPageCount();
     Status writeJournalHeader();
     Status journalOriginals();
@@ -113,13 +114,13 @@ private:
     bool fresh_ = false;  // being created: no journal
     bool inChange_ = false;
     std::map<uint32_t, std::vector<uint8_t>> dirty_;
-    // Written since the system was last asked to start writing out: a big
-    // table's pages go to the disk while it is being written, not all in
-    // the sync at its end.
     // A run of pages written but not yet passed to the file: pages
     // gatheredFirst_.. one after another (see writeGathered).
     std::vector<uint8_t> gathered_;
     uint32_t gatheredFirst_ = 0;
+    // Written since the system was last asked to start writing out: a big
+    // table's pages go to the disk while it is being written, not all in
+    // the sync at its end.
     uint64_t unstartedBytes_ = 0;
     uint64_t unstartedFrom_ = UINT64_MAX;
 };
