@@ -138,30 +138,24 @@ void appendCalendarText(std::string& out, const CalendarTime& t, bool millisecon
     }
     // By hand: readers and writers format a date for every row.
     char buf[23];
-    auto two = [&buf](int at, int v) {
-        buf[at] = static_cast<char>('0' + v / 10);
-        buf[at + 1] = static_cast<char>('0' + v % 10);
-    };
-    two(0, t.year / 100);
-    two(2, t.year % 100);
-    buf[4] = '-';
-    two(5, t.month);
-    buf[7] = '-';
-    two(8, t.day);
-    buf[10] = ' ';
-    two(11, t.hour);
-    buf[13] = ':';
-    two(14, t.minute);
-    buf[16] = ':';
-    two(17, t.second);
-    size_t n = 19;
+    auto two = [](char* at, int v) { return writeTwoDigits(at, static_cast<unsigned>(v)); };
+    char* w = two(two(buf, t.year / 100), t.year % 100);
+    *w++ = '-';
+    w = two(w, t.month);
+    *w++ = '-';
+    w = two(w, t.day);
+    *w++ = ' ';
+    w = two(w, t.hour);
+    *w++ = ':';
+    w = two(w, t.minute);
+    *w++ = ':';
+    w = two(w, t.second);
     if (millis) {
-        buf[19] = '.';
-        buf[20] = static_cast<char>('0' + t.millisecond / 100);
-        two(21, t.millisecond % 100);
-        n = 23;
+        *w++ = '.';
+        *w++ = static_cast<char>('0' + t.millisecond / 100);
+        w = two(w, t.millisecond % 100);
     }
-    out.append(buf, n);
+    out.append(buf, static_cast<size_t>(w - buf));
 }
 
 char* OleDateWriter::write(char* w, double oleDate) {
