@@ -283,8 +283,8 @@ bool MYSQL_STREAM::Broken(MYSQL_CONNECTION* conn) {
 bool MYSQL_STREAM::NextBinary(MYSQL_CONNECTION* conn) {
     BinaryRead& read = *binary_;
     int rc = mysql_stmt_fetch(read.stmt);
-    if (rc == 1 || rc == MYSQL_NO_DATA) {
-        if (rc == 1) return Broken(conn);
+    if (rc == 1) return Broken(conn);
+    if (rc == MYSQL_NO_DATA) {
         Close();
         return false;
     }

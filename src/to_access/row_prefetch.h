@@ -75,9 +75,10 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::vector<Row>> ready_;  // guarded by mutex_
-    // Batches the reader is done with, filled again by the worker that
-    // allocated them: their rows' memory is reused, and stays with the
-    // thread whose allocator made it. Guarded by mutex_.
+    // Batches the reader is done with, filled again by the worker: their
+    // rows' memory is reused (the reader exchanges the values' buffers with
+    // the table's own, so buffers pass between the two threads). Guarded by
+    // mutex_.
     std::vector<std::vector<Row>> spent_;
     bool finished_ = false;                // guarded by mutex_: the worker is done
     bool stopping_ = false;                // guarded by mutex_: the reader wants no more

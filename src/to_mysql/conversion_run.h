@@ -3,10 +3,11 @@
 // messages go through RunHost::ask, the page's progress bar and status label
 // through RunHost::progress and the status callback.
 //
-// Rows are sent in batches of about batchBytes: where the table can roll
-// back, with LOAD DATA LOCAL INFILE in one transaction per table (a savepoint
-// per batch, the next batch built while the server loads one), otherwise as
-// multi-row INSERT statements. When the server refuses a batch (or, for LOAD
+// Rows are sent in batches of about batchBytes (a table's first ones
+// smaller, doubling up to it): where the table can roll back, with LOAD DATA
+// LOCAL INFILE in one transaction per table (a savepoint per batch, the next
+// batch built while the server loads one), otherwise as multi-row INSERT
+// statements. When the server refuses a batch (or, for LOAD
 // DATA, warns about any row of it), the batch is undone and sent again one
 // row per statement, so that exactly the rows a one-row-at-a-time copy would
 // store are stored and every refused row is reported with its record number.

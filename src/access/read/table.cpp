@@ -157,15 +157,15 @@ bool TableCursor::loadRow(Bytes image) {
         if (keepTexts_ && isPlainText(c)) continue;
         if (isPlainText(c) && !cells[i].isNull && pager_.format().isJet4()) {
             // Into the value's own buffer, kept from row to row.
-            Value& v = values_[i];
+            Value& v = values[i];
             v.kind = ValueKind::Text;
             v.integer = 0;
             v.real = 0;
             v.scale = 0;
-            decodeJet4TextInto(cells_[i].data, v.bytes);
+            decodeJet4TextInto(cells[i].data, v.bytes);
             continue;
         }
-        auto v = decodeCell(pager_, def_->columns[i], cells_[i], pager_.header().codePage);
+        auto v = decodeCell(pager_, c, cells[i], pager_.header().codePage);
         if (!v.isOk()) {
             Status e = v.status();
             return fail(Status::make(e.category(), e.description(), e.page() >= 0 ? e.page() : page_));
